@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Set-up, build, run and test Leafwise on Debian 12.
+#   ./make.sh run [BOOK]   install what is missing, build, open BOOK (default: the bundled guide)
+#   ./make.sh test         install what is missing, build, run every test
+#   ./make.sh asan         the whole test suite under AddressSanitizer and UBSan
+set -euo pipefail
+cd "$(dirname "$0")"
+here=$(pwd)
+
+packages=(build-essential cmake pkg-config libchm-dev libchm-bin qt6-base-dev
+          binutils-mingw-w64-x86-64 fp-utils p7zip-full libgtest-dev googletest
+          xvfb xauth x11-apps imagemagick xdg-utils desktop-file-utils clang libclang-rt-14-dev)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+    fi
+}
+
+build() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}
+
+cmd=${1:-run}
+case "$cmd" in
+run)
+    install_missing
+    build build
+    book=${2:-$here/build/docs/leafwise-guide.chm}
+    if [ -x build/app/leafwise ]; then
+        exec tools/show.sh build/app/leafwise "$book"
+    fi
+    exec build/tools/leafwise-book contents "$book"
+    ;;
+test)
+    install_missing
+    build build
+    cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
+    ;;
+asan)
+    install_missing
+    build build-asan -DLEAFWISE_SANITIZE=ON
+    cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$(nproc)"
+    ;;
+*)
+    echo "usage: $0 run [BOOK] | test | asan" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,146 @@
+// Kernel services of the device: files and folders, code pages, the last error.
+//
+// Device paths use "\" and start at the device root. They are mapped onto the
+// host as follows:
+//   \Temp and everything below it -> the private scratch folder
+//       ($LEAFWISE_TEMP, else $XDG_RUNTIME_DIR/leafwise, else /tmp/leafwise-<uid>),
+//       created with mode 0700 and refused when it is a link or not ours;
+//   any other path -> $LEAFWISE_ROOT (default "/") followed by the path.
+// A path with a "." or ".." component is refused with ERROR_INVALID_NAME, so a
+// device path never reaches outside the folder it names.
+#pragma once
+
+#include <windef.h>
+#include <cstdio>
+
+// ---- last error -------------------------------------------------------------
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
+#define ERROR_HANDLE_EOF 38L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// ---- code pages ----------------------------------------------------------
+// CP_ACP is the device's ANSI code page: $LEAFWISE_CODEPAGE (a Windows code page
+// number), else the one Windows gives the locale of $LC_ALL/$LC_CTYPE/$LANG,
+// else 1252. Invalid input becomes U+FFFD (MultiByteToWideChar) or '?'
+// (WideCharToMultiByte), as Windows does without MB_ERR_INVALID_CHARS.
+// A length of -1 means "up to and including the terminating zero"; an output
+// size of 0 asks for the size needed. Failure returns 0 with
+// ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER (unknown code page).
+#define CP_ACP 0
+#define CP_UTF8 65001
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength,
+                        LPWSTR wide, int wideLength);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,
+                        LPSTR multiByte, int multiByteLength, LPCSTR defaultChar,
+                        LPBOOL usedDefaultChar);
+UINT GetACP();
+
+// ---- files ------------------------------------------------------------------
+#define GENERIC_READ 0x80000000
+#define GENERIC_WRITE 0x40000000
+#define FILE_SHARE_READ 0x1
+#define FILE_SHARE_WRITE 0x2
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x1
+#define FILE_ATTRIBUTE_HIDDEN 0x2
+#define FILE_ATTRIBUTE_SYSTEM 0x4
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
+#define FILE_ATTRIBUTE_ARCHIVE 0x20
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+
+typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED* LPOVERLAPPED;
+
+// Files only (no devices, pipes or overlapped I/O). Share modes and attributes
+// are accepted and not enforced. Fails with ERROR_FILE_NOT_FOUND,
+// ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_FILE_EXISTS, ERROR_INVALID_NAME.
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
+// 32-bit offsets only: a non-null high part is rejected with ERROR_INVALID_PARAMETER.
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL CloseHandle(HANDLE object);
+BOOL DeleteFileW(LPCWSTR fileName);
+DWORD GetFileAttributesW(LPCWSTR fileName);
+BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
+
+typedef struct _WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwOID;
+    WCHAR cFileName[MAX_PATH];
+} WIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
+
+typedef enum _FINDEX_INFO_LEVELS { FindExInfoStandard = 0 } FINDEX_INFO_LEVELS;
+typedef enum _FINDEX_SEARCH_OPS {
+    FindExSearchNameMatch = 0,
+    FindExSearchLimitToDirectories = 1,
+} FINDEX_SEARCH_OPS;
+
+// The pattern is a folder and a last component with "*" and "?" wildcards,
+// matched without regard to case; "*.*" matches every name. "." and ".." are
+// never reported. FindExSearchLimitToDirectories reports folders only; names
+// that do not fit in cFileName, or are not valid UTF-8 on the host, are skipped.
+// A search that finds nothing fails with ERROR_FILE_NOT_FOUND (folder present)
+// or ERROR_PATH_NOT_FOUND; FindNextFileW ends with ERROR_NO_MORE_FILES.
+HANDLE FindFirstFileExW(LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID findData,
+                        FINDEX_SEARCH_OPS searchOp, LPVOID searchFilter, DWORD flags);
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW findData);
+BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW findData);
+BOOL FindClose(HANDLE find);
+
+// The runtime's wide fopen: a device path, a mode such as "wb".
+FILE* _wfopen(LPCWSTR fileName, LPCWSTR mode);
+
+// ---- module and timing --------------------------------------------------------
+DWORD GetModuleFileNameW(HANDLE module, LPWSTR fileName, DWORD size);
+void Sleep(DWORD milliseconds);
+DWORD GetTickCount();
+
+// ---- platform's own -----------------------------------------------------------
+// Not part of the device API: where the device's libraries take a wide path,
+// a Linux library (chmlib) takes a host path. Writes the host form of a device
+// path, zero-terminated; returns its length, or 0 (with the last error set) when
+// the path is refused or does not fit.
+DWORD DeviceToHostPath(LPCWSTR devicePath, LPSTR hostPath, DWORD size);
+// The device form of a host path (absolute or relative to the current folder);
+// 0 when the path lies outside $LEAFWISE_ROOT or does not fit.
+DWORD HostToDevicePath(LPCSTR hostPath, LPWSTR devicePath, DWORD size);
+
+#include <strsafe.h>
+#include <wcs16.h>
