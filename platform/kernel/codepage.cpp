@@ -1,1 +1,346 @@
-// placeholder
+// Code-page conversion. UTF-8 and the single-byte code pages are converted by
+// hand (a table built once through iconv) because whole pages and contents
+// files pass through here; the double-byte code pages go through iconv.
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iconv.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "UTF-16LE is taken as the native WCHAR order");
+
+namespace {
+
+constexpr WCHAR kReplacement = 0xFFFD;
+
+struct LocaleCodePage {
+    const char* language;
+    UINT codePage;
+};
+
+// The ANSI code page that Windows gives each language (territory where it matters).
+const LocaleCodePage kLocaleCodePages[] = {
+    {"zh_TW", 950}, {"zh_HK", 950}, {"zh_MO", 950}, {"zh", 936},  {"ja", 932},   {"ko", 949},
+    {"ru", 1251},   {"uk", 1251},   {"be", 1251},   {"bg", 1251}, {"sr", 1251},  {"mk", 1251},
+    {"kk", 1251},   {"el", 1253},   {"tr", 1254},   {"az", 1254}, {"he", 1255},  {"iw", 1255},
+    {"ar", 1256},   {"fa", 1256},   {"ur", 1256},   {"et", 1257}, {"lt", 1257},  {"lv", 1257},
+    {"vi", 1258},   {"th", 874},    {"pl", 1250},   {"cs", 1250}, {"sk", 1250},  {"hu", 1250},
+    {"sl", 1250},   {"hr", 1250},   {"ro", 1250},   {"sq", 1250}, {"bs", 1250},
+};
+
+UINT CodePageFromLocale()
+{
+    const char* locale = nullptr;
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = getenv(name);
+        if (value && *value) {
+            locale = value;
+            break;
+        }
+    }
+    if (!locale)
+        return 1252;
+    for (const LocaleCodePage& entry : kLocaleCodePages) {
+        size_t n = strlen(entry.language);
+        if (strncmp(locale, entry.language, n) == 0 && (locale[n] == 0 || strchr("_.@", locale[n])))
+            return entry.codePage;
+    }
+    return 1252;
+}
+
+bool IsMultiByte(UINT codePage)
+{
+    switch (codePage) {
+    case 932: case 936: case 949: case 950: case 1361: case 20932: case 51949: case 54936:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string IconvName(UINT codePage)
+{
+    switch (codePage) {
+    case 932: return "CP932";
+    case 936: return "GBK";
+    case 949: return "CP949";
+    case 950: return "BIG5";
+    case 1361: return "JOHAB";
+    case 20127: return "ASCII";
+    case 20932: return "EUC-JP";
+    case 51949: return "EUC-KR";
+    case 54936: return "GB18030";
+    default:
+        if (codePage >= 28591 && codePage <= 28606)
+            return "ISO-8859-" + std::to_string(codePage - 28590);
+        return "CP" + std::to_string(codePage);
+    }
+}
+
+// A single-byte code page: one UTF-16 unit per byte. Bytes that the code page
+// leaves undefined map to the unit of the same value, as Windows does.
+struct ByteTable {
+    WCHAR toWide[256];
+    std::unordered_map<WCHAR, char> toByte;
+};
+
+std::unique_ptr<ByteTable> BuildByteTable(UINT codePage)
+{
+    iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage).c_str());
+    if (cd == (iconv_t)-1)
+        return nullptr;
+    auto table = std::make_unique<ByteTable>();
+    for (int b = 255; b >= 0; --b) {
+        char in = (char)b;
+        WCHAR out[2] = {};
+        char* inPtr = &in;
+        char* outPtr = (char*)out;
+        size_t inLeft = 1, outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != (size_t)-1 && outLeft == 2;
+        table->toWide[b] = ok ? out[0] : (WCHAR)b;
+        table->toByte[table->toWide[b]] = (char)b;
+    }
+    iconv_close(cd);
+    return table;
+}
+
+const ByteTable* ByteTableFor(UINT codePage)
+{
+    static std::mutex lock;
+    static std::unordered_map<UINT, std::unique_ptr<ByteTable>> tables;
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = tables.find(codePage);
+    if (it == tables.end())
+        it = tables.emplace(codePage, BuildByteTable(codePage)).first;
+    return it->second.get();
+}
+
+// Collects converted units into a bounded buffer, or only counts them when
+// there is no buffer.
+template <typename Unit>
+struct Output {
+    Unit* buffer;
+    int capacity;
+    int count = 0;
+    bool overflow = false;
+
+    void Put(Unit u)
+    {
+        if (buffer) {
+            if (count >= capacity) {
+                overflow = true;
+                return;
+            }
+            buffer[count] = u;
+        }
+        ++count;
+    }
+};
+
+void DecodeUtf8(const unsigned char* in, size_t length, Output<WCHAR>& out)
+{
+    size_t i = 0;
+    while (i < length && !out.overflow) {
+        unsigned c = in[i];
+        if (c < 0x80) {
+            out.Put((WCHAR)c);
+            ++i;
+            continue;
+        }
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+        unsigned cp = extra == 3 ? c & 7 : extra == 2 ? c & 15 : c & 31;
+        bool valid = extra > 0 && c < 0xF5;
+        for (int k = 1; valid && k <= extra; ++k) {
+            if (i + k >= length || (in[i + k] & 0xC0) != 0x80)
+                valid = false;
+            else
+                cp = (cp << 6) | (in[i + k] & 0x3F);
+        }
+        // Overlong forms and encoded surrogates are invalid too.
+        if (valid && ((extra == 1 && cp < 0x80) || (extra == 2 && cp < 0x800) ||
+                      (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)))
+            valid = false;
+        if (!valid) {
+            out.Put(kReplacement);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.Put((WCHAR)(0xD800 + (cp >> 10)));
+            out.Put((WCHAR)(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.Put((WCHAR)cp);
+        }
+        i += extra + 1;
+    }
+}
+
+void EncodeUtf8(const WCHAR* in, size_t length, Output<char>& out)
+{
+    for (size_t i = 0; i < length && !out.overflow; ++i) {
+        unsigned cp = in[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        if (cp < 0x80) {
+            out.Put((char)cp);
+        } else if (cp < 0x800) {
+            out.Put((char)(0xC0 | (cp >> 6)));
+            out.Put((char)(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.Put((char)(0xE0 | (cp >> 12)));
+            out.Put((char)(0x80 | ((cp >> 6) & 0x3F)));
+            out.Put((char)(0x80 | (cp & 0x3F)));
+        } else {
+            out.Put((char)(0xF0 | (cp >> 18)));
+            out.Put((char)(0x80 | ((cp >> 12) & 0x3F)));
+            out.Put((char)(0x80 | ((cp >> 6) & 0x3F)));
+            out.Put((char)(0x80 | (cp & 0x3F)));
+        }
+    }
+}
+
+// Runs iconv over the whole input; an invalid or cut sequence becomes one
+// `replacement` unit and conversion goes on after its first byte.
+template <typename OutUnit, typename InUnit>
+bool ConvertWithIconv(const char* toName, const char* fromName, const InUnit* in, size_t inUnits,
+                      Output<OutUnit>& out, OutUnit replacement)
+{
+    iconv_t cd = iconv_open(toName, fromName);
+    if (cd == (iconv_t)-1)
+        return false;
+    char* inPtr = (char*)in;
+    size_t inLeft = inUnits * sizeof(InUnit);
+    OutUnit chunk[1024];
+    while (inLeft > 0 && !out.overflow) {
+        char* outPtr = (char*)chunk;
+        size_t outLeft = sizeof chunk;
+        size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        int error = r == (size_t)-1 ? errno : 0;
+        for (OutUnit* p = chunk; p < (OutUnit*)outPtr; ++p)
+            out.Put(*p);
+        if (error == EILSEQ || error == EINVAL) {
+            out.Put(replacement);
+            size_t skip = error == EINVAL ? inLeft : sizeof(InUnit);
+            inPtr += skip;
+            inLeft -= skip;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        } else if (error && error != E2BIG) {
+            break;
+        }
+    }
+    iconv_close(cd);
+    return true;
+}
+
+} // namespace
+
+UINT GetACP()
+{
+    static const UINT codePage = [] {
+        const char* setting = getenv("LEAFWISE_CODEPAGE");
+        if (setting && *setting) {
+            char* end = nullptr;
+            unsigned long value = strtoul(setting, &end, 10);
+            if (end && *end == 0 && value > 0 && value < 65536)
+                return (UINT)value;
+        }
+        return CodePageFromLocale();
+    }();
+    return codePage;
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength, LPWSTR wide,
+                        int wideLength)
+{
+    if (!multiByte || multiByteLength == 0 || multiByteLength < -1 || wideLength < 0 ||
+        (wideLength > 0 && !wide)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (codePage == CP_ACP)
+        codePage = GetACP();
+    size_t length = multiByteLength == -1 ? strlen(multiByte) + 1 : (size_t)multiByteLength;
+    const unsigned char* in = (const unsigned char*)multiByte;
+    Output<WCHAR> out{wideLength ? wide : nullptr, wideLength};
+
+    if (codePage == CP_UTF8) {
+        DecodeUtf8(in, length, out);
+    } else if (!IsMultiByte(codePage)) {
+        const ByteTable* table = ByteTableFor(codePage);
+        if (!table) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        if (out.buffer && length > (size_t)wideLength) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        if (out.buffer) {
+            for (size_t i = 0; i < length; ++i)
+                wide[i] = table->toWide[in[i]];
+        }
+        out.count = (int)length;
+    } else if (!ConvertWithIconv<WCHAR, char>("UTF-16LE", IconvName(codePage).c_str(), multiByte, length,
+                                               out, kReplacement)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (out.overflow) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    return out.count;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
+                        int multiByteLength, LPCSTR defaultChar, LPBOOL usedDefaultChar)
+{
+    if (!wide || wideLength == 0 || wideLength < -1 || multiByteLength < 0 ||
+        (multiByteLength > 0 && !multiByte)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (codePage == CP_ACP)
+        codePage = GetACP();
+    size_t length = wideLength == -1 ? wcslen(wide) + 1 : (size_t)wideLength;
+    Output<char> out{multiByteLength ? multiByte : nullptr, multiByteLength};
+    char fallback = defaultChar && *defaultChar ? *defaultChar : '?';
+    bool usedDefault = false;
+
+    if (codePage == CP_UTF8) {
+        EncodeUtf8(wide, length, out);
+    } else if (!IsMultiByte(codePage)) {
+        const ByteTable* table = ByteTableFor(codePage);
+        if (!table) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        for (size_t i = 0; i < length && !out.overflow; ++i) {
+            auto it = table->toByte.find(wide[i]);
+            usedDefault |= it == table->toByte.end();
+            out.Put(it == table->toByte.end() ? fallback : it->second);
+        }
+    } else if (!ConvertWithIconv<char, WCHAR>(IconvName(codePage).c_str(), "UTF-16LE", wide, length, out,
+                                               fallback)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (usedDefaultChar)
+        *usedDefaultChar = usedDefault;
+    if (out.overflow) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    return out.count;
+}
