@@ -4,6 +4,9 @@
 
 #include <windef.h>
 #include <winbase.h>
+#if __has_include(<winresource.h>)
+#include <winresource.h>
+#endif
 #if __has_include(<winreg.h>)
 #include <winreg.h>
 #endif
