@@ -1,0 +1,81 @@
+// The open book: chmlib handle, the list of every object in the container and
+// the contents entries, plus page and image extraction into the scratch folder.
+#pragma once
+
+#include <windows.h>
+
+#include <chm_lib.h>
+#include <deque>
+
+#include "ChmGuard.h"
+#include "ObjectIndex.h"
+#include "StringPool.h"
+
+// One object of the container's directory.
+struct ObjectEntry {
+    const char* path;  // as chmlib reports it (UTF-8), at most 259 bytes; owned by the Book
+    DWORD length;      // low 32 bits of chmlib's length
+    LONG space;        // content section
+    DWORD start;       // low 32 bits of the offset in its section
+};
+
+// One contents entry. The texts are owned by the Book and stay put until the
+// next LoadContents, Close or destruction, like the entry itself.
+struct TocEntry {
+    const WCHAR* title;  // at most 255 characters
+    const WCHAR* local;  // "/" and at most 255 characters of the Local value, or empty
+    int level;
+    HANDLE treeItem;     // the tree item that shows the entry; set by the contents window
+};
+
+class Book {
+public:
+    Book();
+    virtual ~Book();
+
+    int LoadContents(LPCWSTR path);
+    int Open(LPCWSTR path);
+    int ListObjects();
+    const ObjectEntry* FindContentsFile() const;
+    // Newly allocated with malloc (zero-padded bytes, or NUL-terminated UTF-16);
+    // the caller frees it. Null when the object cannot be read.
+    BYTE* ReadObject(const ObjectEntry& entry);
+    WCHAR* ReadObjectText(const ObjectEntry& entry);
+    void ClearTempFolder();
+    void Close();
+
+    void ParseContents(const WCHAR* text);
+
+    const ObjectEntry* FindObject(LPCWSTR path);
+    int ExtractObject(LPCWSTR path, LPCWSTR folder);
+    int ExtractPage(LPCWSTR pagePath, LPCWSTR folder);
+
+    WCHAR tempFolder[MAX_PATH];
+    WCHAR bookPath[MAX_PATH];
+    chmFile* chm;
+    std::deque<ObjectEntry> objects;
+    std::deque<TocEntry> contents;
+
+private:
+    void EmptyLists();
+    void AppendObject(const chmUnitInfo& unit);
+    void AppendEntry(const WCHAR* title, const WCHAR* local, int level);
+    bool ResolveUnit(const ObjectEntry& entry, chmUnitInfo* unit);
+    const ObjectEntry* FindInList(const char* path, const char* htmlPath);
+    const ObjectEntry* FindThroughChmlib(const char* path, const char* htmlPath);
+    static int EnumerateObject(chmFile* chm, chmUnitInfo* unit, void* context);
+
+    ContainerLimits limits;
+    StringPool pathPool;
+    StringPool textPool;
+    ObjectIndex index;                    // over `objects`, built at the first lookup
+    std::deque<ObjectEntry> hiddenObjects;  // found by chmlib's lookup, missed by its enumeration
+};
+
+// Deletes the files directly inside a folder (given with its trailing
+// backslash); sub-folders and files that cannot be deleted stay.
+void ClearFolder(LPCWSTR folder);
+
+// The book path of an image src value relative to the page that names it;
+// false when the joined path does not fit in `size` units.
+bool ResolveImagePath(LPCWSTR pagePath, LPCWSTR value, LPWSTR result, size_t size);
