@@ -82,10 +82,10 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferSize);
 
 // ---- platform's own ---------------------------------------------------------------
 // A module made from a .res image in memory (copied), for tests and tools: it
-// answers FindResourceW/LoadStringW like the program's module. NULL when the
-// image is not a sequence of well-formed resource headers (ERROR_INVALID_DATA).
-// A record whose data runs past the end of the image ends the sequence: the
-// records before it are kept.
+// answers FindResourceW/LoadStringW like the program's module. The first damaged
+// record (a header or data running past the end of the image) ends the image:
+// the records before it are kept, so a cut image loses only its tail. NULL only
+// for a null image of non-zero size (ERROR_INVALID_PARAMETER).
 HMODULE LoadResourceImage(const void* image, size_t size);
 // Frees such a module; its resource data goes with it. FALSE for any other handle
 // (the program's own module is never freed).
@@ -101,7 +101,8 @@ size_t ResourceExtent(const void* data);
 // (and leaves *out unspecified) on truncated or malformed data. No side effects.
 
 // Dialog templates: DLGTEMPLATE and DLGTEMPLATEEX, with the items that follow.
-// Well-known control classes come as atoms in the template.
+// Predefined control classes come as atoms; a predefined class given by name
+// ("Static", any case) is turned into its atom, so callers look at classAtom only.
 enum : WORD {
     kDialogClassButton = 0x0080,
     kDialogClassEdit = 0x0081,
