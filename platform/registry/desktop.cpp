@@ -206,16 +206,6 @@ std::string ReadText(const std::string& path) {
     return text;
 }
 
-int MakeFolders(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) {
-        if (int error = MakeFolders(path.substr(0, slash))) return error;
-    }
-    return mkdir(path.c_str(), 0700) != 0 && errno != EEXIST ? errno : 0;
-}
-
 // update-desktop-database is optional: without it the desktop still finds the
 // entry through mimeapps.list.
 void RefreshDesktopDatabase(const std::string& folder) {

@@ -45,19 +45,6 @@ LONG WriteError(int error) {
                                                               : ERROR_CANTWRITE;
 }
 
-// Creates `path` and any missing parents, private to the user as the
-// base-directory rules ask. Returns 0 or an errno value.
-int MakeFolders(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) {
-        if (int error = MakeFolders(path.substr(0, slash))) return error;
-    }
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    return 0;
-}
-
 enum class ReadResult { kOk, kDamaged, kError };
 
 // Reads and parses the hive; a missing file is an empty hive.
@@ -239,6 +226,17 @@ std::string ConfigHome() { return EnvFolder("XDG_CONFIG_HOME", "/.config"); }
 std::string DataHome() { return EnvFolder("XDG_DATA_HOME", "/.local/share"); }
 std::string HivePath() { return Folder() + "/registry.reg"; }
 
+int MakeFolders(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (int error = MakeFolders(path.substr(0, slash))) return error;
+    }
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
 LONG LoadHive(Hive* hive) {
     // Readers need no lock: a writer replaces the file by a rename, so a read
     // sees either the old hive or the new one.
@@ -257,7 +255,8 @@ LONG LoadHive(Hive* hive) {
     return ReadLocked(path, hive);
 }
 
-LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change, Hive* after) {
+LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change,
+                const std::function<void(const Hive&)>& saved) {
     std::string folder = Folder();
     if (int error = MakeFolders(folder)) return WriteError(error);
     HiveLock lock(folder);
@@ -273,7 +272,7 @@ LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change, Hive* a
         if (stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) return ERROR_ACCESS_DENIED;
         if (LONG error = WriteHiveFile(folder, path, hive)) return error;
     }
-    if (after) *after = std::move(hive);
+    if (saved) saved(hive);
     return ERROR_SUCCESS;
 }
 

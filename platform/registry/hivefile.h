@@ -15,6 +15,9 @@ namespace lwreg {
 std::string ConfigHome();
 std::string DataHome();
 std::string HivePath();
+// Creates `path` and any missing parents, private to the user as the
+// base-directory rules ask. Returns 0 or an errno value.
+int MakeFolders(const std::string& path);
 
 // Reads the hive as it is on disk now. A missing file is an empty hive; a
 // damaged one is moved aside (under the lock) and gives an empty hive.
@@ -23,7 +26,9 @@ LONG LoadHive(Hive* hive);
 
 // Under the lock: re-reads the hive, lets `change` edit it (it returns an error
 // code and sets *changed), and writes the result through a temporary file and
-// a rename when something changed. *after receives the hive as it now stands.
-LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change, Hive* after);
+// a rename when something changed. Then, still under the lock so that no two
+// callers interleave, `saved` (optional) sees the hive as it now stands.
+LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change,
+                const std::function<void(const Hive&)>& saved);
 
 }  // namespace lwreg

@@ -88,9 +88,10 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, 
                 *changed = created;
                 return ERROR_SUCCESS;
             },
-            &hive);
+            [&](const lwreg::Hive& saved) {
+                if (created && UnderClassesRoot(path)) lwreg::SyncDesktop(saved);
+            });
         if (error) return error;
-        if (created && UnderClassesRoot(path)) lwreg::SyncDesktop(hive);
     }
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     *result = NewHandle(std::move(path));
@@ -116,20 +117,18 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
     if ((!data && size) || size > LEAFWISE_REG_MAX_DATA) return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> bytes(data, data + size);
     std::u16string_view name = View(valueName);
-    lwreg::Hive hive;
-    LONG error = lwreg::UpdateHive(
+    return lwreg::UpdateHive(
         [&](lwreg::Hive& h, bool* changed) {
             bool created = false;
             lwreg::Key& k = h.Create(path, &created);
             *changed = k.SetValue(name, type, bytes) || created;
             return ERROR_SUCCESS;
         },
-        &hive);
-    if (error) return error;
-    // Even an unchanged value is told again: the desktop's copy may have been
-    // removed since, and setting the association is how a user restores it.
-    if (UnderClassesRoot(path)) lwreg::SyncDesktop(hive);
-    return ERROR_SUCCESS;
+        [&](const lwreg::Hive& saved) {
+            // Even an unchanged value is told again: the desktop's copy may
+            // have been removed since, and associating again restores it.
+            if (UnderClassesRoot(path)) lwreg::SyncDesktop(saved);
+        });
 }
 
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
