@@ -9,12 +9,14 @@ struct ContainerLimits {
     ULONGLONG fileSize;
     ULONGLONG section0Size;  // bytes of the uncompressed section that the file holds
     ULONGLONG section1Size;  // uncompressed length of the compressed section; 0 if none
-    DWORD directoryEntries;  // at most this many objects in the directory
+    DWORD directoryEntries;  // the objects that chmlib's enumeration will report
 };
 
 // FALSE when chmlib must not be given the file: it is missing, not a container,
-// or its headers or tables disagree with each other or with the file.
+// or its headers or tables disagree with each other or with the file. The file
+// is read through the device path; it must not change before chm_open reads it.
 BOOL CheckContainer(LPCWSTR bookPath, ContainerLimits* limits);
 
-// Whether an object of `length` bytes at `start` lies inside section `space`.
+// Whether an object of `length` bytes at `start` lies inside section `space`
+// (chmlib reads every section other than 0 as the compressed one).
 BOOL ObjectFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length);
