@@ -36,7 +36,7 @@ typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef ULONG_PTR DWORD_PTR;
-typedef long HRESULT;
+typedef LONG HRESULT;  // 32 bits as on the device: the error codes (0x8xxxxxxx) must be negative
 
 typedef void* HANDLE;
 typedef HANDLE* PHANDLE;
