@@ -27,6 +27,38 @@ size_t CharacterBoundary(const BYTE* bytes, size_t count)
     return 0;
 }
 
+// The Free Pascal writer (chmcmd among its users) marks the second directory
+// chunk as the first, so chmlib's enumeration can miss the contents file. Such
+// books name it in their #SYSTEM object (record code 0), and chmlib's lookup
+// still finds it. Only a name that ends in ".hhc" is taken.
+const ObjectEntry* ContentsFileNamedBySystem(Book& book)
+{
+    const ObjectEntry* system = book.FindObject(u"/#SYSTEM");
+    if (!system)
+        return nullptr;
+    BYTE* records = book.ReadObject(*system);
+    if (!records)
+        return nullptr;
+    WCHAR name[MAX_PATH] = {};
+    // A version, then records of a 16-bit code, a 16-bit length and the data.
+    for (size_t at = 4; at + 4 <= system->length;) {
+        size_t code = records[at] | records[at + 1] << 8;
+        size_t length = records[at + 2] | records[at + 3] << 8;
+        at += 4;
+        if (length > system->length - at)
+            break;
+        if (code == 0) {
+            size_t n = strnlen((const char*)records + at, length);
+            if (n > 4 && n < MAX_PATH && _strnicmp((const char*)records + at + n - 4, ".hhc", 4) == 0)
+                MultiByteToWideChar(CP_UTF8, 0, (const char*)records + at, (int)n, name, MAX_PATH - 1);
+            break;
+        }
+        at += length;
+    }
+    free(records);
+    return name[0] ? book.FindObject(name) : nullptr;
+}
+
 } // namespace
 
 Book::Book() : chm(nullptr), limits{}
@@ -59,6 +91,8 @@ int Book::LoadContents(LPCWSTR path)
     if (!Open(path))
         return 0;
     const ObjectEntry* contentsFile = FindContentsFile();
+    if (!contentsFile)
+        contentsFile = ContentsFileNamedBySystem(*this);
     if (!contentsFile)
         return 0;
     WCHAR* text = ReadObjectText(*contentsFile);

@@ -92,12 +92,25 @@ const ObjectEntry* Book::FindObject(LPCWSTR path)
     }
     if (!EnsureLeadingSlash(lookup))
         return nullptr;
-    char htmlPath[kLookupSize + 5];
-    StringCchPrintfA(htmlPath, sizeof htmlPath, "/html%s", lookup);
-
-    if (const ObjectEntry* entry = FindInList(lookup, htmlPath))
+    auto find = [this](const char* path) -> const ObjectEntry* {
+        char htmlPath[kLookupSize + 5];
+        StringCchPrintfA(htmlPath, sizeof htmlPath, "/html%s", path);
+        if (const ObjectEntry* entry = FindInList(path, htmlPath))
+            return entry;
+        return FindThroughChmlib(path, htmlPath);
+    };
+    if (const ObjectEntry* entry = find(lookup))
         return entry;
-    return FindThroughChmlib(lookup, htmlPath);
+    // Contents entries and links name places inside pages ("page.htm#usage");
+    // the page is the object before the "#". The whole name was tried first,
+    // since names such as "/#SYSTEM" hold a "#" of their own, and a bare
+    // "#top" names no page.
+    char* name = strrchr(lookup, '/') + 1;
+    char* fragment = strchr(name, '#');
+    if (!fragment || fragment == name)
+        return nullptr;
+    *fragment = 0;
+    return find(lookup);
 }
 
 const ObjectEntry* Book::FindInList(const char* path, const char* htmlPath)

@@ -1,0 +1,131 @@
+// Contents files of the test books, loaded as the contents window loads them.
+#include "BookTestSupport.h"
+
+using namespace booktest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+class ContentsTest : public ScratchTest {
+protected:
+    std::vector<std::string> Load(const std::string& name, int expectedResult = 1)
+    {
+        EXPECT_EQ(book.LoadContents(DeviceTestBook(name).c_str()), expectedResult) << name;
+        return Entries(book);
+    }
+    Book book;
+};
+
+TEST_F(ContentsTest, TagsAndParametersMatchInAnyLetterCaseButOnlyWithTheirExactSpelling)
+{
+    // Lower, upper and mixed case all count; a list tag with an attribute, a
+    // closing tag with a space, single quotes, doubled spaces and value before
+    // name do not (the Local of the last item takes the name before it).
+    EXPECT_THAT(Load("sitemap-case"), ElementsAre("1|lower|/a.htm", "2|upper|/b.htm", "2|mixed|/c.htm",
+                                                  "1|mixed|/f.htm"));
+}
+
+TEST_F(ContentsTest, EntriesFollowTheOrderOfNamesLocalsAndListTags)
+{
+    EXPECT_THAT(Load("sitemap-order"),
+                ElementsAre("0|Before the list|/a.htm",      // before the first <UL>
+                            "1|Before the list|/b.htm",      // Local before Name takes the last name...
+                            "1|Two locals|/c.htm",           // ...whose own name is overwritten by the next
+                            "1|Two locals|/d.htm",           // two Locals, two entries
+                            "1|Heading|",                    // a heading that opens a list
+                            "2|Inner|/e.htm",
+                            "1|Last heading|",               // a heading that closes one
+                            "1|Sub|",                        // "Overwritten heading" left no entry
+                            "2|Sub|/f.htm",
+                            "1|Pending|",                    // a Local-first name, kept by the </UL>
+                            "-1|After the close|/g.htm"));   // after unbalanced </UL>; "Lost" is dropped
+}
+
+TEST_F(ContentsTest, TitlesAndLocalsKeep255CharactersAndAreTakenVerbatim)
+{
+    std::vector<std::string> entries = Load("titles");
+    ASSERT_EQ(entries.size(), 9u);
+    for (const TocEntry& entry : book.contents)
+        EXPECT_LE(wcslen(entry.title), 255u);
+
+    std::u16string title255 = book.contents[0].title;
+    EXPECT_EQ(title255.size(), 255u);
+    EXPECT_EQ(title255.back(), u'Z');  // the whole title, to its last character
+    std::u16string title256 = book.contents[1].title;
+    EXPECT_EQ(title256.size(), 255u);  // one character too many: cut
+    EXPECT_EQ(title256.find(u'Y'), std::u16string::npos);
+
+    std::string name255 = std::string(251, 'n') + ".htm";
+    EXPECT_EQ(entries[2], "1|Long local|/" + name255);
+    EXPECT_EQ(entries[3], "1|Longer local, cut|/" + name255);  // "#beyond" lay past 255 characters
+    EXPECT_EQ(entries[4], "1|Tab\there, back\\slash|/a.htm");
+    EXPECT_EQ(entries[5], "1|Fish &amp; chips|/a.htm");      // no references decoded
+    EXPECT_EQ(entries[6], "1|  spaced  |/a.htm");            // nothing trimmed
+    EXPECT_EQ(entries[7], "1||/a.htm");                      // an empty name is a name
+    EXPECT_EQ(entries[8], "0|Unclosed|/a.htm\n");            // runs to the end of the text
+}
+
+TEST_F(ContentsTest, TheFirstHhcObjectInDirectoryOrderIsTheContentsFile)
+{
+    // The project names Main.hhc; Extra.hhc comes first in the directory.
+    EXPECT_THAT(Load("two-hhc"), ElementsAre("1|From Extra|/a.htm", "1|Second|/a.htm"));
+    // .HHC counts in capitals; .hh and .hhcx, which come before it, do not.
+    EXPECT_THAT(Load("caps-hhc"), ElementsAre("1|From .HHC|/a.htm"));
+}
+
+TEST_F(ContentsTest, ABookWithoutContentsFileStaysOpenForItsPages)
+{
+    EXPECT_THAT(Load("no-contents", 0), IsEmpty());
+    EXPECT_NE(book.chm, nullptr);
+    EXPECT_FALSE(book.objects.empty());
+    EXPECT_EQ(book.FindContentsFile(), nullptr);
+    EXPECT_EQ(book.ExtractPage(u"/a.htm", u"\\Temp"), 1);
+    EXPECT_EQ(ScratchFiles().size(), 2u);  // the page and its image
+}
+
+TEST_F(ContentsTest, AnEmptyContentsFileLoadsWithNoEntries)
+{
+    EXPECT_THAT(Load("objects"), IsEmpty());
+    ASSERT_NE(book.FindContentsFile(), nullptr);
+    EXPECT_STREQ(book.FindContentsFile()->path, "/objects.hhc");
+}
+
+TEST_F(ContentsTest, ANonAsciiTitleAndLocalAreReadInTheAnsiCodePage)
+{
+    // This executable runs with code page 1252 (see CMakeLists.txt).
+    ASSERT_EQ(GetACP(), 1252u);
+    EXPECT_THAT(Load("codepage-1252"), ElementsAre("1|Café crème|/café.htm", "1|“Quoted” – naïve|/plain.htm",
+                                                   "1|Price €5|/plain.htm"));
+}
+
+TEST_F(ContentsTest, ReopeningDropsTheFirstBookAndAFailedOpenLeavesItClosed)
+{
+    Load("sitemap-case");
+    ASSERT_FALSE(book.contents.empty());
+    EXPECT_THAT(Load("two-hhc"), ElementsAre("1|From Extra|/a.htm", "1|Second|/a.htm"));
+    EXPECT_EQ(book.FindObject(u"/b.htm"), nullptr);  // a page of the first book only
+
+    EXPECT_EQ(book.LoadContents(u"\\no\\such\\book.chm"), 0);
+    EXPECT_EQ(book.chm, nullptr);
+    EXPECT_TRUE(book.objects.empty());
+    EXPECT_TRUE(book.contents.empty());
+
+    // Not a container at all.
+    std::string text = (Scratch() / "not-a-book.chm").string();
+    FILE* file = fopen(text.c_str(), "wb");
+    fputs("ITSF but not really", file);
+    fclose(file);
+    EXPECT_EQ(book.LoadContents(DevicePath(text).c_str()), 0);
+    EXPECT_EQ(book.chm, nullptr);
+}
+
+TEST_F(ContentsTest, ABookPathLongerThanTheFieldIsRefused)
+{
+    std::u16string longPath = u"\\" + std::u16string(300, u'x') + u".chm";
+    EXPECT_EQ(book.LoadContents(longPath.c_str()), 0);
+    EXPECT_EQ(book.chm, nullptr);
+    EXPECT_EQ(book.LoadContents(nullptr), 0);
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+// Pages and images written into the scratch folder, driven as the contents
+// window drives the book: ClearTempFolder, then ExtractPage into "\Temp".
+#include "BookTestSupport.h"
+
+using namespace booktest;
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Pair;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+// The source of an object of a test book, as kept in tests/books.
+std::string SourceOf(const std::string& book, const std::string& path)
+{
+    return ReadBytes(fs::path(LEAFWISE_BOOK_SOURCES) / book / path);
+}
+
+std::string Gif(const std::string& text) { return "GIF89a " + text + std::string("\0\xff\x01", 3); }
+
+class ExtractTest : public ScratchTest {
+protected:
+    void Open(const std::string& name) { ASSERT_TRUE(book.Open(DeviceTestBook(name).c_str())) << name; }
+    // Extracts as the windows do and returns ExtractPage's result.
+    int Show(const std::u16string& page)
+    {
+        book.ClearTempFolder();
+        return book.ExtractPage(page.c_str(), u"\\Temp");
+    }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& file : ScratchFiles())
+            names.push_back(file.first);
+        return names;
+    }
+    Book book;
+};
+
+TEST_F(ExtractTest, APageIsWrittenAsUtf16WithAByteOrderMarkUnderItsBaseName)
+{
+    Open("local-forms");
+    ASSERT_EQ(Show(u"/html/sub/deep.htm"), 1);
+    std::string source = SourceOf("local-forms", "html/sub/deep.htm");
+    auto files = ScratchFiles();
+    ASSERT_EQ(files.count("deep.htm"), 1u);
+    EXPECT_EQ(files["deep.htm"], ExpectedPageFile(source, 1252));
+    EXPECT_EQ(files["deep.htm"].size(), 2 + 2 * source.size());
+}
+
+// Each contents entry of local-forms, and what it finds (the page's text
+// names it) or that it finds nothing.
+TEST_F(ExtractTest, LookupsReduceBookSchemesParentsAndFallBackToHtml)
+{
+    ASSERT_EQ(book.LoadContents(DeviceTestBook("local-forms").c_str()), 1);
+    const std::map<std::string, std::string> found = {
+        {"ms-its", "top page"},
+        {"ms-its lower case", "top page"},
+        {"msitstore", "top page"},
+        {"its", "top page"},
+        {"ms-its without slash", "top page"},
+        {"ms-its deeper", "sub page"},
+        {"parent", "top page"},
+        {"parent then ms-its", "sub page"},
+        {"under html", "inner page"},
+        {"under html deeper", "deep page"},
+        {"html written out", "inner page"},
+        {"other case", "top page"},
+        {"escaped space", "spaced name"},
+        {"plain space", "spaced name"},
+        {"with fragment", "top page"},
+        {"sub with fragment", "sub page"},
+    };
+    const std::vector<std::string> notFound = {"ms-its without separator", "parent twice", "leading slash", "missing"};
+    size_t checked = 0;
+    for (const TocEntry& entry : book.contents) {
+        std::string name = Utf8(entry.title);
+        SCOPED_TRACE(name + " -> " + Utf8(entry.local));
+        int result = Show(entry.local);
+        auto files = ScratchFiles();
+        if (auto it = found.find(name); it != found.end()) {
+            EXPECT_EQ(result, 1);
+            ASSERT_EQ(files.size(), 1u);
+            // The page's file keeps the base name of the path as given.
+            std::u16string local = entry.local;
+            EXPECT_EQ(files.begin()->first, Utf8(local.substr(local.rfind(u'/') + 1)));
+            EXPECT_EQ(files.begin()->second.substr(0, 2), "\xFF\xFE");
+            std::string text;
+            for (size_t i = 2; i + 1 < files.begin()->second.size(); i += 2)
+                text += files.begin()->second[i];
+            EXPECT_NE(text.find(it->second), std::string::npos) << text;
+            ++checked;
+        } else if (std::find(notFound.begin(), notFound.end(), name) != notFound.end()) {
+            EXPECT_EQ(result, 0);
+            EXPECT_THAT(files, IsEmpty());
+            ++checked;
+        } else {
+            // "folder" and "empty" name directory objects: found, but their
+            // empty base name writes nothing.
+            EXPECT_EQ(result, 1);
+            EXPECT_THAT(files, IsEmpty());
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, found.size() + notFound.size() + 2);
+}
+
+TEST_F(ExtractTest, ImagesAreFoundByTheirSrcValueRelativeToThePage)
+{
+    Open("images");
+    ASSERT_EQ(Show(u"/html/a.htm"), 1);
+    auto files = ScratchFiles();
+    EXPECT_EQ(files["a.htm"], ExpectedPageFile(SourceOf("images", "html/a.htm"), 1252));
+    files.erase("a.htm");
+    EXPECT_THAT(files, UnorderedElementsAre(
+                           Pair("b.gif", Gif("html/b")),            // b.gif
+                           Pair("c.gif", Gif("img/c")),             // ../img/c.gif
+                           Pair("d.gif", Gif("html/d")),            // ./d.gif
+                           Pair("e.gif", Gif("pics/e")),            // /pics/e.gif
+                           Pair("f.gif", Gif("top/f")),             // ../../f.gif stops at the top
+                           Pair("my pic.gif", Gif("html/my pic")),  // my%20pic.gif
+                           Pair("k.gif", Gif("html/k")),            // src=j.gif alt="k.gif": the quoted one
+                           Pair("same.gif", Gif("img/same")),       // two of one base name: the last
+                           Pair("m.gif", Gif("html/m")),            // a tag of 255 characters
+                           Pair("UPPER.gif", Gif("html/Upper")),    // case ignored, named as written
+                           Pair("o.gif", Gif("html/dir/o"))));
+    // Not written: <IMG>, SRC=, src='...', a tag of 256 characters, a missing
+    // image, "src" inside another attribute's value, an empty src.
+}
+
+TEST_F(ExtractTest, AtTheTopOfTheBookParentFoldersStayAtTheTop)
+{
+    Open("images");
+    ASSERT_EQ(Show(u"/top.htm"), 1);
+    auto files = ScratchFiles();
+    files.erase("top.htm");
+    EXPECT_THAT(files, UnorderedElementsAre(Pair("b.gif", Gif("top/b")), Pair("f.gif", Gif("top/f")),
+                                            Pair("e.gif", Gif("pics/e"))));
+}
+
+TEST_F(ExtractTest, ResolveImagePathJoinsBaseAndValue)
+{
+    WCHAR out[MAX_PATH];
+    struct Case {
+        const char16_t* page;
+        const char16_t* value;
+        const char16_t* expected;
+    } cases[] = {
+        {u"/html/a.htm", u"b.gif", u"/html/b.gif"},
+        {u"/html/a.htm", u"../img/b.gif", u"/img/b.gif"},
+        {u"/html/a.htm", u"./b.gif", u"/html/b.gif"},
+        {u"/html/a.htm", u"/pics/b.gif", u"/pics/b.gif"},
+        {u"/html/a.htm", u"../../b.gif", u"/b.gif"},
+        {u"/html/a.htm", u"./../b.gif", u"/html/../b.gif"},  // only the one "./" goes
+        {u"/html/a.htm", u".b.gif", u"/html/.b.gif"},
+        {u"a.htm", u"b.gif", u"a.htm/b.gif"},                 // no "/": the page path is the base
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(ResolveImagePath(c.page, c.value, out, MAX_PATH));
+        EXPECT_EQ(std::u16string(out), c.expected) << Utf8(c.page) << " + " << Utf8(c.value);
+    }
+    // A joined path that does not fit is refused, not cut.
+    std::u16string longValue(MAX_PATH, u'x');
+    EXPECT_FALSE(ResolveImagePath(u"/html/a.htm", longValue.c_str(), out, MAX_PATH));
+}
+
+TEST_F(ExtractTest, EmptyObjectsAndZeroBytes)
+{
+    Open("objects");
+    // An empty page: the byte-order mark alone.
+    ASSERT_EQ(Show(u"/empty.htm"), 1);
+    EXPECT_THAT(ScratchFiles(), ElementsAre(Pair("empty.htm", std::string("\xFF\xFE"))));
+    // A zero byte ends the text: the image named after it is not seen.
+    ASSERT_EQ(Show(u"/zero.htm"), 1);
+    auto files = ScratchFiles();
+    EXPECT_EQ(files["zero.htm"], ExpectedPageFile(SourceOf("objects", "zero.htm"), 1252));
+    EXPECT_EQ(files["zero.htm"].find(std::string("a\0f\0t\0e\0r\0", 10)), std::string::npos);
+    EXPECT_EQ(files.count("before.gif"), 1u);
+    EXPECT_EQ(files.count("after.gif"), 0u);
+
+    ASSERT_NE(book.FindObject(u"/empty.gif"), nullptr);
+    BYTE* bytes = book.ReadObject(*book.FindObject(u"/empty.gif"));
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::string((char*)bytes, 10), std::string(10, '\0'));
+    free(bytes);
+    WCHAR* text = book.ReadObjectText(*book.FindObject(u"/empty.htm"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text[0], 0);
+    free(text);
+}
+
+TEST_F(ExtractTest, PathsAtAndPastTheLengthOfARecord)
+{
+    Open("objects");
+    std::string name = std::string(251, 'p') + ".htm";
+    std::string at259 = "/dd/" + name, at260 = "/ddd/" + name;
+    bool listed259 = false, listed260 = false;
+    for (const ObjectEntry& entry : book.objects) {
+        EXPECT_LT(strlen(entry.path), (size_t)MAX_PATH);
+        listed259 |= at259 == entry.path;
+        listed260 |= at260 == entry.path;
+    }
+    EXPECT_TRUE(listed259);
+    EXPECT_FALSE(listed260);  // left out rather than cut
+    EXPECT_NE(book.FindObject(Wide(at259).c_str()), nullptr);
+    EXPECT_EQ(book.FindObject(Wide(at260).c_str()), nullptr);
+    EXPECT_EQ(book.FindObject(Wide("/ddd/" + name + name).c_str()), nullptr);
+
+    // Found, but "\Temp\" and a 255-character name do not fit a file name:
+    // nothing is written, and the page still counts as found.
+    EXPECT_EQ(Show(Wide(at259)), 1);
+    EXPECT_THAT(ScratchFiles(), IsEmpty());
+    // The same for an image of such a name; the empty image is written empty.
+    ASSERT_EQ(Show(u"/images.htm"), 1);
+    EXPECT_THAT(Names(), ElementsAre("empty.gif", "images.htm"));
+    EXPECT_EQ(ScratchFiles()["empty.gif"], "");
+}
+
+TEST_F(ExtractTest, ExtractObjectWritesTheBytesUnchanged)
+{
+    Open("images");
+    EXPECT_EQ(book.ExtractObject(u"/html/my%20pic.gif", u"\\Temp"), 1);
+    EXPECT_EQ(book.ExtractObject(u"/html/nothere.gif", u"\\Temp"), 0);
+    EXPECT_THAT(ScratchFiles(), ElementsAre(Pair("my%20pic.gif", Gif("html/my pic"))));
+    // A missing folder: found, nothing written.
+    EXPECT_EQ(book.ExtractObject(u"/html/b.gif", u"\\Temp\\nowhere"), 1);
+    EXPECT_EQ(book.ExtractPage(u"/html/a.htm", u"\\Temp\\nowhere"), 1);
+    EXPECT_FALSE(fs::exists(Scratch() / "nowhere"));
+}
+
+TEST_F(ExtractTest, NothingIsFoundInAClosedBook)
+{
+    EXPECT_EQ(book.FindObject(u"/a.htm"), nullptr);
+    EXPECT_EQ(Show(u"/a.htm"), 0);
+    Open("images");
+    book.Close();
+    EXPECT_EQ(Show(u"/html/a.htm"), 0);
+    EXPECT_THAT(ScratchFiles(), IsEmpty());
+}
+
+TEST_F(ExtractTest, HostileLookupPathsFindNothingAndWriteNothingOutside)
+{
+    Open("images");
+    std::u16string tooLong = u"/" + std::u16string(300, u'a');
+    std::u16string wideTooLong = u"/" + std::u16string(100, u'\u4e2d');  // 300 bytes in UTF-8
+    for (const std::u16string& path : {tooLong, wideTooLong, std::u16string(u"/../../../../etc/passwd"),
+                                       std::u16string(u"\\..\\..\\x.htm"), std::u16string(u"/."), std::u16string(u"#top")}) {
+        EXPECT_EQ(book.FindObject(path.c_str()), nullptr) << Utf8(path);
+        EXPECT_EQ(Show(path), 0);
+    }
+    EXPECT_EQ(book.FindObject(nullptr), nullptr);
+    // "/.." reduces to "/", the book's root folder: found, and its empty base
+    // name writes nothing; neither does a ".." base name.
+    EXPECT_EQ(Show(u"/.."), 1);
+    EXPECT_EQ(book.ExtractObject(u"/html/..", u"\\Temp"), 0);
+    EXPECT_THAT(ScratchFiles(), IsEmpty());
+}
+
+// chmcmd marks the second directory chunk as the first, so chmlib's
+// enumeration misses every object of the first; they are found through
+// chmlib's own lookup.
+TEST_F(ExtractTest, ALargeChmcmdBookFindsWhatTheEnumerationMissed)
+{
+    Open("large");
+    size_t pagesListed = 0;
+    for (const ObjectEntry& entry : book.objects)
+        pagesListed += strncmp(entry.path, "/section", 8) == 0 && strstr(entry.path, ".htm");
+    ASSERT_LT(pagesListed, 3000u) << "the book no longer shows the listing fault";
+    for (int section = 0; section < 30; section += 7) {
+        for (int page = 0; page < 100; page += 13) {
+            std::string path = "/section" + std::to_string(section) + "/page" + std::to_string(page) + ".htm";
+            SCOPED_TRACE(path);
+            ASSERT_EQ(Show(Wide(path)), 1);
+            int image = (section * 100 + page) % 20;
+            std::string gif = "picture" + std::to_string(image) + ".gif";
+            auto files = ScratchFiles();
+            EXPECT_EQ(files.size(), 2u);
+            EXPECT_EQ(files["page" + std::to_string(page) + ".htm"],
+                      ExpectedPageFile("<html><body><h1>Section " + std::to_string(section) + ", page " +
+                                           std::to_string(page) + "</h1><img src=\"../img/" + gif +
+                                           "\"></body></html>\n",
+                                       1252));
+            EXPECT_EQ(files[gif], "GIF89a picture " + std::to_string(image));
+        }
+    }
+    // A lookup through chmlib is remembered, and returns the same entry again.
+    const ObjectEntry* first = book.FindObject(u"/img/picture3.gif");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(book.FindObject(u"/IMG/Picture3.GIF"), first);
+    EXPECT_EQ(book.FindObject(u"/img/picture99.gif"), nullptr);
+}
+
+TEST_F(ExtractTest, ALargeChmcmdBookLoadsItsContents)
+{
+    // Its contents file lies in the directory chunk that the enumeration skips.
+    ASSERT_EQ(book.LoadContents(DeviceTestBook("large").c_str()), 1);
+    ASSERT_EQ(book.contents.size(), 30u + 3000u);
+    EXPECT_EQ(Entries(book)[0], "1|Section 0|");
+    EXPECT_EQ(Entries(book)[1], "2|Page 0.0|/section0/page0.htm");
+    EXPECT_EQ(Entries(book).back(), "2|Page 29.99|/section29/page99.htm");
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// The scratch folder: what ClearTempFolder, Close and destruction leave there.
+#include "BookTestSupport.h"
+
+#include <fstream>
+
+using namespace booktest;
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Pair;
+
+namespace {
+
+class ScratchFolderTest : public ScratchTest {
+protected:
+    void Put(const fs::path& file, const std::string& bytes = "x")
+    {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+};
+
+TEST_F(ScratchFolderTest, ClearingDeletesTheFilesButNotTheSubFolders)
+{
+    Put(Scratch() / "page.htm");
+    Put(Scratch() / "image with space.gif");
+    Put(Scratch() / ".hidden");
+    Put(Scratch() / "sub" / "kept.htm");
+    Book book;
+    book.ClearTempFolder();
+    EXPECT_THAT(ScratchFiles(), IsEmpty());
+    EXPECT_TRUE(fs::exists(Scratch() / "sub" / "kept.htm"));
+    book.ClearTempFolder();  // an empty folder: nothing to do
+    EXPECT_TRUE(fs::exists(Scratch() / "sub" / "kept.htm"));
+}
+
+TEST_F(ScratchFolderTest, ClearingAMissingFolderDoesNothing)
+{
+    fs::remove_all(Scratch());
+    Book book;
+    book.ClearTempFolder();
+    book.Close();  // never opened: only clears
+    SUCCEED();
+}
+
+TEST_F(ScratchFolderTest, CloseClearsTheFolderAndDestructionDoesNot)
+{
+    {
+        Book book;
+        ASSERT_EQ(book.LoadContents(DeviceTestBook("images").c_str()), 1);
+        book.ClearTempFolder();
+        ASSERT_EQ(book.ExtractPage(u"/top.htm", u"\\Temp"), 1);
+        EXPECT_EQ(ScratchFiles().size(), 4u);
+    }
+    EXPECT_EQ(ScratchFiles().size(), 4u);
+    Book book;
+    ASSERT_EQ(book.LoadContents(DeviceTestBook("images").c_str()), 1);
+    book.Close();
+    EXPECT_THAT(ScratchFiles(), IsEmpty());
+    EXPECT_EQ(book.chm, nullptr);
+    EXPECT_TRUE(book.objects.empty());
+    EXPECT_TRUE(book.contents.empty());
+}
+
+TEST_F(ScratchFolderTest, ExtractionOverwritesAFileOfTheSameName)
+{
+    Put(Scratch() / "b.gif", std::string(1000, 'o'));
+    Book book;
+    ASSERT_TRUE(book.Open(DeviceTestBook("images").c_str()));
+    ASSERT_EQ(book.ExtractObject(u"/b.gif", u"\\Temp"), 1);
+    EXPECT_THAT(ScratchFiles(), ElementsAre(Pair("b.gif", std::string("GIF89a top/b\0\xff\x01", 15))));
+}
+
+TEST_F(ScratchFolderTest, TheTempFolderIsHeldWithItsSeparator)
+{
+    Book book;
+    EXPECT_EQ(std::u16string(book.tempFolder), u"\\Temp\\");
+    EXPECT_EQ(book.bookPath[0], 0);
+    EXPECT_EQ(book.chm, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+// leafwise-book run as a process: its output, exit status and messages.
+#include "BookTestSupport.h"
+
+#include <fstream>
+
+using namespace booktest;
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+class ToolTest : public ScratchTest {};
+
+int CountLines(const std::string& text) { return (int)std::count(text.begin(), text.end(), '\n'); }
+
+TEST_F(ToolTest, ObjectsListsPathLengthSectionAndStart)
+{
+    RunResult result = RunTool({"objects", TestBookHostPath("two-hhc")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(result.err, IsEmpty());
+    EXPECT_THAT(result.out, HasSubstr("/a.htm\t28\t1\t"));
+    EXPECT_THAT(result.out, HasSubstr("/Extra.hhc\t"));
+    // In directory order: Extra.hhc before Main.hhc.
+    EXPECT_LT(result.out.find("/Extra.hhc\t"), result.out.find("/Main.hhc\t"));
+    Book book;
+    ASSERT_TRUE(book.Open(DeviceTestBook("two-hhc").c_str()));
+    EXPECT_EQ(CountLines(result.out), (int)book.objects.size());
+}
+
+TEST_F(ToolTest, ContentsEscapesTheSeparatorsInsideFields)
+{
+    RunResult result = RunTool({"contents", TestBookHostPath("titles")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(result.out, HasSubstr("1\tTab\\there, back\\\\slash\t/a.htm\n"));
+    EXPECT_THAT(result.out, HasSubstr("0\tUnclosed\t/a.htm\\n\n"));
+    EXPECT_EQ(CountLines(result.out), 9);
+}
+
+TEST_F(ToolTest, ContentsOfABookWithoutContentsFileIsEmptyAndSucceeds)
+{
+    RunResult result = RunTool({"contents", TestBookHostPath("no-contents")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(result.out, IsEmpty());
+    EXPECT_THAT(result.err, IsEmpty());
+}
+
+TEST_F(ToolTest, ExtractEmptiesTheFolderAndListsWhatItWrote)
+{
+    fs::path folder = Scratch() / "out";
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "stale.htm") << "old";
+    RunResult result = RunTool({"extract", TestBookHostPath("images"), "/top.htm", folder.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "b.gif\ne.gif\nf.gif\ntop.htm\n");
+    EXPECT_FALSE(fs::exists(folder / "stale.htm"));
+    EXPECT_TRUE(fs::exists(folder / "sub"));
+
+    // Without a folder: the scratch folder.
+    result = RunTool({"extract", TestBookHostPath("images"), "/html/a.htm"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("my pic.gif\n"));
+    EXPECT_TRUE(fs::exists(Scratch() / "a.htm"));
+}
+
+TEST_F(ToolTest, FailuresNameTheBookOrThePage)
+{
+    std::string missing = (Scratch() / "missing.chm").string();
+    for (const char* command : {"objects", "contents"}) {
+        RunResult result = RunTool({command, missing});
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_EQ(CountLines(result.err), 1);
+        EXPECT_THAT(result.err, HasSubstr(missing));
+        EXPECT_THAT(result.out, IsEmpty());
+    }
+    RunResult result = RunTool({"extract", TestBookHostPath("images"), "/nothere.htm", Scratch().string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(CountLines(result.err), 1);
+    EXPECT_THAT(result.err, HasSubstr("/nothere.htm"));
+    EXPECT_THAT(result.out, IsEmpty());
+}
+
+TEST_F(ToolTest, UsageErrorsExitWithTwo)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"objects"}, {"contents", "a", "b"}, {"extract", "book"}, {"extract", "a", "b", "c", "d"}, {"dump", "x"}}) {
+        RunResult result = RunTool(args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_THAT(result.err, HasSubstr("usage"));
+        EXPECT_THAT(result.out, IsEmpty());
+    }
+}
+
+TEST_F(ToolTest, OutputIsUtf8WhateverTheCodePage)
+{
+    std::string saved = getenv("LEAFWISE_CODEPAGE") ? getenv("LEAFWISE_CODEPAGE") : "";
+    setenv("LEAFWISE_CODEPAGE", "936", 1);
+    RunResult result = RunTool({"contents", TestBookHostPath("codepage-936")});
+    setenv("LEAFWISE_CODEPAGE", saved.c_str(), 1);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "1\t关于我们\t/关于我们.htm\n1\t标签手册\t/html/标签.htm\n");
+}
+
+}  // namespace
