@@ -1,0 +1,104 @@
+// A text dump of a few real books (objects, contents entries, the files that
+// each contents page writes, with their fingerprints) compared against a
+// reviewed copy in tests/corpus/baseline. After a deliberate change, rewrite
+// the copies with LEAFWISE_UPDATE_BASELINES=1 and review the diff.
+#include "CorpusSupport.h"
+
+#include <fstream>
+#include <sstream>
+
+using namespace booktest;
+using namespace corpustest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The fields of a line, escaped as leafwise-book escapes them.
+std::string Field(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+class BaselineTest : public ScratchTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    const CorpusBook& Book_() const
+    {
+        for (size_t i = 0; i < kCorpusBookCount; ++i) {
+            if (std::string(kCorpusBooks[i].name) == GetParam())
+                return kCorpusBooks[i];
+        }
+        throw std::logic_error("not a corpus book");
+    }
+
+    std::string Dump()
+    {
+        std::ostringstream out;
+        Book book;
+        book.LoadContents(DevicePath(CorpusPath(GetParam())).c_str());
+        out << "objects " << book.objects.size() << "\n";
+        for (const ObjectEntry& entry : book.objects)
+            out << Field(entry.path) << "\t" << entry.length << "\t" << entry.space << "\t" << entry.start << "\n";
+        out << "contents " << book.contents.size() << "\n";
+        for (const TocEntry& entry : book.contents)
+            out << entry.level << "\t" << Field(Utf8(entry.title)) << "\t" << Field(Utf8(entry.local)) << "\n";
+        out << "pages\n";
+        std::map<std::u16string, bool> seen;
+        for (const TocEntry& entry : book.contents) {
+            if (!entry.local[0] || seen[entry.local])
+                continue;
+            seen[entry.local] = true;
+            book.ClearTempFolder();
+            out << Field(Utf8(entry.local)) << "\t" << book.ExtractPage(entry.local, u"\\Temp");
+            for (const auto& [name, bytes] : ScratchFiles())
+                out << "\t" << Field(name) << " " << bytes.size() << " " << Fingerprint(bytes);
+            out << "\n";
+        }
+        return out.str();
+    }
+};
+
+TEST_P(BaselineTest, DumpMatchesTheReviewedCopy)
+{
+    if (!CorpusPresent())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
+    ASSERT_EQ(GetACP(), Book_().codePage);
+    std::string dump = Dump();
+    fs::path copy = fs::path(LEAFWISE_BASELINES) / (std::string(GetParam()) + ".txt");
+    if (getenv("LEAFWISE_UPDATE_BASELINES")) {
+        std::ofstream(copy, std::ios::binary) << dump;
+        GTEST_SKIP() << "rewrote " << copy;
+    }
+    std::string reviewed = ReadBytes(copy);
+    ASSERT_FALSE(reviewed.empty()) << "no baseline " << copy;
+    if (dump == reviewed)
+        return;
+    std::istringstream a(dump), b(reviewed);
+    std::string lineA, lineB;
+    for (int line = 1;; ++line) {
+        bool moreA = (bool)std::getline(a, lineA), moreB = (bool)std::getline(b, lineB);
+        if (!moreA && !moreB)
+            break;
+        if (lineA != lineB || moreA != moreB) {
+            ADD_FAILURE() << copy << " line " << line << "\n  now:      " << (moreA ? lineA : "(end)")
+                          << "\n  reviewed: " << (moreB ? lineB : "(end)");
+            break;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, BaselineTest,
+                         ::testing::Values("svn-book", "fpc-fclres", "sasplanet-ru", "pbootcms-tags-zh",
+                                           "taper-ru-htm2chm", "ms-ime-tradchinese-en"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return ParamName(info.param); });
+
+}  // namespace

@@ -1,0 +1,33 @@
+// The corpus books, what the tests expect of each, and the reference copy of
+// a book's objects as 7z extracts them.
+#pragma once
+
+#include "BookTestSupport.h"
+
+namespace corpustest {
+
+struct CorpusBook {
+    const char* name;
+    unsigned codePage;   // the ANSI code page of the book's language
+    bool hasContents;    // whether LoadContents finds a contents file
+    size_t entries;      // contents entries
+    size_t pagesFound;   // entries with a local path that ExtractPage finds
+};
+
+extern const CorpusBook kCorpusBooks[];
+extern const size_t kCorpusBookCount;
+
+// "svn-book" -> "svn_book", for test names.
+std::string ParamName(const char* name);
+
+std::string CorpusPath(const char* name);
+bool CorpusPresent();
+
+// The book's objects as 7z extracts them: "/path" -> bytes. Empty when 7z
+// refuses the book.
+std::map<std::string, std::string> ExtractWith7z(const std::string& bookPath, const std::filesystem::path& into);
+
+// FNV-1a, 64 bits, as 16 hex digits: a short fingerprint for baselines.
+std::string Fingerprint(const std::string& bytes);
+
+}  // namespace corpustest
