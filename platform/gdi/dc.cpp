@@ -332,6 +332,20 @@ COLORREF GetPixel(HDC handle, int x, int y)
     return LwColorRef(QColor(image->pixel(x, y)));
 }
 
+bool LwDrawImage(HDC handle, const QRect& target, const QImage& source)
+{
+    Dc* dc;
+    QImage* image;
+    if (!Target(handle, &dc, &image))
+        return false;
+    if (image && !target.isEmpty() && !source.isNull()) {
+        QPainter painter(image);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, source);
+    }
+    return true;
+}
+
 // ---- text -----------------------------------------------------------------------
 
 QFont LwContextFont(HDC handle)

@@ -26,12 +26,17 @@ HBITMAP LwCreateBitmapFromImage(const QImage& image, int bitsPerPixel);
 // The bitmap's image (32 bits per pixel), or null for a bad handle.
 const QImage* LwBitmapImage(HBITMAP bitmap);
 
-// Icons and cursors live in the same handle table as the GDI objects.
-HICON LwCreateIconFromImage(const QImage& image);
+// Icons and cursors live in the same handle table as the GDI objects. A shared
+// icon (LoadIconW's, the system cursors) survives DestroyIcon, as on Windows.
+HICON LwCreateIconFromImage(const QImage& image, bool shared = false);
 const QImage* LwIconImage(HICON icon);
 // FALSE with ERROR_INVALID_HANDLE (ERROR_INVALID_CURSOR_HANDLE for cursors is
 // not told apart) for a bad handle.
 BOOL LwDestroyIcon(HICON icon);
+
+// Draws an image (blending its alpha) into the rectangle, scaled to it; false
+// for a bad context. A context without a surface draws nothing and succeeds.
+bool LwDrawImage(HDC dc, const QRect& target, const QImage& image);
 
 QColor LwColor(COLORREF color);
 COLORREF LwColorRef(const QColor& color);

@@ -405,7 +405,7 @@ const QImage* LwBitmapImage(HBITMAP handle)
     return bitmap ? &bitmap->image : nullptr;
 }
 
-HICON LwCreateIconFromImage(const QImage& image)
+HICON LwCreateIconFromImage(const QImage& image, bool shared)
 {
     if (image.isNull()) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -413,6 +413,7 @@ HICON LwCreateIconFromImage(const QImage& image)
     }
     auto icon = std::make_unique<Icon>();
     icon->image = image.convertToFormat(QImage::Format_ARGB32);
+    icon->stock = shared;
     return reinterpret_cast<HICON>(Register(std::move(icon)));
 }
 

@@ -1,0 +1,38 @@
+// The device as tests and tools see it: what it shows, and its keys and taps,
+// driven the way a user drives them. Not part of the device API; free of Qt.
+#pragma once
+
+#include <winuser.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// The text of the title strip (the active window's title).
+std::u16string LwDeviceTitle();
+// The captions of the soft keys shown, left then right; empty without a bar.
+std::vector<std::u16string> LwDeviceSoftKeys();
+// Presses and releases a device key: VK_F1 / VK_F2 the left / right soft key,
+// VK_ESCAPE the Back key, any other key goes to the focus window. The messages
+// it causes are queued; run a message loop (or LwDevicePump) to deliver them.
+void LwDevicePressKey(UINT key);
+// Presses (down), or releases (up), the Back key alone.
+void LwDeviceBackKey(bool down);
+// Taps the screen at (x, y), screen coordinates (the device's top-left is 0, 0).
+// False when nothing is there.
+bool LwDeviceTap(int x, int y);
+// The items of the popup menu that is open (separators as empty strings); empty
+// when none is open.
+std::vector<std::u16string> LwDevicePopupItems();
+// Chooses the open popup's item with this text (false when there is none);
+// its WM_COMMAND is posted.
+bool LwDeviceChoosePopupItem(const std::u16string& text);
+// Closes the open popup without a choice.
+void LwDeviceClosePopup();
+// The colour shown at (x, y) of the screen; CLR_INVALID outside it.
+COLORREF LwDevicePixel(int x, int y);
+// Writes what the device shows (at its scale) as a PNG file.
+bool LwDeviceSaveScreenshot(const char* path);
+// Delivers queued messages and Qt events until `done` returns true or `limitMs`
+// passes; returns whether `done` held. For tests: no sleeps, a bound instead.
+bool LwDevicePumpUntil(const std::function<bool()>& done, int limitMs);
