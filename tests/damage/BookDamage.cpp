@@ -1,0 +1,253 @@
+#include "BookDamage.h"
+
+#include <Book.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace damage {
+
+namespace {
+
+uint32_t Le32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24; }
+uint64_t Le64(const Bytes& b, size_t at) { return Le32(b, at) | (uint64_t)Le32(b, at + 4) << 32; }
+void PutLe32(Bytes* b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        (*b)[at + i] = (uint8_t)(v >> (8 * i));
+}
+
+bool ReadNumber(const Bytes& b, size_t* at, size_t end, uint64_t* value)
+{
+    uint64_t accumulated = 0;
+    while (*at < end) {
+        uint8_t byte = b[(*at)++];
+        accumulated = (accumulated << 7) | (byte & 0x7F);
+        if (byte < 0x80) {
+            *value = accumulated;
+            return true;
+        }
+    }
+    return false;
+}
+
+void PutNumber(Bytes* out, uint64_t value)
+{
+    uint8_t groups[10];
+    int count = 0;
+    do {
+        groups[count++] = value & 0x7F;
+        value >>= 7;
+    } while (value);
+    while (count > 1)
+        out->push_back(groups[--count] | 0x80);
+    out->push_back(groups[0]);
+}
+
+std::u16string Wide(const char* utf8)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::u16string text(size > 0 ? size : 1, u'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), size);
+    text.resize(text.size() - 1);
+    return text;
+}
+
+void Snapshot(const std::string& folder, const std::string& relative, const std::string& skip,
+              std::vector<std::string>* lines)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* item = readdir(dir)) {
+        std::string name = item->d_name;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = folder + "/" + name;
+        if (path == skip)
+            continue;
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0)
+            continue;
+        char line[64];
+        snprintf(line, sizeof line, " %lld %lld.%09ld", (long long)info.st_size, (long long)info.st_mtim.tv_sec,
+                 info.st_mtim.tv_nsec);
+        lines->push_back(relative + name + line);
+        if (S_ISDIR(info.st_mode))
+            Snapshot(path, relative + name + "/", skip, lines);
+    }
+    closedir(dir);
+}
+
+} // namespace
+
+Bytes ReadHostFile(const std::string& path)
+{
+    Bytes bytes;
+    if (FILE* file = fopen(path.c_str(), "rb")) {
+        uint8_t buffer[65536];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        fclose(file);
+    }
+    return bytes;
+}
+
+bool WriteHostFile(const std::string& path, const Bytes& bytes)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
+}
+
+uint64_t Corruptor::Next()
+{
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+void Corruptor::FlipBytes(Bytes* book, size_t count, size_t from, size_t to)
+{
+    if (to == 0 || to > book->size())
+        to = book->size();
+    if (from >= to)
+        return;
+    for (size_t i = 0; i < count; ++i)
+        (*book)[from + Below(to - from)] ^= (uint8_t)(1 + Below(255));
+}
+
+bool ReadLayout(const Bytes& book, Layout* layout)
+{
+    if (book.size() < 0x60 || memcmp(book.data(), "ITSF", 4) != 0)
+        return false;
+    layout->directoryOffset = Le64(book, 0x48);
+    layout->dataOffset = Le32(book, 4) == 3 ? Le64(book, 0x58) : Le64(book, 0x48) + Le64(book, 0x50);
+    if (layout->directoryOffset + 0x54 > book.size())
+        return false;
+    layout->chunkSize = Le32(book, layout->directoryOffset + 0x10);
+    layout->chunkCount = Le32(book, layout->directoryOffset + 0x2C);
+    for (uint32_t chunk = 0; chunk < layout->chunkCount; ++chunk) {
+        std::vector<Entry> entries;
+        if (!ReadListing(book, *layout, chunk, &entries))
+            continue;
+        for (const Entry& entry : entries) {
+            uint64_t at = layout->dataOffset + entry.start;
+            if (entry.path.find("/InstanceData/ResetTable") != std::string::npos) {
+                layout->resetTableOffset = at;
+                layout->resetTableLength = entry.length;
+            } else if (entry.path == "::DataSpace/Storage/MSCompressed/ControlData") {
+                layout->controlDataOffset = at;
+            } else if (entry.path == "::DataSpace/Storage/MSCompressed/Content") {
+                layout->contentOffset = at;
+                layout->contentLength = entry.length;
+            }
+        }
+    }
+    return layout->resetTableOffset && layout->contentOffset;
+}
+
+bool ReadListing(const Bytes& book, const Layout& layout, uint32_t chunk, std::vector<Entry>* entries)
+{
+    uint64_t offset = layout.ChunkOffset(chunk);
+    if (chunk >= layout.chunkCount || offset + layout.chunkSize > book.size() ||
+        memcmp(&book[offset], "PMGL", 4) != 0)
+        return false;
+    size_t at = offset + 0x14;
+    size_t end = offset + layout.chunkSize - Le32(book, offset + 4);
+    entries->clear();
+    while (at < end) {
+        Entry entry;
+        uint64_t length = 0;
+        if (!ReadNumber(book, &at, end, &length) || length > end - at)
+            return false;
+        entry.path.assign((const char*)&book[at], length);
+        at += length;
+        if (!ReadNumber(book, &at, end, &entry.space) || !ReadNumber(book, &at, end, &entry.start) ||
+            !ReadNumber(book, &at, end, &entry.length))
+            return false;
+        entries->push_back(entry);
+    }
+    return true;
+}
+
+bool WriteListing(Bytes* book, const Layout& layout, uint32_t chunk, const std::vector<Entry>& entries)
+{
+    uint64_t offset = layout.ChunkOffset(chunk);
+    if (chunk >= layout.chunkCount || offset + layout.chunkSize > book->size() ||
+        memcmp(&(*book)[offset], "PMGL", 4) != 0)
+        return false;
+    Bytes encoded;
+    for (const Entry& entry : entries) {
+        PutNumber(&encoded, entry.path.size());
+        encoded.insert(encoded.end(), entry.path.begin(), entry.path.end());
+        PutNumber(&encoded, entry.space);
+        PutNumber(&encoded, entry.start);
+        PutNumber(&encoded, entry.length);
+    }
+    if (encoded.size() > layout.chunkSize - 0x14)
+        return false;
+    // The quick-reference area at the chunk's end goes: chmlib never reads it.
+    std::fill(book->begin() + offset + 0x14, book->begin() + offset + layout.chunkSize, 0);
+    std::copy(encoded.begin(), encoded.end(), book->begin() + offset + 0x14);
+    PutLe32(book, offset + 4, (uint32_t)(layout.chunkSize - 0x14 - encoded.size()));
+    return true;
+}
+
+Outcome ExerciseBook(LPCWSTR bookPath, LPCWSTR folder, size_t maxPages)
+{
+    Outcome outcome;
+    WCHAR folderWithSlash[MAX_PATH];
+    if (FAILED(StringCchPrintfW(folderWithSlash, MAX_PATH, u"%s\\", folder)))
+        return outcome;
+    Book book;
+    book.LoadContents(bookPath);
+    outcome.opened = book.chm != nullptr;
+    outcome.contentsEntries = book.contents.size();
+    size_t pages = 0;
+    for (const TocEntry& entry : book.contents) {
+        if (pages == maxPages)
+            break;
+        if (!entry.local[0])
+            continue;
+        ClearFolder(folderWithSlash);
+        outcome.pagesFound += book.ExtractPage(entry.local, folder) != 0;
+        ++pages;
+    }
+
+    // Objects every book has, the contents file, and some of the list, each
+    // written out and read as text.
+    std::vector<std::u16string> known = {u"/#SYSTEM", u"/#WINDOWS", u"/#TOPICS", u"/$FIftiMain", u"/"};
+    if (const ObjectEntry* contentsFile = book.FindContentsFile())
+        known.push_back(Wide(contentsFile->path));
+    for (size_t i = 0; i < book.objects.size() && i < 6; ++i)
+        known.push_back(Wide(book.objects[i].path));
+    if (!book.objects.empty())
+        known.push_back(Wide(book.objects.back().path));
+    for (const std::u16string& path : known) {
+        ClearFolder(folderWithSlash);
+        book.ExtractObject(path.c_str(), folder);
+        if (const ObjectEntry* entry = book.FindObject(path.c_str()))
+            free(book.ReadObjectText(*entry));
+    }
+    book.Close();
+    return outcome;
+}
+
+std::vector<std::string> SnapshotFolder(const std::string& hostFolder, const std::string& skip)
+{
+    std::vector<std::string> lines;
+    Snapshot(hostFolder, "", skip, &lines);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+} // namespace damage

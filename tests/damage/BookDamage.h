@@ -1,0 +1,82 @@
+// Damaged books for the corruption tests and the fuzzer: a seeded corruptor,
+// a rewriter for directory entries, a run of the engine over a book as the
+// program and the tool make it, and a snapshot of a folder to prove that the
+// run wrote nothing outside its scratch folder.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace damage {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadHostFile(const std::string& path);
+bool WriteHostFile(const std::string& path, const Bytes& bytes);
+
+// A deterministic source of damage: the same seed gives the same damage on
+// every machine and compiler (splitmix64, no library distributions).
+class Corruptor {
+public:
+    explicit Corruptor(uint64_t seed) : state(seed) {}
+    uint64_t Next();
+    size_t Below(size_t bound) { return bound ? (size_t)(Next() % bound) : 0; }
+
+    // Replaces `count` bytes at random places of [from, to) (the whole book
+    // when `to` is 0) with random values that differ from the old ones.
+    void FlipBytes(Bytes* book, size_t count, size_t from = 0, size_t to = 0);
+
+private:
+    uint64_t state;
+};
+
+// Where the parts of a container lie, read from a healthy book.
+struct Layout {
+    uint64_t directoryOffset = 0;  // the ITSP header
+    uint32_t chunkSize = 0;
+    uint32_t chunkCount = 0;
+    uint64_t dataOffset = 0;
+    uint64_t resetTableOffset = 0;  // in the file
+    uint64_t resetTableLength = 0;
+    uint64_t controlDataOffset = 0;
+    uint64_t contentOffset = 0;
+    uint64_t contentLength = 0;
+    uint64_t ChunkOffset(uint32_t chunk) const { return directoryOffset + 0x54 + (uint64_t)chunk * chunkSize; }
+};
+bool ReadLayout(const Bytes& book, Layout* layout);
+
+// One listing entry of a directory chunk.
+struct Entry {
+    std::string path;
+    uint64_t space = 0;
+    uint64_t start = 0;
+    uint64_t length = 0;
+};
+
+// Rewrites the entries of a listing chunk and re-encodes the chunk, so that
+// the damage is in the values and not in the chunk's framing. False when the
+// chunk is not a listing chunk or the new entries do not fit.
+bool ReadListing(const Bytes& book, const Layout& layout, uint32_t chunk, std::vector<Entry>* entries);
+bool WriteListing(Bytes* book, const Layout& layout, uint32_t chunk, const std::vector<Entry>& entries);
+
+// What a run of the engine saw.
+struct Outcome {
+    bool opened = false;
+    size_t contentsEntries = 0;
+    size_t pagesFound = 0;
+};
+
+// Opens the book by its device path, loads the contents, extracts up to
+// `maxPages` contents pages and a few known objects into `folder` (a device
+// folder without a trailing backslash), emptying the folder before each page
+// as the program does, and closes the book.
+Outcome ExerciseBook(LPCWSTR bookPath, LPCWSTR folder, size_t maxPages);
+
+// Every file and folder below `hostFolder` with its size and modification
+// time, except what lies below `skip` (the scratch folder).
+std::vector<std::string> SnapshotFolder(const std::string& hostFolder, const std::string& skip);
+
+} // namespace damage

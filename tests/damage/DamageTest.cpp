@@ -1,0 +1,544 @@
+// Damaged books never crash the engine or the tool and never make them write
+// outside the scratch folder. Copies of the corpus are cut short, have bytes
+// flipped and have directory entries rewritten; each copy is opened, its
+// contents loaded and its pages and a few known objects extracted.
+#include <windows.h>
+
+#include <Book.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "BookDamage.h"
+
+extern char** environ;
+
+namespace {
+
+using damage::Bytes;
+
+const std::string kCorpus = LEAFWISE_CORPUS;
+
+std::string MakeTempFolder(const char* name)
+{
+    std::string pattern = std::string("/tmp/") + name + "-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    return mkdtemp(buffer.data()) ? std::string(buffer.data()) : std::string();
+}
+
+void RemoveTree(const std::string& path)
+{
+    if (DIR* dir = opendir(path.c_str())) {
+        while (dirent* item = readdir(dir)) {
+            std::string name = item->d_name;
+            if (name != "." && name != "..")
+                RemoveTree(path + "/" + name);
+        }
+        closedir(dir);
+        rmdir(path.c_str());
+    } else {
+        unlink(path.c_str());
+    }
+}
+
+size_t CountFiles(const std::string& folder)
+{
+    size_t count = 0;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* item = readdir(dir))
+            count += item->d_name[0] != '.';
+        closedir(dir);
+    }
+    return count;
+}
+
+// Books live under their own device root; the scratch folder has a parent of
+// its own, which must look the same after every run.
+class DamageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = MakeTempFolder("leafwise-damage-books");
+        watched = MakeTempFolder("leafwise-damage-scratch");
+        ASSERT_FALSE(root.empty());
+        ASSERT_FALSE(watched.empty());
+        scratch = watched + "/temp";
+        ASSERT_EQ(mkdir(scratch.c_str(), 0700), 0);
+        // Something to be overwritten if a write escaped the scratch folder.
+        ASSERT_TRUE(damage::WriteHostFile(watched + "/neighbour.htm", Bytes{'x'}));
+        setenv("LEAFWISE_ROOT", root.c_str(), 1);
+        setenv("LEAFWISE_TEMP", scratch.c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        RemoveTree(root);
+        RemoveTree(watched);
+    }
+
+    static Bytes Corpus(const char* name)
+    {
+        Bytes book = damage::ReadHostFile(kCorpus + "/" + name);
+        EXPECT_FALSE(book.empty()) << name;
+        return book;
+    }
+
+    // Writes the book under the device root; its device path.
+    std::u16string Place(const Bytes& book, const char* name = "book.chm")
+    {
+        EXPECT_TRUE(damage::WriteHostFile(root + "/" + name, book));
+        std::u16string path = u"\\";
+        for (const char* c = name; *c; ++c)
+            path += (char16_t)*c;
+        return path;
+    }
+
+    // One run of the engine over a damaged copy, checked for writes outside
+    // the scratch folder.
+    damage::Outcome Exercise(const Bytes& book, size_t maxPages, const std::string& what)
+    {
+        std::u16string path = Place(book);
+        std::vector<std::string> before = damage::SnapshotFolder(watched, scratch);
+        std::vector<std::string> booksBefore = damage::SnapshotFolder(root, "");
+        damage::Outcome outcome = damage::ExerciseBook(path.c_str(), u"\\Temp", maxPages);
+        EXPECT_EQ(damage::SnapshotFolder(watched, scratch), before) << what;
+        EXPECT_EQ(damage::SnapshotFolder(root, ""), booksBefore) << what;
+        return outcome;
+    }
+
+    std::string root, watched, scratch;
+};
+
+// Cut points: every header and table boundary of the book, and points spread
+// evenly over the whole file.
+std::vector<size_t> CutPoints(const Bytes& book)
+{
+    damage::Layout layout;
+    EXPECT_TRUE(damage::ReadLayout(book, &layout));
+    std::vector<size_t> cuts = {0, 1, 0x57, 0x5F, 0x60, (size_t)layout.directoryOffset + 0x20,
+                                (size_t)layout.directoryOffset + 0x54};
+    for (uint32_t chunk = 0; chunk <= layout.chunkCount; ++chunk)
+        cuts.push_back((size_t)layout.ChunkOffset(chunk) - 1);
+    for (uint64_t at : {layout.controlDataOffset + 4, layout.resetTableOffset + 0x20, layout.resetTableOffset + 0x30,
+                        layout.resetTableOffset + layout.resetTableLength - 1, layout.contentOffset + 1,
+                        layout.contentOffset + layout.contentLength - 1})
+        cuts.push_back((size_t)at);
+    for (size_t i = 1; i < 24; ++i)
+        cuts.push_back(book.size() / 24 * i);
+    cuts.push_back(book.size() - 1);
+    return cuts;
+}
+
+TEST_F(DamageTest, BooksCutShortAreRefusedWhole)
+{
+    // In each of these books the last byte belongs to an object the container
+    // needs (the compressed stream, the reset table or the directory).
+    for (const char* name : {"svn-book.chm", "pychm-example-nb.chm", "fpc-fpdoc.chm", "taper-ru-htm2chm.chm",
+                             "ms-htmlhelp-activex-ref.chm"}) {
+        Bytes book = Corpus(name);
+        for (size_t cut : CutPoints(book)) {
+            if (cut >= book.size())
+                continue;
+            Bytes shorter(book.begin(), book.begin() + cut);
+            std::string what = std::string(name) + " cut at " + std::to_string(cut);
+            EXPECT_FALSE(Exercise(shorter, 4, what).opened) << what;
+        }
+    }
+}
+
+TEST_F(DamageTest, TruncatedCorpusBookIsRefused)
+{
+    EXPECT_FALSE(Exercise(Corpus("truncated-oom.chm"), 4, "truncated-oom").opened);
+}
+
+// A few dozen bytes changed anywhere, as the damage in the field looks. Most
+// land in the compressed stream, where chmlib decodes nonsense but stays
+// inside its buffers.
+TEST_F(DamageTest, FlippedBytesNeverFault)
+{
+    struct Case {
+        const char* book;
+        int copies;
+        size_t pages;
+    };
+    for (Case c : {Case{"svn-book.chm", 8, 24}, Case{"pychm-example-nb.chm", 24, 8}, Case{"taper-ru-htm2chm.chm", 8, 8},
+                   Case{"fpc-fpdoc.chm", 8, 8}, Case{"autoit-master-zh.chm", 8, 8}}) {
+        Bytes healthy = Corpus(c.book);
+        for (int seed = 1; seed <= c.copies; ++seed) {
+            Bytes book = healthy;
+            damage::Corruptor corruptor(seed);
+            corruptor.FlipBytes(&book, 24 + corruptor.Below(24));
+            Exercise(book, c.pages, std::string(c.book) + " seed " + std::to_string(seed));
+        }
+    }
+}
+
+// A handful of bytes changed inside one structure at a time, so that every
+// check of the guard meets damage that random flips rarely reach.
+TEST_F(DamageTest, FlipsInsideEachStructureNeverFault)
+{
+    for (const char* name : {"svn-book.chm", "pychm-example-nb.chm", "taper-ru-htm2chm.chm"}) {
+        Bytes healthy = Corpus(name);
+        damage::Layout layout;
+        ASSERT_TRUE(damage::ReadLayout(healthy, &layout));
+        struct Region {
+            const char* what;
+            uint64_t from, length;
+        };
+        std::vector<Region> regions = {
+            {"file header", 0, 0x60},
+            {"directory header", layout.directoryOffset, 0x54},
+            {"control data", layout.controlDataOffset, 0x1C},
+            {"reset table", layout.resetTableOffset, layout.resetTableLength},
+            {"stream start", layout.contentOffset, 64},
+        };
+        for (uint32_t chunk = 0; chunk < layout.chunkCount; ++chunk)
+            regions.push_back({"directory chunk", layout.ChunkOffset(chunk), layout.chunkSize});
+        for (const Region& region : regions) {
+            for (int seed = 1; seed <= 6; ++seed) {
+                Bytes book = healthy;
+                damage::Corruptor corruptor(seed * 7919 + region.from);
+                corruptor.FlipBytes(&book, 1 + corruptor.Below(4), region.from, region.from + region.length);
+                Exercise(book, 4, std::string(name) + " " + region.what + " seed " + std::to_string(seed));
+            }
+        }
+    }
+}
+
+// Seeds of the corruptor (as damage-book flips) whose copies of svn-book.chm
+// crashed chmlib before the guard: a reset table entry trusted as a block
+// bound (heap overrun on the read), its block length (a division or a copy
+// far past the buffer), the control data's version (no LZX window at all), or
+// a directory entry far past the section. All are refused now, the last one
+// object by object.
+TEST_F(DamageTest, CopiesThatCrashedChmlibAreRefused)
+{
+    struct Copy {
+        uint64_t seed;
+        bool opens;
+    };
+    Bytes healthy = Corpus("svn-book.chm");
+    for (Copy copy : {Copy{41, false}, Copy{241, false}, Copy{253, false}, Copy{958, false}, Copy{1850, false},
+                      Copy{2542, false}, Copy{2927, false}, Copy{3193, false}, Copy{3287, false},
+                      Copy{3644, true}, Copy{3790, false}}) {
+        Bytes book = healthy;
+        damage::Corruptor corruptor(copy.seed);
+        corruptor.FlipBytes(&book, 24 + corruptor.Below(24));
+        damage::Outcome outcome = Exercise(book, 24, "seed " + std::to_string(copy.seed));
+        EXPECT_EQ(outcome.opened, copy.opens) << copy.seed;
+        EXPECT_EQ(outcome.contentsEntries, 0u) << copy.seed;
+    }
+}
+
+// pychm-example-nb.chm has a single directory chunk, so its entries can be
+// renamed, moved and added freely; new objects are stored uncompressed at the
+// end of the file, which lets a test write its own pages and contents file.
+class CraftedBook {
+public:
+    explicit CraftedBook(Bytes healthy) : bytes(std::move(healthy))
+    {
+        EXPECT_TRUE(damage::ReadLayout(bytes, &layout));
+        EXPECT_TRUE(damage::ReadListing(bytes, layout, 0, &entries));
+    }
+
+    damage::Entry* Find(const std::string& path)
+    {
+        for (damage::Entry& entry : entries) {
+            if (entry.path == path)
+                return &entry;
+        }
+        return nullptr;
+    }
+
+    // Stores `text` as the object `path`, replacing an object of that name.
+    void Put(const std::string& path, const std::string& text)
+    {
+        damage::Entry entry{path, 0, bytes.size() - layout.dataOffset, text.size()};
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        if (damage::Entry* old = Find(path))
+            *old = entry;
+        else
+            entries.push_back(entry);
+    }
+
+    void Rename(const std::string& from, const std::string& to)
+    {
+        damage::Entry* entry = Find(from);
+        ASSERT_NE(entry, nullptr) << from;
+        entry->path = to;
+    }
+
+    Bytes Build()
+    {
+        Bytes book = bytes;
+        EXPECT_TRUE(damage::WriteListing(&book, layout, 0, entries));
+        return book;
+    }
+
+    damage::Layout layout;
+    std::vector<damage::Entry> entries;
+
+private:
+    Bytes bytes;
+};
+
+const char kContentsFile[] = "/Documents/Table of Contents.hhc";
+
+std::string Sitemap(const std::vector<std::string>& locals)
+{
+    std::string text = "<UL>";
+    for (const std::string& local : locals)
+        text += "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"t\"><param name=\"Local\" value=\"" +
+                local + "\"></OBJECT>";
+    return text + "</UL>";
+}
+
+TEST_F(DamageTest, EntriesPastTheirSectionAreUnreadable)
+{
+    Bytes healthy = Corpus("pychm-example-nb.chm");
+    uint64_t fileSize = healthy.size();
+    struct Damage {
+        const char* what;
+        uint64_t space, start, length;
+    };
+    for (Damage d : {Damage{"start past the file", 0, fileSize, 16}, Damage{"length past the file", 0, 0, fileSize},
+                     Damage{"huge length", 0, 0, 1ull << 40}, Damage{"start past the stream", 1, 1ull << 32, 10},
+                     Damage{"length past the stream", 1, 0, 1ull << 31}, Damage{"unknown section", 9, 1ull << 34, 1},
+                     Damage{"wrapping extent", 1, ~0ull - 4, 100}}) {
+        CraftedBook crafted(healthy);
+        damage::Entry* contents = crafted.Find(kContentsFile);
+        damage::Entry* page = crafted.Find("/page 1.html");
+        ASSERT_TRUE(contents && page);
+        contents->space = page->space = d.space;
+        contents->start = page->start = d.start;
+        contents->length = page->length = d.length;
+        std::u16string path = Place(crafted.Build());
+
+        Book book;
+        EXPECT_EQ(book.LoadContents(path.c_str()), 1) << d.what;  // found, but unreadable
+        EXPECT_TRUE(book.contents.empty()) << d.what;
+        EXPECT_EQ(book.ExtractPage(u"/page 1.html", u"\\Temp"), 1) << d.what;
+        EXPECT_EQ(CountFiles(scratch), 0u) << d.what;
+        EXPECT_EQ(book.ExtractObject(u"/page 2.html", u"\\Temp"), 1) << d.what;  // untouched neighbour
+        EXPECT_EQ(CountFiles(scratch), 1u) << d.what;
+        book.Close();
+    }
+}
+
+TEST_F(DamageTest, DamagedCompressionTablesRefuseTheBook)
+{
+    Bytes healthy = Corpus("svn-book.chm");
+    damage::Layout layout;
+    ASSERT_TRUE(damage::ReadLayout(healthy, &layout));
+    const uint64_t table = layout.resetTableOffset;  // header, then 8-byte block starts from 0x28
+    const uint64_t control = layout.controlDataOffset;
+    auto get = [](const Bytes& book, uint64_t at) {
+        uint64_t value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = value << 8 | book[at + i];
+        return value;
+    };
+    struct Damage {
+        const char* what;
+        uint64_t at;
+        uint64_t value;
+        int width;
+    };
+    uint64_t block39 = get(healthy, table + 0x28 + 8 * 39);
+    for (Damage d : {Damage{"block start far past the stream", table + 0x28 + 8 * 40, 1ull << 40, 8},
+                     Damage{"block start before its predecessor", table + 0x28 + 8 * 40, block39 - 1, 8},
+                     Damage{"block longer than chmlib's buffer", table + 0x28 + 8 * 40, block39 + 32768 + 6145, 8},
+                     Damage{"block length zero", table + 0x20, 0, 8},
+                     Damage{"block length beyond the window", table + 0x20, 1ull << 22, 8},
+                     Damage{"block length not a power of two", table + 0x20, 0x8001, 8},
+                     Damage{"block count past the table", table + 4, 0x10000, 4},
+                     Damage{"compressed length past the stream", table + 0x18, 1ull << 33, 8},
+                     Damage{"table version", table, 3, 4},
+                     Damage{"window size zero", control + 16, 0, 4},
+                     Damage{"window size not a power of two", control + 16, 3, 4},
+                     Damage{"window size beyond the decoder", control + 16, 128, 4},
+                     Damage{"no windows per reset", control + 20, 0, 4},
+                     Damage{"reset interval not whole windows", control + 12, 0, 4},
+                     Damage{"control data version", control + 8, 5, 4},
+                     Damage{"control data signature", control + 4, 0x43585A4D, 4}}) {
+        Bytes book = healthy;
+        for (int i = 0; i < d.width; ++i)
+            book[d.at + i] = (uint8_t)(d.value >> (8 * i));
+        EXPECT_FALSE(Exercise(book, 8, d.what).opened) << d.what;
+    }
+}
+
+// Names from a book decide the file names in the scratch folder: an empty,
+// "." or ".." base name writes nothing, and any other name lands inside the
+// folder whatever its path says.
+TEST_F(DamageTest, HostileNamesWriteNothingOutsideTheScratchFolder)
+{
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    crafted.Rename("/page 2.html", "/sub/..");
+    crafted.Put("/sub/.", "dot");
+    crafted.Put("/x/../../../escape.htm", "escape");
+    crafted.Put("/back\\..", "backslash");
+    crafted.Put("/img.htm", "<img src=\"sub/..\"><img src=\"sub/.\"><img src=\"..\"><img src=\"sub/\"><img src=\"x/../../../escape.htm\">");
+    crafted.Put(kContentsFile, Sitemap({"/img.htm"}));
+    std::u16string path = Place(crafted.Build());
+    std::vector<std::string> before = damage::SnapshotFolder(watched, scratch);
+
+    Book book;
+    ASSERT_EQ(book.LoadContents(path.c_str()), 1);
+    for (LPCWSTR name : {u"/sub/..", u"/sub/.", u"/back\\..", u"/Documents/"}) {
+        EXPECT_EQ(book.ExtractObject(name, u"\\Temp"), 1);  // found...
+        EXPECT_EQ(CountFiles(scratch), 0u);                  // ...and nothing written
+    }
+    EXPECT_EQ(book.ExtractPage(u"/Documents/", u"\\Temp"), 1);
+    EXPECT_EQ(CountFiles(scratch), 0u);
+
+    // The page itself, then only the one image whose base name is usable.
+    EXPECT_EQ(book.ExtractPage(u"/img.htm", u"\\Temp"), 1);
+    EXPECT_EQ(CountFiles(scratch), 2u);
+    EXPECT_EQ(damage::ReadHostFile(scratch + "/escape.htm"), (Bytes{'e', 's', 'c', 'a', 'p', 'e'}));
+    EXPECT_EQ(damage::SnapshotFolder(watched, scratch), before);
+    book.Close();
+    EXPECT_EQ(CountFiles(scratch), 0u);
+}
+
+// Over-long paths are refused, never cut: a cut path names another object or
+// another file.
+TEST_F(DamageTest, OverLongPathsAreRefused)
+{
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    std::string longName = "/" + std::string(300, 'n') + ".htm";  // too long for an object record
+    std::string longest = "/" + std::string(254, 'm') + ".htm";   // 259 bytes: the longest that fits
+    crafted.Put(longName, "long");
+    crafted.Put(longest, "longest");
+    std::string deep = std::string(200, 'd');
+    crafted.Put("/" + deep + "/page.htm", "<img src=\"" + std::string(100, 'i') + ".gif\"><img src=\"ok.gif\">");
+    crafted.Put("/" + deep + "/ok.gif", "GIF");
+    std::u16string path = Place(crafted.Build());
+
+    Book book;
+    ASSERT_EQ(book.LoadContents(path.c_str()), 1);
+    auto wide = [](const std::string& text) { return std::u16string(text.begin(), text.end()); };
+    for (const ObjectEntry& entry : book.objects)
+        EXPECT_LT(strlen(entry.path), (size_t)MAX_PATH);
+    EXPECT_EQ(book.FindObject(wide(longName).c_str()), nullptr);
+    EXPECT_EQ(book.ExtractObject(wide(longName).c_str(), u"\\Temp"), 0);
+    EXPECT_NE(book.FindObject(wide(longest).c_str()), nullptr);
+    // A lookup path whose UTF-8 form does not fit: 100 CJK characters are 300 bytes.
+    EXPECT_EQ(book.FindObject(std::u16string(100, u'\u4E2D').c_str()), nullptr);
+
+    // A page whose image path, joined with the page's folder, is too long:
+    // that image is skipped, the other one written.
+    EXPECT_EQ(book.ExtractPage(wide("/" + deep + "/page.htm").c_str(), u"\\Temp"), 1);
+    EXPECT_EQ(CountFiles(scratch), 2u);
+    WCHAR joined[MAX_PATH];
+    EXPECT_FALSE(ResolveImagePath(wide("/" + deep + "/page.htm").c_str(), wide(std::string(100, 'i')).c_str(), joined,
+                                  MAX_PATH));
+
+    // A destination whose folder and base name do not fit writes nothing.
+    ClearFolder(u"\\Temp\\");
+    std::u16string longFolder = u"\\Temp\\" + std::u16string(250, u'f');
+    EXPECT_EQ(book.ExtractObject(wide(longest).c_str(), longFolder.c_str()), 1);
+    EXPECT_EQ(CountFiles(scratch), 0u);
+    book.Close();
+
+    // A book path that does not fit is refused, not cut to a shorter name.
+    std::u16string longBook = u"\\" + std::u16string(300, u'b') + u".chm";
+    Book other;
+    EXPECT_EQ(other.LoadContents(longBook.c_str()), 0);
+    EXPECT_EQ(other.chm, nullptr);
+}
+
+// The tool over damaged copies: it ends with 0, or with 1 and one line on
+// stderr that names the book or the page, and never faults.
+struct ToolRun {
+    int status = -1;
+    std::string errors;
+};
+
+ToolRun RunTool(const std::vector<std::string>& arguments, const std::string& errorFile)
+{
+    std::vector<char*> argv = {const_cast<char*>(LEAFWISE_BOOK_TOOL)};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ToolRun run;
+    pid_t child = 0;
+    int waited = 0;
+    if (posix_spawn(&child, LEAFWISE_BOOK_TOOL, &actions, nullptr, argv.data(), environ) == 0 &&
+        waitpid(child, &waited, 0) == child)
+        run.status = WIFEXITED(waited) ? WEXITSTATUS(waited) : 128 + WTERMSIG(waited);
+    posix_spawn_file_actions_destroy(&actions);
+    Bytes errors = damage::ReadHostFile(errorFile);
+    run.errors.assign(errors.begin(), errors.end());
+    return run;
+}
+
+TEST_F(DamageTest, ToolEndsWithOneLineOnDamagedBooks)
+{
+    Bytes healthy = Corpus("svn-book.chm");
+    std::vector<std::pair<std::string, Bytes>> copies;
+    for (size_t cut : {(size_t)0x40, (size_t)0x3000, healthy.size() / 2})
+        copies.push_back({"cut at " + std::to_string(cut), Bytes(healthy.begin(), healthy.begin() + cut)});
+    for (uint64_t seed : {1850, 3644, 7}) {
+        Bytes book = healthy;
+        damage::Corruptor corruptor(seed);
+        corruptor.FlipBytes(&book, 24 + corruptor.Below(24));
+        copies.push_back({"seed " + std::to_string(seed), book});
+    }
+    std::string errorFile = root + "/stderr.txt";
+    for (const auto& [what, book] : copies) {
+        Place(book);
+        std::string bookPath = root + "/book.chm";
+        std::vector<std::string> before = damage::SnapshotFolder(watched, scratch);
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"contents", bookPath}, {"objects", bookPath},
+              {"extract", bookPath, "/ch01.html"}, {"extract", bookPath, "/ch01.html", scratch}}) {
+            ToolRun run = RunTool(command, errorFile);
+            std::string line = what + ": " + command[0];
+            EXPECT_TRUE(run.status == 0 || run.status == 1) << line << " ended with " << run.status;
+            if (run.status == 1) {
+                EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << line << ": " << run.errors;
+                EXPECT_EQ(run.errors.back(), '\n') << line;
+            } else {
+                EXPECT_EQ(run.errors, "") << line;
+            }
+        }
+        EXPECT_EQ(damage::SnapshotFolder(watched, scratch), before) << what;
+    }
+}
+
+// Every input that made the fuzzer find a fault, kept as it was found.
+TEST_F(DamageTest, FuzzerFindingsNeverFault)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(LEAFWISE_DAMAGE_REGRESSIONS)) {
+        while (dirent* item = readdir(dir)) {
+            if (item->d_name[0] != '.')
+                names.push_back(item->d_name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        Bytes book = damage::ReadHostFile(std::string(LEAFWISE_DAMAGE_REGRESSIONS) + "/" + name);
+        Exercise(book, 64, name);
+    }
+    if (names.empty())
+        GTEST_SKIP() << "no fuzzer findings kept yet";
+}
+
+} // namespace
