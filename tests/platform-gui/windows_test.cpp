@@ -1,0 +1,295 @@
+// Window classes, creation and destruction, window data, text and geometry.
+#include "fixture.h"
+
+using namespace lwtest;
+
+using Windows = WindowTest;
+
+TEST_F(Windows, ClassRegistrationReportsItsFailures)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RecordingProc;
+    wc.lpszClassName = u"LwClassOnce";
+    ATOM atom = RegisterClassW(&wc);
+    EXPECT_NE(atom, 0);
+
+    SetLastError(0xdeadbeef);
+    wc.lpszClassName = u"LWCLASSONCE"; // names compare without regard to case
+    EXPECT_EQ(RegisterClassW(&wc), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
+
+    SetLastError(0xdeadbeef);
+    wc.lpfnWndProc = nullptr;
+    wc.lpszClassName = u"LwNoProcedure";
+    EXPECT_EQ(RegisterClassW(&wc), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(RegisterClassW(nullptr), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    EXPECT_TRUE(UnregisterClassW(u"LwClassOnce", nullptr));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(UnregisterClassW(u"LwClassOnce", nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_DOES_NOT_EXIST));
+}
+
+TEST_F(Windows, CreationSendsCreateSizeMoveWithTheCreationRecord)
+{
+    int marker = 0;
+    HWND window = CreateWindowExW(0, u"LwRecorder", u"Title", WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, &marker);
+    ASSERT_TRUE(window);
+    Track(window);
+    EXPECT_EQ(Sequence(window, {WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE}),
+              (std::vector<UINT>{WM_CREATE, WM_SIZE, WM_MOVE}));
+    // The record was read during the call; lpCreateParams is what we passed.
+    auto create = Of(window, WM_CREATE);
+    ASSERT_EQ(create.size(), 1u);
+
+    // A default top-level window covers the work area below the title strip.
+    RECT client;
+    ASSERT_TRUE(GetClientRect(window, &client));
+    EXPECT_EQ(client.right, 240);
+    EXPECT_EQ(client.bottom, 268);
+    RECT screen;
+    ASSERT_TRUE(GetWindowRect(window, &screen));
+    EXPECT_EQ(screen.top, 26);
+    EXPECT_FALSE(IsWindowVisible(window));
+    auto size = Of(window, WM_SIZE);
+    ASSERT_EQ(size.size(), 1u);
+    EXPECT_EQ(size[0].lParam, MAKELPARAM(240, 268));
+}
+
+namespace {
+
+LPVOID createParams;
+LRESULT CALLBACK CaptureCreateProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE)
+        createParams = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(Windows, CreateParamsReachWmCreate)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CaptureCreateProc;
+    wc.lpszClassName = u"LwCaptureCreate";
+    RegisterClassW(&wc);
+    int marker = 0;
+    HWND window = CreateWindowExW(0, u"LwCaptureCreate", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, &marker);
+    Track(window);
+    EXPECT_EQ(createParams, &marker);
+}
+
+TEST_F(Windows, RefusedCreationDestroysTheWindowAndReturnsNull)
+{
+    CreateAnswer() = -1;
+    HWND window = MakeWindow();
+    EXPECT_EQ(window, nullptr);
+    // WM_DESTROY reached the half-made window.
+    EXPECT_EQ(Sequence(nullptr, {WM_CREATE, WM_DESTROY}), (std::vector<UINT>{WM_CREATE, WM_DESTROY}));
+    EXPECT_FALSE(IsWindow(Received_().front().window));
+}
+
+TEST_F(Windows, CreationFailuresSetTheLastError)
+{
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CreateWindowExW(0, u"LwRecorder", u"", WS_CHILD, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TLW_WITH_WSCHILD));
+
+    SetLastError(0xdeadbeef);
+    HWND bogus = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7ff0));
+    EXPECT_EQ(CreateWindowExW(0, u"LwRecorder", u"", WS_CHILD, 0, 0, 1, 1, bogus, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(Windows, DestructionOrderIsOwnedThenSelfThenChildren)
+{
+    HWND owner = MakeWindow();
+    HWND owned = MakeWindow(0, owner);
+    HWND child = MakeChild(owner, 7);
+    ASSERT_TRUE(owner && owned && child);
+    Received_().clear();
+    EXPECT_TRUE(DestroyWindow(owner));
+    std::vector<HWND> order;
+    for (const Received& r : Received_())
+        if (r.message == WM_DESTROY)
+            order.push_back(r.window);
+    EXPECT_EQ(order, (std::vector<HWND>{owned, owner, child}));
+    EXPECT_FALSE(IsWindow(owner));
+    EXPECT_FALSE(IsWindow(owned));
+    EXPECT_FALSE(IsWindow(child));
+}
+
+TEST_F(Windows, StaleHandlesFailCleanly)
+{
+    HWND window = MakeWindow();
+    ASSERT_TRUE(DestroyWindow(window));
+    RECT rect;
+    WCHAR text[8];
+    struct Check {
+        const char* call;
+        bool failed;
+    };
+    auto expectError = [](const char* call) {
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE)) << call;
+    };
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 0);
+    expectError("SendMessageW");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));
+    expectError("PostMessageW");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(DestroyWindow(window));
+    expectError("DestroyWindow");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SetWindowTextW(window, u"x"));
+    expectError("SetWindowTextW");
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetWindowTextW(window, text, 8), 0);
+    expectError("GetWindowTextW");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(GetClientRect(window, &rect));
+    expectError("GetClientRect");
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetWindowLongW(window, GWL_USERDATA), 0);
+    expectError("GetWindowLongW");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(ShowWindow(window, SW_SHOW));
+    expectError("ShowWindow");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(MoveWindow(window, 0, 0, 5, 5, TRUE));
+    expectError("MoveWindow");
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(SetFocus(window), nullptr);
+    expectError("SetFocus");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(InvalidateRect(window, nullptr, TRUE));
+    expectError("InvalidateRect");
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(EndDialog(window, 1));
+    expectError("EndDialog");
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetDlgItem(window, 1), nullptr);
+    expectError("GetDlgItem");
+    // A number never handed out, and an odd one, are refused alike.
+    EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x12345678))));
+    EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(window) | 1)));
+    EXPECT_FALSE(IsWindow(nullptr));
+}
+
+TEST_F(Windows, UserDataHoldsAPointer)
+{
+    HWND window = MakeWindow();
+    static int object;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(SetWindowLongW(window, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&object)), 0);
+    EXPECT_EQ(GetLastError(), 0xdeadbeefu); // success leaves the last error alone
+    EXPECT_EQ(reinterpret_cast<int*>(GetWindowLongW(window, GWL_USERDATA)), &object);
+    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE, 0);
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetWindowLongW(window, 4), 0); // no extra bytes in this class
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_INDEX));
+}
+
+namespace {
+
+WNDPROC previousProc;
+std::vector<UINT> subclassSaw;
+
+LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    subclassSaw.push_back(message);
+    if (message == WM_GETDLGCODE)
+        return DLGC_WANTALLKEYS; // answered here, never reaches the class
+    return CallWindowProcW(previousProc, window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(Windows, SubclassingSeesMessagesFirstAndChainsToThePrevious)
+{
+    HWND window = MakeWindow();
+    previousProc = reinterpret_cast<WNDPROC>(SetWindowLongW(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
+    EXPECT_EQ(previousProc, RecordingProc);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongW(window, GWL_WNDPROC)), SubclassProc);
+    subclassSaw.clear();
+    Received_().clear();
+    EXPECT_EQ(SendMessageW(window, WM_GETDLGCODE, 0, 0), DLGC_WANTALLKEYS);
+    EXPECT_TRUE(SetWindowTextW(window, u"Renamed"));
+    EXPECT_EQ(subclassSaw, (std::vector<UINT>{WM_GETDLGCODE, WM_SETTEXT}));
+    EXPECT_EQ(Sequence(window, {WM_GETDLGCODE, WM_SETTEXT}), (std::vector<UINT>{WM_SETTEXT}));
+    EXPECT_EQ(CallWindowProcW(nullptr, window, WM_USER, 0, 0), 0);
+}
+
+TEST_F(Windows, TextGoesThroughTheProcedureAndIsCut)
+{
+    HWND window = MakeWindow();
+    Received_().clear();
+    EXPECT_TRUE(SetWindowTextW(window, u"Leafwise"));
+    ASSERT_EQ(Of(window, WM_SETTEXT).size(), 1u);
+    WCHAR text[5] = {u'x', u'x', u'x', u'x', u'x'};
+    EXPECT_EQ(GetWindowTextW(window, text, 5), 4);
+    EXPECT_EQ(std::u16string(text), u"Leaf");
+    EXPECT_EQ(GetWindowTextLengthW(window), 8);
+    EXPECT_TRUE(SetWindowTextW(window, nullptr));
+    EXPECT_EQ(GetWindowTextLengthW(window), 0);
+}
+
+TEST_F(Windows, MoveWindowSendsSizeAndMoveAndRepaints)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    Drain();
+    Received_().clear();
+    EXPECT_TRUE(MoveWindow(window, 0, 26, 120, 100, FALSE));
+    EXPECT_EQ(Sequence(window, {WM_SIZE, WM_MOVE}), (std::vector<UINT>{WM_SIZE}));
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 120);
+    EXPECT_EQ(client.bottom, 100);
+    // CS_HREDRAW | CS_VREDRAW: a new size repaints the whole window.
+    EXPECT_TRUE(PumpUntil([&] { return !Of(window, WM_PAINT).empty(); }));
+    EXPECT_TRUE(MoveWindow(window, 5, 30, 120, 100, FALSE));
+    EXPECT_EQ(Of(window, WM_MOVE).back().lParam, MAKELPARAM(5, 30));
+}
+
+TEST_F(Windows, ChildrenAndDialogItems)
+{
+    HWND parent = MakeWindow();
+    HWND first = MakeChild(parent, 10);
+    HWND second = MakeChild(parent, 11, 5, 7);
+    EXPECT_EQ(GetParent(first), parent);
+    EXPECT_TRUE(IsChild(parent, second));
+    EXPECT_FALSE(IsChild(second, parent));
+    EXPECT_EQ(GetDlgItem(parent, 11), second);
+    EXPECT_EQ(GetDlgCtrlID(first), 10);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetDlgItem(parent, 12), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CONTROL_ID_NOT_FOUND));
+    EXPECT_EQ(GetWindow(parent, GW_CHILD), first);
+    EXPECT_EQ(GetWindow(first, GW_HWNDNEXT), second);
+    RECT screen;
+    GetWindowRect(second, &screen);
+    EXPECT_EQ(screen.left, 5);
+    EXPECT_EQ(screen.top, 26 + 7);
+}
+
+TEST_F(Windows, FindWindowComparesWithoutCase)
+{
+    HWND window = MakeWindow(0, nullptr, u"Findable Title");
+    EXPECT_EQ(FindWindowW(u"lwrecorder", u"findable title"), window);
+    EXPECT_EQ(FindWindowW(nullptr, u"Findable Title"), window);
+    EXPECT_EQ(FindWindowW(u"LwRecorder", u"Another"), nullptr);
+    DestroyWindow(window);
+    EXPECT_EQ(FindWindowW(u"LwRecorder", u"Findable Title"), nullptr);
+}

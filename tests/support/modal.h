@@ -1,0 +1,105 @@
+// Closing modal loops from a test: the helper runs an action from inside the
+// loop once a condition holds, and fails the test when that never happens. On
+// the bound it ends the loop with WM_QUIT, so a broken dialog cannot hang the
+// suite (the quit message is taken back by the destructor).
+#pragma once
+
+#include <lwdevice.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace lwtest {
+
+class ModalCloser {
+public:
+    // `action` runs once, from inside whatever loop is running, as soon as
+    // `ready` returns true; both are polled every few milliseconds.
+    ModalCloser(std::function<bool()> ready, std::function<void()> action, int limitMs = 5000)
+        : ready_(std::move(ready)), action_(std::move(action)), limitMs_(limitMs)
+    {
+        LwDeviceStart();
+        timer_ = std::make_unique<QTimer>();
+        clock_.start();
+        QObject::connect(timer_.get(), &QTimer::timeout, [this] { Poll(); });
+        timer_->start(5);
+    }
+    // Closes the active window's dialog with EndDialog(code) once one is active.
+    static std::unique_ptr<ModalCloser> EndActiveDialog(INT_PTR code, int limitMs = 5000)
+    {
+        return std::make_unique<ModalCloser>(
+            [] { return ActiveClassIs(u"#32770"); }, [code] { EndDialog(GetActiveWindow(), code); }, limitMs);
+    }
+    ~ModalCloser()
+    {
+        timer_->stop();
+        EXPECT_TRUE(fired_) << "the modal loop was never closed: its window did not appear in time";
+        if (gaveUp_) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+            }
+        }
+    }
+    bool fired() const { return fired_; }
+
+    static bool ActiveClassIs(const std::u16string& name)
+    {
+        WCHAR className[64] = {};
+        HWND active = GetActiveWindow();
+        return active && GetClassNameW(active, className, 64) && name == className;
+    }
+
+private:
+    void Poll()
+    {
+        if (fired_ || gaveUp_)
+            return;
+        if (ready_()) {
+            fired_ = true;
+            timer_->stop();
+            action_();
+            return;
+        }
+        if (clock_.elapsed() > limitMs_) {
+            gaveUp_ = true;
+            timer_->stop();
+            PostQuitMessage(0); // ends the modal loop that never got its window
+        }
+    }
+
+    std::function<bool()> ready_;
+    std::function<void()> action_;
+    int limitMs_;
+    bool fired_ = false;
+    bool gaveUp_ = false;
+    QElapsedTimer clock_;
+    std::unique_ptr<QTimer> timer_;
+};
+
+// Delivers messages until `done` holds; false when the bound passes first.
+inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 3000)
+{
+    return LwDevicePumpUntil(done, limitMs);
+}
+
+// Delivers what is queued now (and what that causes) without waiting for more.
+inline void Drain()
+{
+    MSG msg;
+    for (int i = 0; i < 10000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+} // namespace lwtest
