@@ -144,3 +144,4 @@ DWORD HostToDevicePath(LPCSTR hostPath, LPWSTR devicePath, DWORD size);
 
 #include <strsafe.h>
 #include <wcs16.h>
+#include <winmutex.h>
