@@ -9,6 +9,7 @@
 
 #include <windef.h>
 #include <winbase.h>
+#include <winerror.h>
 
 #define ERROR_NOT_OWNER 288L
 
