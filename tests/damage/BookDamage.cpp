@@ -103,7 +103,7 @@ bool WriteHostFile(const std::string& path, const Bytes& bytes)
     FILE* file = fopen(path.c_str(), "wb");
     if (!file)
         return false;
-    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    bool written = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return fclose(file) == 0 && written;
 }
 
