@@ -1,0 +1,163 @@
+// The single-instance rule between real processes: the program started as a
+// second instance, with this test process or another Leafwise as the first.
+#include "appfixture.h"
+
+#include "ReaderApp.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace apptest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class InstanceTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    }
+    void TearDown() override
+    {
+        for (pid_t child : children) {
+            kill(child, SIGTERM);
+            waitpid(child, nullptr, 0);
+        }
+        AppTest::TearDown();
+    }
+
+    pid_t StartLeafwise(const char* argument = nullptr)
+    {
+        pid_t child = fork();
+        if (child == 0) {
+            execl(LEAFWISE_EXE, LEAFWISE_EXE, argument, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        children.push_back(child);
+        return child;
+    }
+    // Waits for the child's end, delivering this process's messages meanwhile (it
+    // may be the instance the child is asking). -1 when it did not end in time.
+    int WaitForExit(pid_t child, int limitMs)
+    {
+        int status = 0;
+        bool ended = lwtest::PumpUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, limitMs);
+        if (!ended)
+            return -1;
+        children.erase(std::find(children.begin(), children.end(), child));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    static HWND WaitForLeafwiseWindow(int limitMs)
+    {
+        HWND found = nullptr;
+        lwtest::PumpUntil([&] { return (found = FindWindowW(u"Leafwise", u"Leafwise")) != nullptr; }, limitMs);
+        return found;
+    }
+    static double Seconds(Clock::time_point since)
+    {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    }
+
+    std::vector<pid_t> children;
+};
+
+TEST_F(InstanceTest, SecondStartBringsTheFirstForwardAndEndsWithZero)
+{
+    // This process is the first instance; another window of its own is on top.
+    ReaderApp app;
+    registeredFor.push_back(GetModuleHandleW(nullptr));
+    ASSERT_TRUE(app.Init(GetModuleHandleW(nullptr)));
+    ShowWindow(app.mainWindow, SW_SHOW);
+    WNDCLASSW otherClass = {};
+    otherClass.lpfnWndProc = DefWindowProcW;
+    otherClass.lpszClassName = u"Other";
+    RegisterClassW(&otherClass);
+    HWND other = CreateWindowExW(0, u"Other", u"Other", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(other, SW_SHOW);
+    lwtest::Drain();
+    ASSERT_EQ(GetForegroundWindow(), other);
+
+    Clock::time_point start = Clock::now();
+    // Even naming a book, which the second start never opens.
+    pid_t second = StartLeafwise("/nowhere/book.chm");
+    EXPECT_EQ(WaitForExit(second, 10000), 0);
+    EXPECT_LT(Seconds(start), 5.0);
+    lwtest::PumpUntil([&] { return GetForegroundWindow() == app.mainWindow; }, 2000);
+    EXPECT_EQ(GetForegroundWindow(), app.mainWindow);
+
+    DestroyWindow(other);
+    UnregisterClassW(u"Other", nullptr);
+    DestroyWindow(app.mainWindow);
+}
+
+TEST_F(InstanceTest, TwoProgramsTheSecondEndsAtOnce)
+{
+    pid_t first = StartLeafwise();
+    ASSERT_NE(WaitForLeafwiseWindow(10000), nullptr) << "the first Leafwise never showed its window";
+    Clock::time_point start = Clock::now();
+    pid_t second = StartLeafwise();
+    EXPECT_EQ(WaitForExit(second, 10000), 0);
+    EXPECT_LT(Seconds(start), 5.0);
+    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first Leafwise must run on";
+}
+
+TEST_F(InstanceTest, MutexWithoutWindowGivesUpAfterFiveTries)
+{
+    // Held by this process, which shows no Leafwise window.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, u"Leafwise");
+    ASSERT_NE(mutex, nullptr);
+    Clock::time_point start = Clock::now();
+    pid_t second = StartLeafwise();
+    EXPECT_EQ(WaitForExit(second, 20000), 0);
+    double elapsed = Seconds(start);
+    EXPECT_GE(elapsed, 2.4) << "five tries of 500 ms each";
+    EXPECT_LT(elapsed, 10.0);
+    EXPECT_EQ(FindWindowW(u"Leafwise", u"Leafwise"), nullptr);
+    CloseHandle(mutex);
+}
+
+TEST_F(InstanceTest, WhenTheFirstEndsWhileTheSecondWaitsTheSecondStarts)
+{
+    // A first instance (a child holding the mutex, without a window) that ends
+    // while the second is between tries.
+    // Close-on-exec, or the second Leafwise would keep the holder's pipe open.
+    int go[2];
+    ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        close(go[1]);
+        CreateMutexW(nullptr, FALSE, u"Leafwise");
+        char c;
+        (void)!read(go[0], &c, 1);
+        _exit(0);
+    }
+    close(go[0]);
+    children.push_back(holder);
+    // Until the holder has it, the second would simply start.
+    ASSERT_TRUE(lwtest::PumpUntil(
+        [] {
+            HANDLE probe = CreateMutexW(nullptr, FALSE, u"Leafwise");
+            bool held = GetLastError() == ERROR_ALREADY_EXISTS;
+            CloseHandle(probe);
+            return held;
+        },
+        5000));
+
+    pid_t second = StartLeafwise();
+    lwtest::PumpUntil([] { return false; }, 700);  // the second is waiting now
+    EXPECT_EQ(waitpid(second, nullptr, WNOHANG), 0);
+    close(go[1]);                                   // the first instance ends
+    EXPECT_EQ(WaitForExit(holder, 5000), 0);
+
+    EXPECT_NE(WaitForLeafwiseWindow(10000), nullptr) << "the second Leafwise did not start";
+    EXPECT_EQ(waitpid(second, nullptr, WNOHANG), 0) << "and it runs";
+}
+
+}  // namespace
+}  // namespace apptest
