@@ -73,6 +73,11 @@ struct TwoKeyBar {
     const char16_t* right;
 };
 
+void PrintTo(const TwoKeyBar& bar, std::ostream* out)
+{
+    *out << "bar " << bar.id;
+}
+
 class TwoKeyBars : public ::testing::TestWithParam<TwoKeyBar> {};
 
 TEST_P(TwoKeyBars, CommandOneAndTwoWithTheirCaptions)
@@ -105,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(Bars, TwoKeyBars,
                          ::testing::Values(TwoKeyBar{102, 40007, u"OK", 40009, u"Cancel"},
                                            TwoKeyBar{104, 40011, u"Browse", 40013, u"Close"},
                                            TwoKeyBar{107, 40020, u"Open", 40018, u"Cancel"},
-                                           TwoKeyBar{110, 40024, u"OK", 40026, u"Cancel"}));
+                                           TwoKeyBar{110, 40024, u"OK", 40026, u"Cancel"}),
+                         [](const ::testing::TestParamInfo<TwoKeyBar>& info) { return "Bar" + std::to_string(info.param.id); });
 
 TEST(ProgramResources, MainWindowCaptions)
 {
