@@ -272,6 +272,11 @@ using namespace lwuser;
 
 // ---- what tests and tools see ---------------------------------------------------------
 
+void LwDeviceStart()
+{
+    EnsureApplication();
+}
+
 std::u16string LwDeviceTitle()
 {
     return device ? device->title().toStdU16String() : std::u16string();

@@ -286,6 +286,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTempla
     HWND dialog = CreateDialogFromTemplate(instance, dialogTemplate, owner, dialogProc, param, true, &state);
     if (!dialog)
         return state ? state->result : -1; // ended and destroyed during WM_INITDIALOG: its code
+    PeekWindowRecord(dialog)->runsModalLoop = true;
     bool ownerEnabled = owner && IsWindowEnabled(owner);
     if (ownerEnabled)
         EnableWindow(owner, FALSE);
@@ -332,7 +333,9 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
             EnableWindow(w->owner, TRUE);
         ShowWindow(dialog, SW_HIDE);
     }
-    WakeMessageLoop();
+    // The loop looks at the flag after each message; called from outside any
+    // message (a timer, a socket), this one makes it look.
+    PostMessageW(dialog, WM_NULL, 0, 0);
     return TRUE;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+// Makes sure Qt runs (creates the QApplication when nobody has).
+void LwDeviceStart();
 // The text of the title strip (the active window's title).
 std::u16string LwDeviceTitle();
 // The captions of the soft keys shown, left then right; empty without a bar.

@@ -68,7 +68,7 @@ void Answer(HWND box, int id)
         return;
     state->result = id;
     state->done = true;
-    WakeMessageLoop();
+    PostMessageW(box, WM_NULL, 0, 0); // the loop looks at `done` after each message
 }
 
 // Escape (the Back key) and closing: Cancel when there is one, OK for a lone OK.
@@ -256,6 +256,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
                                kWorkArea.y(), kWorkArea.width(), kWorkArea.height(), top, nullptr, nullptr, &state);
     if (!box)
         return 0;
+    PeekWindowRecord(box)->runsModalLoop = true;
     bool ownerEnabled = top && IsWindowEnabled(top);
     if (ownerEnabled)
         EnableWindow(top, FALSE);

@@ -82,6 +82,7 @@ struct Window {
 
     std::shared_ptr<DialogState> dialog; // dialogs only; a modal loop keeps its own reference
     HWND softKeyBar = nullptr;           // the bar shown while this window is active
+    bool runsModalLoop = false;          // a modal loop waits on this window (dialog, message box)
 
     // A window of another instance, found by FindWindowW.
     bool remote = false;
@@ -119,6 +120,9 @@ HWND WindowOfWidget(const QObject* widget);
 void TagWidget(QWidget* widget, HWND window);
 // Creates the QApplication when the program did not.
 void EnsureApplication();
+// Chooses Qt's event dispatcher that lets modal loops nest anywhere; call it
+// before the QApplication is made.
+void UseReentrantEventLoop();
 
 // ---- delivery ----------------------------------------------------------------------
 // Writes the trace line and calls the window's procedure.

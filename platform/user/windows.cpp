@@ -196,6 +196,16 @@ HWND WindowOfWidget(const QObject* object)
     return nullptr;
 }
 
+void UseReentrantEventLoop()
+{
+    // Modal loops nest inside Qt's event handlers (a dialog opened from a timer,
+    // a socket or an input event). GLib never re-enters a source that is being
+    // dispatched, so with its dispatcher a nested loop would wait forever for
+    // the timers and input of that source; Qt's own dispatcher has no such limit.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+}
+
 void EnsureApplication()
 {
     if (QCoreApplication::instance())
@@ -205,6 +215,7 @@ void EnsureApplication()
     static int argc = 1;
     static char name[] = "leafwise";
     static char* argv[] = {name, nullptr};
+    UseReentrantEventLoop();
     new QApplication(argc, argv);
 }
 
@@ -429,6 +440,8 @@ BOOL DestroyWindow(HWND window)
         w->widget->hide();
     if (w->dialog)
         w->dialog->ended = true; // a modal loop ends with its window
+    if (w->runsModalLoop)
+        PostMessageW(nullptr, WM_NULL, 0, 0); // and must wake up to see it
     if (topLevel) {
         auto& z = table().zOrder;
         z.erase(std::remove(z.begin(), z.end(), window), z.end());

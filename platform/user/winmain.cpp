@@ -2,6 +2,8 @@
 // and hands over to the program's WinMain.
 #include <winuser.h>
 
+#include "window.h"
+
 #include <QApplication>
 
 #include <string>
@@ -32,6 +34,7 @@ std::u16string Argument(const char* argument)
 
 int main(int argc, char** argv)
 {
+    lwuser::UseReentrantEventLoop();
     QApplication application(argc, argv); // takes Qt's own options out of argv
     std::u16string commandLine;
     for (int i = 1; i < argc; ++i) {
