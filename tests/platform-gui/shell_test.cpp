@@ -1,0 +1,358 @@
+// The shell: soft-key bars from their records, menus and strings; the Back key;
+// full-screen dialogs.
+#include <aygshell.h>
+
+#include "fixture.h"
+#include "templates.h"
+
+using namespace lwtest;
+
+namespace {
+
+// The soft-key record: menu id, count, then image, command, state, style,
+// caption string, 0, popup index for each button.
+std::vector<BYTE> BarRecord(WORD menuId, const std::vector<std::vector<WORD>>& buttons)
+{
+    Bytes b;
+    b.W(menuId).W(static_cast<unsigned>(buttons.size()));
+    for (const auto& button : buttons)
+        for (WORD w : button)
+            b.W(w);
+    return b.data;
+}
+
+// Menu 101: popup "Menu" (Open 40014, Associate 40027, About 40022), then "Exit" 2.
+std::vector<BYTE> MainMenu()
+{
+    Bytes b;
+    b.W(0).W(0);
+    b.W(0x10).S(u"Menu");
+    b.W(0).W(40014).S(u"Open");
+    b.W(0).W(40027).S(u"Associate");
+    b.W(0x80).W(40022).S(u"About");
+    b.W(0x80).W(2).S(u"Exit");
+    return b.data;
+}
+
+std::vector<BYTE> PlainMenu()
+{
+    Bytes b;
+    b.W(0).W(0);
+    b.W(0).W(1).S(u"OK");
+    b.W(0x80).W(2).S(u"Cancel");
+    return b.data;
+}
+
+const WORD kDropDown = TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE;
+
+class Shell : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        ResImage res;
+        // Strings 40000..40015 live in block 2501.
+        std::vector<std::u16string> strings(16);
+        strings[3] = u"Menu";
+        strings[5] = u"Exit";
+        strings[7] = u"OK";
+        strings[9] = u"Cancel";
+        res.Add(6, 40000 / 16 + 1, StringBlock(strings));
+        res.Add(4, 101, MainMenu());
+        res.Add(10, 101, BarRecord(101, {{0xFFFE, 40001, TBSTATE_ENABLED, kDropDown, 40003, 0, 0},
+                                         {0xFFFE, 2, TBSTATE_ENABLED, TBSTYLE_AUTOSIZE, 40005, 0, NOMENU}}));
+        res.Add(4, 102, PlainMenu());
+        res.Add(10, 102, BarRecord(102, {{0xFFFE, 1, TBSTATE_ENABLED, TBSTYLE_AUTOSIZE, 40007, 0, NOMENU},
+                                         {0xFFFE, 2, TBSTATE_ENABLED, TBSTYLE_AUTOSIZE, 40009, 0, NOMENU}}));
+        // A drop-down key whose popup the menu does not have.
+        res.Add(10, 103, BarRecord(102, {{0xFFFE, 1, TBSTATE_ENABLED, kDropDown, 40007, 0, 5}}));
+        // A record cut short.
+        res.Add(10, 104, std::vector<BYTE>{0x66, 0x00, 0x02});
+        // A disabled right key.
+        res.Add(10, 105, BarRecord(102, {{0xFFFE, 1, TBSTATE_ENABLED, TBSTYLE_AUTOSIZE, 40007, 0, NOMENU},
+                                         {0xFFFE, 2, 0, TBSTYLE_AUTOSIZE, 40009, 0, NOMENU}}));
+        module = LoadResourceImage(res.image.data.data(), res.image.data.size());
+        ASSERT_TRUE(module);
+    }
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        FreeResourceImage(module);
+    }
+    SHMENUBARINFO Info(HWND parent, UINT id)
+    {
+        SHMENUBARINFO info{};
+        info.cbSize = sizeof info;
+        info.hwndParent = parent;
+        info.nToolBarId = id;
+        info.hInstRes = module;
+        return info;
+    }
+    std::vector<Received> Commands(HWND window)
+    {
+        return Of(window, WM_COMMAND);
+    }
+    HMODULE module = nullptr;
+};
+
+} // namespace
+
+TEST_F(Shell, BarShowsItsCaptionsWhileItsWindowIsActive)
+{
+    HWND window = MakeWindow();
+    SHMENUBARINFO info = Info(window, 101);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    ASSERT_TRUE(IsWindow(info.hwndMB));
+    WCHAR className[32];
+    GetClassNameW(info.hwndMB, className, 32);
+    EXPECT_EQ(std::u16string(className), u"menu_worker");
+    EXPECT_TRUE(LwDeviceSoftKeys().empty()); // the window is hidden, nothing is active
+    ShowWindow(window, SW_SHOW);
+    EXPECT_EQ(LwDeviceSoftKeys(), (std::vector<std::u16string>{u"Menu", u"Exit"}));
+
+    // Another window on top has no bar: the strip is empty; back again, it returns.
+    HWND cover = MakeWindow(WS_VISIBLE);
+    EXPECT_TRUE(LwDeviceSoftKeys().empty());
+    DestroyWindow(cover);
+    EXPECT_EQ(LwDeviceSoftKeys(), (std::vector<std::u16string>{u"Menu", u"Exit"}));
+}
+
+TEST_F(Shell, PlainKeysPostTheirCommands)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHMENUBARINFO info = Info(window, 101);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    LwDevicePressKey(VK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
+    EXPECT_EQ(Commands(window).front().wParam, 2u); // the whole wParam: high word 0
+    EXPECT_EQ(Commands(window).front().lParam, 0);
+
+    // A tap on the right half of the strip is the same key.
+    Received_().clear();
+    ASSERT_TRUE(LwDeviceTap(200, 307));
+    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
+    EXPECT_EQ(Commands(window).front().wParam, 2u);
+}
+
+TEST_F(Shell, DropDownKeyOpensItsPopupWhoseItemsPostCommands)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHMENUBARINFO info = Info(window, 101);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    LwDevicePressKey(VK_F1);
+    ASSERT_TRUE(PumpUntil([] { return !LwDevicePopupItems().empty(); }));
+    EXPECT_EQ(LwDevicePopupItems(), (std::vector<std::u16string>{u"Open", u"Associate", u"About"}));
+    EXPECT_TRUE(Commands(window).empty()); // the key itself sends nothing (40001)
+    ASSERT_TRUE(LwDeviceChoosePopupItem(u"About"));
+    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
+    EXPECT_EQ(Commands(window).front().wParam, 40022u);
+    EXPECT_TRUE(LwDevicePopupItems().empty());
+
+    // F1 again opens it; F1 while it is open closes it without a command.
+    Received_().clear();
+    LwDevicePressKey(VK_F1);
+    ASSERT_TRUE(PumpUntil([] { return !LwDevicePopupItems().empty(); }));
+    LwDevicePressKey(VK_F1);
+    ASSERT_TRUE(PumpUntil([] { return LwDevicePopupItems().empty(); }));
+    Drain();
+    EXPECT_TRUE(Commands(window).empty());
+}
+
+TEST_F(Shell, DisabledKeyDoesNothing)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHMENUBARINFO info = Info(window, 105);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    LwDevicePressKey(VK_F2);
+    LwDevicePressKey(VK_F1);
+    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
+    Drain();
+    ASSERT_EQ(Commands(window).size(), 1u);
+    EXPECT_EQ(Commands(window).front().wParam, 1u);
+}
+
+TEST_F(Shell, BarCreationFailuresAreReported)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHMENUBARINFO info = Info(window, 999);
+    info.hwndMB = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x55));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHCreateMenuBar(&info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+    EXPECT_EQ(info.hwndMB, reinterpret_cast<HWND>(static_cast<uintptr_t>(0x55))); // untouched
+
+    info = Info(window, 103);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHCreateMenuBar(&info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+
+    info = Info(window, 104);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHCreateMenuBar(&info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+
+    info = Info(window, 101);
+    info.cbSize = 12;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHCreateMenuBar(&info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    info = Info(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7ff0)), 101);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHCreateMenuBar(&info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHCreateMenuBar(nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    // The device's own record size is accepted too.
+    info = Info(window, 102);
+    info.cbSize = 36;
+    EXPECT_TRUE(SHCreateMenuBar(&info));
+    EXPECT_TRUE(LwDeviceSoftKeys() == (std::vector<std::u16string>{u"OK", u"Cancel"}));
+}
+
+TEST_F(Shell, OverriddenBackKeyBecomesHotKeyOnPressAndRelease)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHMENUBARINFO info = Info(window, 102);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    EXPECT_EQ(SendMessageW(info.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK, 0x00030003), 0); // no flags before
+    LwDeviceBackKey(true);
+    LwDeviceBackKey(false);
+    ASSERT_TRUE(PumpUntil([&] { return Of(window, WM_HOTKEY).size() == 2; }));
+    auto hotKeys = Of(window, WM_HOTKEY);
+    EXPECT_EQ(HIWORD(hotKeys[0].lParam), VK_TBACK);
+    EXPECT_EQ(LOWORD(hotKeys[0].lParam), 0);
+    EXPECT_EQ(HIWORD(hotKeys[1].lParam), VK_TBACK);
+    EXPECT_NE(LOWORD(hotKeys[1].lParam), 0);
+    EXPECT_TRUE(Of(window, WM_KEYDOWN).empty()); // the default action is gone
+    // The override answers the flags it replaces.
+    EXPECT_EQ(SendMessageW(info.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK, MAKELPARAM(SHMBOF_NOTIFY, 0)), 3);
+}
+
+TEST_F(Shell, BackKeyWithoutOverrideIsEscapeToTheFocus)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHMENUBARINFO info = Info(window, 102);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    SetFocus(window);
+    LwDevicePressKey(VK_ESCAPE);
+    ASSERT_TRUE(PumpUntil([&] { return !Of(window, WM_KEYUP).empty(); }));
+    EXPECT_EQ(Of(window, WM_KEYDOWN).front().wParam, static_cast<WPARAM>(VK_ESCAPE));
+    EXPECT_TRUE(Of(window, WM_HOTKEY).empty());
+}
+
+TEST_F(Shell, BackKeyForwardedToTheFocusedControl)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    HWND control = MakeChild(window, 5);
+    SetFocus(control);
+    Received_().clear();
+    SHSendBackToFocusWindow(WM_HOTKEY, 2, MAKELPARAM(0, VK_TBACK));
+    SHSendBackToFocusWindow(WM_HOTKEY, 2, MAKELPARAM(MOD_KEYUP, VK_TBACK));
+    SHSendBackToFocusWindow(WM_HOTKEY, 2, MAKELPARAM(0, 'A')); // another key: ignored
+    EXPECT_EQ(Sequence(nullptr, {WM_KEYDOWN, WM_CHAR, WM_KEYUP}), (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
+    EXPECT_EQ(Of(control, WM_KEYDOWN).front().wParam, static_cast<WPARAM>(VK_BACK));
+    EXPECT_TRUE(Of(window, WM_KEYDOWN).empty());
+}
+
+namespace {
+
+struct AboutLike {
+    HMODULE module;
+    bool fullScreen = false;
+    RECT rect{};
+};
+AboutLike* about;
+
+// A dialog set up the way the program's dialogs are: full screen, a bar, a
+// title, the Back key taken over; Back ends it with 7, the keys with 2.
+BOOL CALLBACK AboutLikeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        SHINITDLGINFO init{SHIDIM_FLAGS, dialog, SHIDIF_SIZEDLGFULLSCREEN};
+        about->fullScreen = SHInitDialog(&init);
+        SHMENUBARINFO bar{};
+        bar.cbSize = sizeof bar;
+        bar.hwndParent = dialog;
+        bar.nToolBarId = 102;
+        bar.hInstRes = about->module;
+        if (SHCreateMenuBar(&bar)) {
+            SetWindowTextW(dialog, u"About");
+            SendMessageW(bar.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK, 0x00030003);
+        }
+        GetWindowRect(dialog, &about->rect);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == 1 || LOWORD(wParam) == 2) {
+            EndDialog(dialog, 2);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_HOTKEY:
+        if (HIWORD(lParam) == VK_TBACK) {
+            EndDialog(dialog, 7);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+TEST_F(Shell, FullScreenDialogWithBarEndsOnItsKeysAndOnBack)
+{
+    AboutLike state{module};
+    about = &state;
+    std::vector<BYTE> bytes = DialogBytes(u"", WS_POPUP, 110, 114);
+    std::vector<std::u16string> title, keys;
+    ModalCloser pressBack([] { return LwDeviceSoftKeys().size() == 2; },
+                          [&] {
+                              title.push_back(LwDeviceTitle());
+                              keys = LwDeviceSoftKeys();
+                              LwDeviceBackKey(true);
+                              LwDeviceBackKey(false);
+                          });
+    EXPECT_EQ(DialogBoxIndirectParamW(module, AsTemplate(bytes), nullptr, AboutLikeProc, 0), 7);
+    EXPECT_TRUE(state.fullScreen);
+    EXPECT_EQ(state.rect.left, 0);
+    EXPECT_EQ(state.rect.top, 26);
+    EXPECT_EQ(state.rect.right, 240);
+    EXPECT_EQ(state.rect.bottom, 294);
+    EXPECT_EQ(title, (std::vector<std::u16string>{u"About"}));
+    EXPECT_EQ(keys, (std::vector<std::u16string>{u"OK", u"Cancel"}));
+
+    ModalCloser pressOk([] { return LwDeviceSoftKeys().size() == 2; }, [] { LwDevicePressKey(VK_F1); });
+    EXPECT_EQ(DialogBoxIndirectParamW(module, AsTemplate(bytes), nullptr, AboutLikeProc, 0), 2);
+}
+
+TEST_F(Shell, InitDialogChecksItsArguments)
+{
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHInitDialog(nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SHINITDLGINFO init{SHIDIM_FLAGS, reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7ff0)), SHIDIF_SIZEDLGFULLSCREEN};
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SHInitDialog(&init));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(Shell, BarDiesWithItsWindow)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHMENUBARINFO info = Info(window, 101);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    DestroyWindow(window);
+    EXPECT_FALSE(IsWindow(info.hwndMB));
+    EXPECT_TRUE(LwDeviceSoftKeys().empty());
+    // Keys pressed now go nowhere and harm nothing.
+    LwDevicePressKey(VK_F1);
+    LwDevicePressKey(VK_F2);
+    Drain();
+}
