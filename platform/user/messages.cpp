@@ -200,7 +200,13 @@ BOOL TranslateMessage(const MSG* msg)
         return FALSE;
     char16_t ch = it->second;
     typed.erase(it);
-    return PostMessageW(msg->hwnd, WM_CHAR, ch, msg->lParam);
+    if (!FindWindowRecord(msg->hwnd))
+        return FALSE;
+    // The character comes next, before input queued after the key (its release),
+    // as Windows orders it.
+    Queue& q = queue();
+    q.posted.push_front(MSG{msg->hwnd, WM_CHAR, ch, msg->lParam, ++q.stamp, {0, 0}});
+    return TRUE;
 }
 
 LRESULT DispatchMessageW(const MSG* msg)
