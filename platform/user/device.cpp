@@ -4,7 +4,6 @@
 #include "lwdevice.h"
 #include "window.h"
 
-#include "remote.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -210,7 +209,6 @@ DeviceWindow* Device()
         EnsureApplication();
         device = new DeviceWindow;
         qApp->installEventFilter(new DeviceKeys(qApp));
-        StartRemoteServer();
     }
     return device;
 }

@@ -124,19 +124,23 @@ bool ProcessAlive(long long pid)
 void StartRemoteServer()
 {
     static QLocalServer* server = nullptr;
-    if (server)
-        return;
+    static QString listening;
     QString folder = RuntimeFolder();
-    if (folder.isEmpty())
+    // The folder can change under a process that runs many programs' worth of
+    // windows (a test suite); the socket follows it.
+    if (folder.isEmpty() || (server && folder == listening))
         return;
+    delete server;
     server = new QLocalServer;
+    listening = folder;
     server->setSocketOptions(QLocalServer::UserAccessOption);
     QString path = SocketPath(folder, getpid());
     QLocalServer::removeServer(path); // a file of a dead process that had our pid
     if (!server->listen(path))
         return;
-    QObject::connect(server, &QLocalServer::newConnection, [] {
-        while (QLocalSocket* socket = server->nextPendingConnection())
+    QLocalServer* current = server;
+    QObject::connect(server, &QLocalServer::newConnection, [current] {
+        while (QLocalSocket* socket = current->nextPendingConnection())
             Serve(socket);
     });
 }

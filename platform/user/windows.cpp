@@ -2,6 +2,7 @@
 // window data, text, geometry and visibility.
 #include "window.h"
 
+#include "remote.h"
 #include "surfacewidget.h"
 
 #include <QApplication>
@@ -391,6 +392,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     else if (c->placement == Placement::Normal)
         table().zOrder.push_back(handle);
 
+    if (!child)
+        StartRemoteServer(); // a top-level window can be found from other processes
     w->widget = MakeWidget(w, parentRecord);
     PlaceWidget(w);
     if (!c->createWidget)
