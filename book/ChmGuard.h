@@ -5,11 +5,17 @@
 
 #include <windows.h>
 
+#include <memory>
+
+// The compressed section's LZX blocks, walked before chmlib decodes them.
+class CompressedStream;
+
 struct ContainerLimits {
     ULONGLONG fileSize;
     ULONGLONG section0Size;  // bytes of the uncompressed section that the file holds
     ULONGLONG section1Size;  // uncompressed length of the compressed section; 0 if none
     DWORD directoryEntries;  // the objects that chmlib's enumeration will report
+    std::shared_ptr<CompressedStream> stream;  // null when section1Size is 0
 };
 
 // FALSE when chmlib must not be given the file: it is missing, not a container,
@@ -18,5 +24,10 @@ struct ContainerLimits {
 BOOL CheckContainer(LPCWSTR bookPath, ContainerLimits* limits);
 
 // Whether an object of `length` bytes at `start` lies inside section `space`
-// (chmlib reads every section other than 0 as the compressed one).
+// (chmlib reads every section other than 0 as the compressed one) and, in the
+// compressed section, whether chmlib can decode the blocks that hold it: the
+// first time a block is asked for, its bitstream and that of the blocks
+// before it since the decoder's last reset are walked as chmlib will decode
+// them, and a block whose walk leaves the decoder's window or input is
+// refused, with every later block up to the next reset.
 BOOL ObjectFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length);
