@@ -1,0 +1,117 @@
+// Other processes: finding and raising another instance's window, and the
+// message trace that a program writes.
+#include "fixture.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <fstream>
+#include <sstream>
+
+using namespace lwtest;
+
+namespace {
+
+class Processes : public WindowTest {
+protected:
+    void TearDown() override
+    {
+        if (host.state() != QProcess::NotRunning) {
+            host.kill();
+            host.waitForFinished(5000);
+        }
+        WindowTest::TearDown();
+    }
+    bool StartHost(const QStringList& arguments)
+    {
+        host.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        host.start(QStringLiteral(WINDOW_HOST), arguments);
+        return host.waitForStarted(5000);
+    }
+    // Waits for a line from the host, delivering this process's messages meanwhile.
+    bool HostSaid(const QByteArray& line, int limitMs = 5000)
+    {
+        return PumpUntil(
+            [&] {
+                host.waitForReadyRead(10);
+                heard += host.readAllStandardOutput();
+                return heard.contains(line + "\n");
+            },
+            limitMs);
+    }
+    QProcess host;
+    QByteArray heard;
+};
+
+} // namespace
+
+TEST_F(Processes, FindWindowReachesAnotherInstanceAndBringsItsWindowForward)
+{
+    ASSERT_TRUE(StartHost({"serve", "LwFarClass", "Far Title"}));
+    ASSERT_TRUE(HostSaid("ready")) << heard.constData();
+    HWND far = FindWindowW(u"LwFarClass", u"Far Title");
+    ASSERT_TRUE(far);
+    EXPECT_TRUE(IsWindow(far));
+    EXPECT_EQ(FindWindowW(u"LwFarClass", u"Far Title"), far); // one handle per remote window
+    EXPECT_EQ(FindWindowW(u"LwFarClass", u"Other Title"), nullptr);
+
+    heard.clear();
+    auto flagged = reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(far) | 1);
+    EXPECT_TRUE(SetForegroundWindow(flagged));
+    EXPECT_TRUE(HostSaid("activated")) << heard.constData();
+
+    // Only finding and raising cross the process boundary.
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(SendMessageW(far, WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(Processes, InstanceThatEndedIsNotFound)
+{
+    ASSERT_TRUE(StartHost({"serve", "LwGoneClass", "Gone"}));
+    ASSERT_TRUE(HostSaid("ready"));
+    host.kill();
+    host.waitForFinished(5000);
+    EXPECT_EQ(FindWindowW(u"LwGoneClass", u"Gone"), nullptr);
+}
+
+TEST_F(Processes, TraceWritesOneLinePerDeliveredMessage)
+{
+    std::string path = ::testing::TempDir() + "/lw-trace.log";
+    std::remove(path.c_str());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LEAFWISE_TRACE", QString::fromStdString(path));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    host.setProcessEnvironment(environment);
+    host.start(QStringLiteral(WINDOW_HOST), {"trace"});
+    ASSERT_TRUE(host.waitForFinished(10000));
+    EXPECT_EQ(host.exitCode(), 0);
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    auto has = [&](const std::string& start) {
+        for (const std::string& line : lines)
+            if (line.rfind(start, 0) == 0)
+                return true;
+        return false;
+    };
+    auto find = [&](const std::string& part) -> std::string {
+        for (const std::string& line : lines)
+            if (line.find(part) != std::string::npos)
+                return line;
+        return "";
+    };
+    EXPECT_TRUE(has("LwHost\tWM_CREATE\t0x0\t0x"));
+    EXPECT_TRUE(has("LwHost\tWM_SIZE\t0x0\t0x10c00f0")); // 240 x 268
+    std::string setText = find("WM_SETTEXT");
+    EXPECT_NE(setText.find("\t\"Say \\\"hi\\\"\\\\now\\tand\xc3\xa9\""), std::string::npos) << setText;
+    EXPECT_TRUE(has("LwHost\t0x0405\t0x1\t0x2"));
+    EXPECT_TRUE(has("LwHost\tLWM_SIX\t0xab\t0xffffffffffffffff"));
+    std::string notify = find("WM_NOTIFY");
+    EXPECT_EQ(notify.rfind("LwHost\tWM_NOTIFY:NM_HOTSPOT\t0x1004\t0x", 0), 0u) << notify;
+    EXPECT_NE(notify.find("\t\"page.htm#top\""), std::string::npos) << notify;
+    std::string init = find("WM_INITDIALOG");
+    EXPECT_EQ(init.rfind("#32770\tWM_INITDIALOG\t0x0\t0x0\t\"Dialog Title\"", 0), 0u) << init;
+    EXPECT_TRUE(has("LwHost\tWM_DESTROY\t0x0\t0x0"));
+}
