@@ -40,37 +40,46 @@ void Book::AppendEntry(const WCHAR* title, const WCHAR* local, int level)
 
 void Book::ParseContents(const WCHAR* text)
 {
+    constexpr size_t kNameOpening = sizeof kNameParam / sizeof(WCHAR) - 1;
+    constexpr size_t kLocalOpening = sizeof kLocalParam / sizeof(WCHAR) - 1;
     int level = 0;
     WCHAR name[kTitleLength + 1] = {};
     WCHAR local[kTitleLength + 2] = {};
+    size_t nameLength = 0;
     bool namePending = false;
+    auto append = [&](const WCHAR* entryLocal, size_t localLength) {
+        contents.push_back(
+            {textPool.Copy(name, nameLength), textPool.Copy(entryLocal, localLength), level, nullptr});
+    };
 
     for (const WCHAR* at = text; *at; ++at) {
         if (*at != '<')
             continue;
-        if (OpensWith(at, kListOpen)) {
+        // Each opening text is told by its second character, so most tags
+        // ("<LI>", "<OBJECT", "</OBJECT>") cost one comparison.
+        WCHAR second = at[1] | 0x20;
+        if (second == 'u' && OpensWith(at, kListOpen)) {
             if (namePending) {
-                AppendEntry(name, u"", level);
+                append(u"", 0);
                 namePending = false;
             }
             ++level;
-        }
-        if (OpensWith(at, kListClose)) {
+        } else if (second == ('/' | 0x20) && OpensWith(at, kListClose)) {
             --level;
             if (namePending) {
-                AppendEntry(name, u"", level);
+                append(u"", 0);
                 namePending = false;
             }
-        }
-        if (OpensWith(at, kNameParam)) {
-            CopyValue(at + wcslen(kNameParam), name, kTitleLength);
-            namePending = true;
-        }
-        if (OpensWith(at, kLocalParam)) {
-            local[0] = '/';
-            CopyValue(at + wcslen(kLocalParam), local + 1, kTitleLength);
-            AppendEntry(name, local, level);
-            namePending = false;
+        } else if (second == 'p') {
+            if (OpensWith(at, kNameParam)) {
+                nameLength = CopyValue(at + kNameOpening, name, kTitleLength);
+                namePending = true;
+            } else if (OpensWith(at, kLocalParam)) {
+                local[0] = '/';
+                size_t localLength = 1 + CopyValue(at + kLocalOpening, local + 1, kTitleLength);
+                append(local, localLength);
+                namePending = false;
+            }
         }
     }
 }

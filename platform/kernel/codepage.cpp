@@ -86,6 +86,7 @@ std::string IconvName(UINT codePage)
 // leaves undefined map to the unit of the same value, as Windows does.
 struct ByteTable {
     WCHAR toWide[256];
+    bool asciiSame = true;  // bytes below 0x80 are themselves (every ANSI code page)
     std::unordered_map<WCHAR, char> toByte;
 };
 
@@ -105,6 +106,7 @@ std::unique_ptr<ByteTable> BuildByteTable(UINT codePage)
         bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != (size_t)-1 && outLeft == 2;
         table->toWide[b] = ok ? out[0] : (WCHAR)b;
         table->toByte[table->toWide[b]] = (char)b;
+        table->asciiSame &= b >= 0x80 || table->toWide[b] == b;
     }
     iconv_close(cd);
     return table;
@@ -143,12 +145,52 @@ struct Output {
     }
 };
 
+// Whole pages and contents files pass through here, nearly all ASCII: eight
+// bytes at a time are widened while none of them has its high bit set.
+inline bool EightAscii(const unsigned char* in)
+{
+    uint64_t word;
+    memcpy(&word, in, sizeof word);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
+// Widens a run of ASCII bytes from `in` (at most `length`); returns how many.
+size_t WidenAscii(const unsigned char* in, size_t length, WCHAR* out)
+{
+    size_t i = 0;
+    while (i + 8 <= length && EightAscii(in + i)) {
+        for (int k = 0; k < 8; ++k)
+            out[i + k] = in[i + k];
+        i += 8;
+    }
+    while (i < length && in[i] < 0x80) {
+        out[i] = in[i];
+        ++i;
+    }
+    return i;
+}
+
 void DecodeUtf8(const unsigned char* in, size_t length, Output<WCHAR>& out)
 {
     size_t i = 0;
     while (i < length && !out.overflow) {
         unsigned c = in[i];
         if (c < 0x80) {
+            // A run of ASCII straight into the buffer when it surely fits.
+            if (out.buffer && (size_t)(out.capacity - out.count) >= length - i) {
+                size_t n = WidenAscii(in + i, length - i, out.buffer + out.count);
+                out.count += (int)n;
+                i += n;
+                continue;
+            }
+            if (!out.buffer) {
+                size_t n = 0;
+                while (i + n < length && in[i + n] < 0x80)
+                    ++n;
+                out.count += (int)n;
+                i += n;
+                continue;
+            }
             out.Put((WCHAR)c);
             ++i;
             continue;
@@ -185,6 +227,24 @@ void DecodeUtf8(const unsigned char* in, size_t length, Output<WCHAR>& out)
 void EncodeUtf8(const WCHAR* in, size_t length, Output<char>& out)
 {
     for (size_t i = 0; i < length && !out.overflow; ++i) {
+        // A run of ASCII: counted, or copied when it surely fits.
+        if (in[i] < 0x80) {
+            size_t n = 0;
+            while (i + n < length && in[i + n] < 0x80)
+                ++n;
+            if (!out.buffer) {
+                out.count += (int)n;
+                i += n - 1;
+                continue;
+            }
+            if ((size_t)(out.capacity - out.count) >= n) {
+                for (size_t k = 0; k < n; ++k)
+                    out.buffer[out.count + k] = (char)in[i + k];
+                out.count += (int)n;
+                i += n - 1;
+                continue;
+            }
+        }
         unsigned cp = in[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < length && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
@@ -287,8 +347,13 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
             return 0;
         }
         if (out.buffer) {
-            for (size_t i = 0; i < length; ++i)
-                wide[i] = table->toWide[in[i]];
+            for (size_t i = 0; i < length;) {
+                if (table->asciiSame)
+                    i += WidenAscii(in + i, length - i, wide + i);
+                // Then the bytes up to the next ASCII run, through the table.
+                for (; i < length && (in[i] >= 0x80 || !table->asciiSame); ++i)
+                    wide[i] = table->toWide[in[i]];
+            }
         }
         out.count = (int)length;
     } else if (!ConvertWithIconv<WCHAR, char>("UTF-16LE", IconvName(codePage).c_str(), multiByte, length,
