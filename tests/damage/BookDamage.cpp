@@ -202,6 +202,69 @@ bool WriteListing(Bytes* book, const Layout& layout, uint32_t chunk, const std::
     return true;
 }
 
+void LzxWriter::Bits(uint32_t value, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        word = word << 1 | ((value >> i) & 1);
+        if (++used == 16) {
+            bytes.push_back((uint8_t)word);
+            bytes.push_back((uint8_t)(word >> 8));
+            word = 0;
+            used = 0;
+        }
+    }
+}
+
+void LzxWriter::Align()
+{
+    if (used)
+        Bits(0, 16 - used);
+}
+
+void LzxWriter::Raw(const Bytes& raw)
+{
+    Align();
+    bytes.insert(bytes.end(), raw.begin(), raw.end());
+}
+
+Bytes LzxWriter::Finish()
+{
+    Align();
+    return bytes;
+}
+
+void LzxWriter::Lengths(int count, const std::vector<std::pair<int, int>>& lengths)
+{
+    // The small tree: 0, 15 and 16 with two-bit codes 00, 01, 10; 17 and 18
+    // with three-bit codes 110, 111.
+    for (int symbol = 0; symbol < 20; ++symbol)
+        Bits(symbol == 0 || symbol == 15 || symbol == 16 ? 2 : symbol == 17 || symbol == 18 ? 3 : 0, 4);
+    auto zeros = [this](int run) {
+        while (run > 0) {
+            if (run >= 20) {
+                int n = std::min(run, 51);
+                Bits(7, 3);
+                Bits(n - 20, 5);
+                run -= n;
+            } else if (run >= 4) {
+                Bits(6, 3);
+                Bits(run - 4, 4);
+                run = 0;
+            } else {
+                Bits(0, 2);
+                --run;
+            }
+        }
+    };
+    int next = 0;
+    for (auto [symbol, length] : lengths) {
+        zeros(symbol - next);
+        Bits(length == 1 ? 2 : 1, 2);  // (0 - 16) mod 17 = 1, (0 - 15) mod 17 = 2
+        next = symbol + 1;
+    }
+    zeros(count - next);
+}
+
 Outcome ExerciseBook(LPCWSTR bookPath, LPCWSTR folder, size_t maxPages)
 {
     Outcome outcome;

@@ -62,6 +62,29 @@ struct Entry {
 bool ReadListing(const Bytes& book, const Layout& layout, uint32_t chunk, std::vector<Entry>* entries);
 bool WriteListing(Bytes* book, const Layout& layout, uint32_t chunk, const std::vector<Entry>& entries);
 
+// Writes an LZX bitstream by hand: bits go into 16-bit little-endian words,
+// first bit highest, as the decoder reads them.
+class LzxWriter {
+public:
+    void Bits(uint32_t value, int count);
+    // Fills the current word with zero bits.
+    void Align();
+    // Bytes copied as they are, from a word boundary.
+    void Raw(const Bytes& bytes);
+    Bytes Finish();
+
+    // A tree's code lengths (deltas from all zero) through a small tree of
+    // its own: 0 (keep), 15 and 16 (lengths 2 and 1), 17 and 18 (runs of
+    // zeros). The given symbols get the given lengths (1 or 2, in symbol
+    // order), every other symbol of [0, count) none.
+    void Lengths(int count, const std::vector<std::pair<int, int>>& lengths);
+
+private:
+    Bytes bytes;
+    uint32_t word = 0;
+    int used = 0;
+};
+
 // What a run of the engine saw.
 struct Outcome {
     bool opened = false;

@@ -458,6 +458,169 @@ TEST_F(DamageTest, OverLongPathsAreRefused)
     EXPECT_EQ(other.chm, nullptr);
 }
 
+// Hand-written LZX streams in place of the compressed section of
+// pychm-example-nb.chm, whose objects all lie in its single 32768-byte block.
+// Every table stays valid; only the bitstream tells chmlib's decoder to copy
+// from outside its window.
+struct Stream {
+    uint32_t windowUnits = 2;  // of 32768 bytes
+    Bytes bytes;
+};
+
+// "AB" in an uncompressed block that also sets the repeated offset R0, then a
+// verbatim block: 'A', and matches of 9 bytes at offset R0 (one bit each).
+Stream RepeatedOffsetStream(uint32_t r0)
+{
+    damage::LzxWriter lzx;
+    lzx.Bits(0, 1);  // no x86 translation
+    lzx.Bits(3, 3);  // uncompressed, 2 bytes
+    lzx.Bits(0, 16);
+    lzx.Bits(2, 8);
+    Bytes raw;
+    for (uint32_t value : {r0, 1u, 1u})
+        for (int i = 0; i < 4; ++i)
+            raw.push_back((uint8_t)(value >> (8 * i)));
+    raw.push_back('A');
+    raw.push_back('B');
+    lzx.Raw(raw);
+    lzx.Bits(1, 3);  // verbatim, the other 32766 bytes
+    lzx.Bits(32766 >> 8, 16);
+    lzx.Bits(32766 & 255, 8);
+    lzx.Lengths(256, {{'A', 1}});  // code 0
+    lzx.Lengths(256, {{7, 1}});    // code 1: repeated offset R0, length 7 + 2 + the empty length tree's 0
+    lzx.Lengths(249, {});
+    lzx.Bits(0, 1);
+    for (int i = 0; i < 3640; ++i)
+        lzx.Bits(1, 1);
+    lzx.Bits(0, 5);
+    return {2, lzx.Finish()};
+}
+
+// A 2^17 window's last position slot, 33, reaches 131069 bytes back with all
+// 15 of its extra bits set: 'A', a 9-byte match from slot 33, then matches at
+// the same offset again to fill the block.
+Stream FarSlotStream(uint32_t extraBits)
+{
+    damage::LzxWriter lzx;
+    lzx.Bits(0, 1);
+    lzx.Bits(1, 3);  // verbatim, 32768 bytes
+    lzx.Bits(32768 >> 8, 16);
+    lzx.Bits(32768 & 255, 8);
+    lzx.Lengths(256, {{'A', 1}});                    // code 0
+    lzx.Lengths(34 * 8, {{7, 2}, {33 * 8 + 7, 2}});  // codes 10 (repeat R0) and 11 (slot 33)
+    lzx.Lengths(249, {});
+    lzx.Bits(0, 1);
+    lzx.Bits(3, 2);
+    lzx.Bits(extraBits, 15);
+    for (int i = 0; i < 3639; ++i)
+        lzx.Bits(2, 2);
+    lzx.Bits(0, 7);
+    return {4, lzx.Finish()};
+}
+
+// Code lengths may run past the end of the main tree into symbols that no
+// position slot of the window has, and chmlib builds its tree over them as
+// well. In a 65536-byte window (slots 0 to 31) a run of four lengths of 2
+// from symbol 510 reaches 512, slot 32, 65534 bytes and more back.
+Stream SpilledSlotStream()
+{
+    damage::LzxWriter lzx;
+    lzx.Bits(0, 1);
+    lzx.Bits(1, 3);  // verbatim, 32768 bytes
+    lzx.Bits(32768 >> 8, 16);
+    lzx.Bits(32768 & 255, 8);
+    lzx.Lengths(256, {});
+    // Symbols 256 to 511 through a tree of 0, 15, 17 (00, 01, 10), 18 and 19
+    // (110, 111): 254 zeros, then 19 (the same length four times) with 15
+    // (0 - 15 mod 17 = 2) for 510 to 513.
+    for (int symbol = 0; symbol < 20; ++symbol)
+        lzx.Bits(symbol == 0 || symbol == 15 || symbol == 17 ? 2 : symbol == 18 || symbol == 19 ? 3 : 0, 4);
+    for (int run : {51, 51, 51, 51, 50}) {
+        lzx.Bits(6, 3);
+        lzx.Bits(run - 20, 5);
+    }
+    lzx.Bits(7, 3);
+    lzx.Bits(0, 1);
+    lzx.Bits(1, 2);
+    lzx.Lengths(249, {});
+    lzx.Bits(2, 2);  // symbol 512: slot 32, a 2-byte match
+    lzx.Bits(0x7FFF, 15);
+    return {2, lzx.Finish()};
+}
+
+Bytes WithStream(const Bytes& healthy, const Stream& stream)
+{
+    Bytes book = healthy;
+    damage::Layout layout;
+    EXPECT_TRUE(damage::ReadLayout(book, &layout));
+    EXPECT_LE(stream.bytes.size(), layout.contentLength);
+    if (stream.bytes.size() > layout.contentLength)
+        return book;
+    std::fill(book.begin() + layout.contentOffset, book.begin() + layout.contentOffset + layout.contentLength, 0);
+    std::copy(stream.bytes.begin(), stream.bytes.end(), book.begin() + layout.contentOffset);
+    // The window and the reset interval, in units of 32768 bytes.
+    book[layout.controlDataOffset + 12] = (uint8_t)stream.windowUnits;
+    book[layout.controlDataOffset + 16] = (uint8_t)stream.windowUnits;
+    return book;
+}
+
+TEST_F(DamageTest, HandWrittenLzxStreamReadsAsChmlibDecodesIt)
+{
+    std::u16string path = Place(WithStream(Corpus("pychm-example-nb.chm"), RepeatedOffsetStream(1)));
+    Book book;
+    ASSERT_EQ(book.LoadContents(path.c_str()), 1);
+    const ObjectEntry* page = book.FindObject(u"/page 1.html");
+    ASSERT_NE(page, nullptr);
+    BYTE* bytes = book.ReadObject(*page);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::string((const char*)bytes, page->length), std::string(page->length, 'A'));
+    free(bytes);
+}
+
+TEST_F(DamageTest, LzxMatchesFromOutsideTheWindowAreRefused)
+{
+    Bytes healthy = Corpus("pychm-example-nb.chm");
+    struct Case {
+        const char* what;
+        Stream stream;
+        bool readable;
+    };
+    // The first match stands at window position 3 ("ABA"); a 65536-byte
+    // window reaches back 65539 bytes from there.
+    for (const Case& c : {Case{"repeated offset far before the window", RepeatedOffsetStream(0x7FFFFFF0), false},
+                          Case{"repeated offset one past the window", RepeatedOffsetStream(65540), false},
+                          Case{"repeated offset at the window's start", RepeatedOffsetStream(65539), true},
+                          Case{"position slot past the window's slots", SpilledSlotStream(), false},
+                          Case{"last position slot of a 2^17 window", FarSlotStream(0x7FFF), true}}) {
+        std::u16string path = Place(WithStream(healthy, c.stream));
+        Book book;
+        EXPECT_EQ(book.LoadContents(path.c_str()), 1) << c.what;
+        for (LPCWSTR name : {u"/page 1.html", u"/page 2.html", u"/#SYSTEM"}) {
+            const ObjectEntry* entry = book.FindObject(name);
+            ASSERT_NE(entry, nullptr) << c.what;
+            BYTE* bytes = book.ReadObject(*entry);
+            bool expected = c.readable || entry->space == 0;
+            EXPECT_EQ(bytes != nullptr, expected) << c.what;
+            free(bytes);
+        }
+    }
+}
+
+TEST_F(DamageTest, LzxDecodingPastTheBlocksBytesIsRefused)
+{
+    Bytes book = WithStream(Corpus("pychm-example-nb.chm"), RepeatedOffsetStream(1));
+    damage::Layout layout;
+    ASSERT_TRUE(damage::ReadLayout(book, &layout));
+    book[layout.resetTableOffset + 0x18] = 40;  // the block's compressed length: 40 of its 400-odd bytes
+    book[layout.resetTableOffset + 0x19] = 0;
+    std::u16string path = Place(book);
+    Book reader;
+    ASSERT_EQ(reader.LoadContents(path.c_str()), 1);
+    const ObjectEntry* page = reader.FindObject(u"/page 1.html");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(reader.ReadObject(*page), nullptr);
+}
+
 // The tool over damaged copies: it ends with 0, or with 1 and one line on
 // stderr that names the book or the page, and never faults.
 struct ToolRun {
