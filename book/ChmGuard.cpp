@@ -667,12 +667,12 @@ private:
     void Ensure(int count)
     {
         while (bitsLeft < count) {
-            DWORD word = Byte(at + 1) << 8 | Byte(at);
+            DWORD word = at + 1 < inputSize ? (DWORD)input[at + 1] << 8 | input[at] : Byte(at + 1) << 8 | Byte(at);
             bitBuffer |= word << (16 - bitsLeft);
             bitsLeft += 16;
             at += 2;
+            fetched = fetched > at ? fetched : at;
         }
-        fetched = fetched > at ? fetched : at;
     }
     DWORD Bits(int count)
     {
