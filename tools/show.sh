@@ -18,6 +18,12 @@ fi
 
 shot=${LEAFWISE_SCREENSHOT:-$(dirname "$program")/leafwise-screenshot.png}
 echo "No display here: starting Leafwise on a virtual display and taking a screenshot."
+for tool in xvfb-run import; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is missing (packages xvfb and imagemagick); ./make.sh installs them." >&2
+        exit 1
+    fi
+done
 
 # The inner script runs inside the virtual display: start the program, wait until
 # its device window (titled "Leafwise") can be grabbed, let it paint, grab it.
