@@ -8,6 +8,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <unordered_map>
@@ -214,8 +215,7 @@ void EnsureApplication()
     // A program (or test) that made no QApplication of its own gets one that
     // lives as long as the process.
     static int argc = 1;
-    static char name[] = "leafwise";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = {program_invocation_short_name, nullptr}; // the process's own name
     UseReentrantEventLoop();
     new QApplication(argc, argv);
 }

@@ -3,7 +3,9 @@
 //
 // What holds for every call here:
 // - One thread runs the user interface, as on the device; nothing is locked.
-//   Calls made before a QApplication exists create one.
+//   Calls made before a QApplication exists create one, with Qt's own event
+//   dispatcher (QT_NO_GLIB=1, unless set otherwise): modal loops nest inside
+//   Qt's timer, socket and input handlers, which GLib's dispatcher would starve.
 // - Handles are checked: a stale window handle, or one never handed out, makes
 //   a call fail with its documented value (FALSE, 0, NULL) and
 //   ERROR_INVALID_WINDOW_HANDLE; it never crashes. Window handles are even
@@ -265,11 +267,13 @@ HWND GetParent(HWND window);
 HWND GetWindow(HWND window, UINT relation);
 
 // Finds a top-level window by class and title, both compared without regard to
-// case as on Windows; NULL for either matches any; the topmost match wins. Looks in this process first, then asks every running
-// instance of the platform on this machine for the user (over a local socket in
-// $XDG_RUNTIME_DIR, or /tmp/leafwise-run-<uid>); a window found there gets a
-// handle in this process on which IsWindow and SetForegroundWindow work and
-// other calls fail. NULL (no error set) when nothing matches.
+// case as on Windows; NULL for either matches any; the topmost match wins.
+// Looks in this process first, then asks every other running program on the
+// platform of the same user, over the local sockets ("window-<pid>") in the
+// runtime folder of <winmutex.h>'s GetRuntimeFolder. A window found there gets a
+// handle in this process on which IsWindow and SetForegroundWindow work and other
+// calls fail (ERROR_INVALID_WINDOW_HANDLE). An instance that does not answer
+// within about two seconds is passed over. NULL (no error set) when nothing matches.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 #define FindWindow FindWindowW
 
