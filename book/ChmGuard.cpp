@@ -332,10 +332,10 @@ private:
 // ---- the LZX walk ---------------------------------------------------------
 //
 // chmlib's LZX decoder trusts the bitstream as well. A repeated offset loaded
-// raw from an uncompressed block, or a position slot beyond the window (the
-// 2^17 window has two, and trees can reach slots past their window), sends a
-// match copy far before the window; a long run reads on past the block's
-// bytes. A damaged stream gets there with every table intact. So a block is
+// raw from an uncompressed block, or a position slot that the window does not
+// have (code lengths that run past the main tree's end give its symbols a
+// code), sends a match copy far before the window; a long run reads on past
+// the block's bytes. A damaged stream gets there with every table intact. So a block is
 // first walked bit for bit as chmlib's decoder will take it: the same bit
 // buffer and word fetches, the same trees built from the same code lengths,
 // the same state carried from block to block since the last reset, and the
