@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <string>
 #include <sys/stat.h>
@@ -169,8 +170,8 @@ int main(int argc, char** argv)
             leafwiseTimes.push_back(l);
         }
     }
-    rmdir((scratch + "/run").c_str());
-    rmdir(scratch.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);  // the lock file and sockets of the runs
 
     double bareMs = Median(bareTimes), leafwiseMs = Median(leafwiseTimes);
     double ratio = leafwiseMs / bareMs;

@@ -131,6 +131,7 @@ TEST_F(InstanceTest, WhenTheFirstEndsWhileTheSecondWaitsTheSecondStarts)
     ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
     pid_t holder = fork();
     if (holder == 0) {
+        alarm(30);  // never outlives a broken test by much
         close(go[1]);
         CreateMutexW(nullptr, FALSE, u"Leafwise");
         char c;

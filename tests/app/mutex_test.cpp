@@ -40,6 +40,8 @@ protected:
         EXPECT_EQ(pipe(go), 0);
         pid_t child = fork();
         if (child == 0) {
+            // A bound, so a broken test cannot leave the child (and the suite) waiting.
+            alarm(30);
             // Only the child's own ends stay open, or the parent's close never reaches it.
             close(ready[0]);
             close(go[1]);
