@@ -299,6 +299,44 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
     return StretchBlt(dest, x, y, width, height, source, sourceX, sourceY, width, height, rop);
 }
 
+BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE source, int sourceX, int sourceY,
+                      int sourceWidth, int sourceHeight, COLORREF transparent)
+{
+    Dc* destDc;
+    QImage* destImage;
+    if (!Target(dest, &destDc, &destImage))
+        return FALSE;
+    const QImage* sourceImage = nullptr;
+    Object* object = Lookup(source);
+    if (object && object->kind == Kind::Dc)
+        sourceImage = TargetImage(static_cast<Dc*>(object));
+    else if (object && object->kind == Kind::Bitmap)
+        sourceImage = &static_cast<Bitmap*>(object)->image;
+    else {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!destImage || !sourceImage)
+        return TRUE;
+    QImage part = sourceImage->copy(sourceX, sourceY, sourceWidth, sourceHeight)
+                      .scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                      .convertToFormat(QImage::Format_ARGB32);
+    QRgb key = LwColor(transparent).rgb() & 0xFFFFFF;
+    for (int row = 0; row < part.height(); ++row) {
+        auto* pixels = reinterpret_cast<QRgb*>(part.scanLine(row));
+        for (int column = 0; column < part.width(); ++column)
+            if ((pixels[column] & 0xFFFFFF) == key)
+                pixels[column] = 0;
+    }
+    QPainter painter(destImage);
+    painter.drawImage(x, y, part);
+    return TRUE;
+}
+
 int FillRect(HDC handle, const RECT* rect, HBRUSH brush)
 {
     Dc* dc;

@@ -163,6 +163,16 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourc
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
                 int sourceY, int sourceWidth, int sourceHeight, DWORD rop);
 
+// The transparent stretch-blit: copies the source rectangle, scaled to the
+// destination's size (nearest pixel, so the key colour stays exact), leaving
+// out every pixel whose colour is `transparent`. The source is a device context
+// or a bitmap (which need not be selected anywhere). FALSE with
+// ERROR_INVALID_HANDLE for a bad handle, ERROR_INVALID_PARAMETER for an empty
+// or negative size.
+BOOL TransparentImage(HDC dest, int x, int y, int width, int height, HANDLE source, int sourceX,
+                      int sourceY, int sourceWidth, int sourceHeight, COLORREF transparent);
+#define TransparentBlt TransparentImage
+
 // Fills with the brush: a brush handle, or a system colour index plus one
 // (COLOR_WINDOW + 1). The rectangle excludes its right and bottom edges.
 // Returns non-zero; 0 with ERROR_INVALID_HANDLE for a bad context or brush.

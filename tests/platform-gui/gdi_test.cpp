@@ -115,6 +115,45 @@ TEST_F(Gdi, BitBltCopiesABlockClippedToTheSurfaces)
     EXPECT_TRUE(DeleteObject(red));
 }
 
+TEST_F(Gdi, TransparentImageLeavesOutTheKeyColourAndStretches)
+{
+    // Source 2 x 1: white, red. Destination 4 x 2, blue.
+    HBITMAP sourceBits = CreateCompatibleBitmap(nullptr, 2, 1);
+    HDC source = CreateCompatibleDC(nullptr);
+    SelectObject(source, sourceBits);
+    SetPixel(source, 0, 0, RGB(255, 255, 255));
+    SetPixel(source, 1, 0, RGB(255, 0, 0));
+    HBITMAP destBits = CreateCompatibleBitmap(nullptr, 4, 2);
+    HDC dest = CreateCompatibleDC(nullptr);
+    SelectObject(dest, destBits);
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    RECT all{0, 0, 4, 2};
+    FillRect(dest, &all, blue);
+
+    EXPECT_TRUE(TransparentImage(dest, 0, 0, 4, 2, source, 0, 0, 2, 1, RGB(255, 255, 255)));
+    EXPECT_EQ(GetPixel(dest, 0, 0), RGB(0, 0, 255)); // white left out
+    EXPECT_EQ(GetPixel(dest, 1, 1), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dest, 2, 0), RGB(255, 0, 0)); // red stretched over two columns
+    EXPECT_EQ(GetPixel(dest, 3, 1), RGB(255, 0, 0));
+
+    // A bitmap as the source works too; a bad source or size fails.
+    SelectObject(source, GetStockObject(WHITE_BRUSH));
+    DeleteDC(source);
+    EXPECT_TRUE(TransparentImage(dest, 0, 0, 2, 1, sourceBits, 0, 0, 2, 1, RGB(0, 0, 0)));
+    EXPECT_EQ(GetPixel(dest, 0, 0), RGB(255, 255, 255));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(TransparentImage(dest, 0, 0, 2, 1, blue, 0, 0, 2, 1, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(TransparentImage(dest, 0, 0, 0, 1, sourceBits, 0, 0, 2, 1, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    DeleteDC(dest);
+    DeleteObject(destBits);
+    DeleteObject(sourceBits);
+    DeleteObject(blue);
+}
+
 TEST_F(Gdi, StaleAndForeignHandlesFailCleanly)
 {
     HDC dc = CreateCompatibleDC(nullptr);
