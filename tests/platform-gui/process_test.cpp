@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <fstream>
 #include <sstream>
 
@@ -114,4 +117,26 @@ TEST_F(Processes, TraceWritesOneLinePerDeliveredMessage)
     std::string init = find("WM_INITDIALOG");
     EXPECT_EQ(init.rfind("#32770\tWM_INITDIALOG\t0x0\t0x0\t\"Dialog Title\"", 0), 0u) << init;
     EXPECT_TRUE(has("LwHost\tWM_DESTROY\t0x0\t0x0"));
+}
+
+TEST_F(Processes, MainHandsWinMainTheCommandLineAndReturnsItsResult)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QString base = QDir(folder.path()).canonicalPath();
+    { std::ofstream(base.toStdString() + "/book.chm") << "x"; }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("LEAFWISE_ROOT");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    host.setProcessEnvironment(environment);
+    host.setWorkingDirectory(base);
+    // A plain word; a relative file that exists; an absolute one; a relative path
+    // that does not exist but holds a "/"; a word with a space in it.
+    host.start(QStringLiteral(CMDLINE_HOST), {"plain", "book.chm", base + "/book.chm", "sub/page.chm", "two words"});
+    ASSERT_TRUE(host.waitForFinished(10000));
+    EXPECT_EQ(host.exitCode(), 3);
+    QString device = QString(base).replace('/', '\\');
+    QString expected = "[plain " + device + "\\book.chm " + device + "\\book.chm " + device +
+                       "\\sub\\page.chm two words] instance=1 previous=1 show=5\n";
+    EXPECT_EQ(QString::fromUtf8(host.readAllStandardOutput()), expected);
 }
