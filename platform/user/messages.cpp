@@ -315,7 +315,8 @@ LRESULT ColorControl(HWND, UINT message, HDC dc)
 
 LRESULT OnSetText(Window* w, LPCWSTR text)
 {
-    w->text = text ? text : u"";
+    // A resource ordinal is no text (a static's icon name is read at its creation).
+    w->text = text && !IS_INTRESOURCE(text) ? text : u"";
     if (!(w->style & WS_CHILD))
         DeviceRefresh(); // the title strip shows the active window's text
     return TRUE;

@@ -37,7 +37,7 @@ std::u16string Lower(const std::u16string& s)
 bool SetTextText(HWND, UINT, WPARAM, LPARAM lParam, std::u16string* text)
 {
     auto* s = reinterpret_cast<LPCWSTR>(lParam);
-    *text = s ? s : u"";
+    *text = s && !IS_INTRESOURCE(s) ? s : u"";
     return true;
 }
 

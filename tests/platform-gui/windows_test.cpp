@@ -244,6 +244,9 @@ TEST_F(Windows, TextGoesThroughTheProcedureAndIsCut)
     EXPECT_EQ(GetWindowTextLengthW(window), 8);
     EXPECT_TRUE(SetWindowTextW(window, nullptr));
     EXPECT_EQ(GetWindowTextLengthW(window), 0);
+    // An ordinal where a text belongs is taken as no text, not read.
+    EXPECT_TRUE(SetWindowTextW(window, MAKEINTRESOURCEW(105)));
+    EXPECT_EQ(GetWindowTextLengthW(window), 0);
 }
 
 TEST_F(Windows, MoveWindowSendsSizeAndMoveAndRepaints)
