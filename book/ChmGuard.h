@@ -23,8 +23,9 @@ struct ContainerLimits {
 // is read through the device path; it must not change before chm_open reads it.
 BOOL CheckContainer(LPCWSTR bookPath, ContainerLimits* limits);
 
-// Whether an object of `length` bytes at `start` lies inside section `space`
-// (chmlib reads every section other than 0 as the compressed one) and, in the
+// Whether an object of `length` bytes at `start` is of a sane length (256 MiB
+// at most), lies inside section `space` (chmlib reads every section other than
+// 0 as the compressed one) and, in the
 // compressed section, whether chmlib can decode the blocks that hold it: the
 // first time a block is asked for, its bitstream and that of the blocks
 // before it since the decoder's last reset are walked as chmlib will decode

@@ -340,6 +340,20 @@ TEST_F(DamageTest, EntriesPastTheirSectionAreUnreadable)
     }
 }
 
+TEST(ObjectFitsTest, ExtentsStayInsideTheirSectionAndLengthsStaySane)
+{
+    ContainerLimits limits{};
+    limits.section0Size = 1ull << 40;  // no compressed section
+    EXPECT_TRUE(ObjectFits(limits, 0, 0, 1 << 20));
+    EXPECT_TRUE(ObjectFits(limits, 0, (1ull << 40) - 10, 10));
+    EXPECT_FALSE(ObjectFits(limits, 0, (1ull << 40) - 10, 11));
+    EXPECT_FALSE(ObjectFits(limits, 0, ~0ull - 1, 4));             // the end wraps round
+    EXPECT_FALSE(ObjectFits(limits, 0, 0, 257ull * 1024 * 1024));  // inside, but no object is that long
+    EXPECT_FALSE(ObjectFits(limits, 1, 0, 1));
+    EXPECT_FALSE(ObjectFits(limits, -3, 0, 1));  // any other section is read as the compressed one
+    EXPECT_TRUE(ObjectFits(limits, 1, 0, 0));
+}
+
 TEST_F(DamageTest, DamagedCompressionTablesRefuseTheBook)
 {
     Bytes healthy = Corpus("svn-book.chm");
