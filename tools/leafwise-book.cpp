@@ -9,6 +9,7 @@
 #include <Book.h>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,16 +24,20 @@ const char kUsage[] =
 std::string Field(const char* utf8)
 {
     std::string out;
-    for (const char* p = utf8; *p; ++p) {
+    for (const char* p = utf8;;) {
+        // Whole spans without a character to escape are copied at once.
+        size_t span = strcspn(p, "\t\n\r\\");
+        out.append(p, span);
+        p += span;
         switch (*p) {
+        case 0: return out;
         case '\t': out += "\\t"; break;
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\\': out += "\\\\"; break;
-        default: out += *p;
         }
+        ++p;
     }
-    return out;
 }
 
 std::string Utf8(const WCHAR* text)

@@ -11,6 +11,9 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "UTF-16LE is taken as the native WCHAR order");
 
@@ -158,6 +161,17 @@ inline bool EightAscii(const unsigned char* in)
 size_t WidenAscii(const unsigned char* in, size_t length, WCHAR* out)
 {
     size_t i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= length) {
+        __m128i bytes = _mm_loadu_si128((const __m128i*)(in + i));
+        if (_mm_movemask_epi8(bytes) != 0)
+            break;
+        _mm_storeu_si128((__m128i*)(out + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128((__m128i*)(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
+        i += 16;
+    }
+#endif
     while (i + 8 <= length && EightAscii(in + i)) {
         for (int k = 0; k < 8; ++k)
             out[i + k] = in[i + k];
@@ -224,21 +238,60 @@ void DecodeUtf8(const unsigned char* in, size_t length, Output<WCHAR>& out)
     }
 }
 
+// wcslen, four units a step: titles and paths of whole contents files pass here.
+size_t TextLength(const WCHAR* text)
+{
+    const WCHAR* at = text;
+    for (;; at += 4) {
+        if (!at[0])
+            return at - text;
+        if (!at[1])
+            return at + 1 - text;
+        if (!at[2])
+            return at + 2 - text;
+        if (!at[3])
+            return at + 3 - text;
+    }
+}
+
+// The number of units below 0x80 at the start of `in` (at most `length`).
+size_t AsciiRun(const WCHAR* in, size_t length)
+{
+    size_t n = 0;
+#ifdef __SSE2__
+    const __m128i high = _mm_set1_epi16((short)0xFF80);
+    while (n + 8 <= length) {
+        __m128i units = _mm_loadu_si128((const __m128i*)(in + n));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, high), _mm_setzero_si128())) != 0xFFFF)
+            break;
+        n += 8;
+    }
+#endif
+    while (n < length && in[n] < 0x80)
+        ++n;
+    return n;
+}
+
 void EncodeUtf8(const WCHAR* in, size_t length, Output<char>& out)
 {
     for (size_t i = 0; i < length && !out.overflow; ++i) {
         // A run of ASCII: counted, or copied when it surely fits.
         if (in[i] < 0x80) {
-            size_t n = 0;
-            while (i + n < length && in[i + n] < 0x80)
-                ++n;
+            size_t n = AsciiRun(in + i, length - i);
             if (!out.buffer) {
                 out.count += (int)n;
                 i += n - 1;
                 continue;
             }
             if ((size_t)(out.capacity - out.count) >= n) {
-                for (size_t k = 0; k < n; ++k)
+                size_t k = 0;
+#ifdef __SSE2__
+                for (; k + 8 <= n; k += 8) {
+                    __m128i units = _mm_loadu_si128((const __m128i*)(in + i + k));
+                    _mm_storel_epi64((__m128i*)(out.buffer + out.count + k), _mm_packus_epi16(units, units));
+                }
+#endif
+                for (; k < n; ++k)
                     out.buffer[out.count + k] = (char)in[i + k];
                 out.count += (int)n;
                 i += n - 1;
@@ -378,7 +431,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
     }
     if (codePage == CP_ACP)
         codePage = GetACP();
-    size_t length = wideLength == -1 ? wcslen(wide) + 1 : (size_t)wideLength;
+    size_t length = wideLength == -1 ? TextLength(wide) + 1 : (size_t)wideLength;
     Output<char> out{multiByteLength ? multiByte : nullptr, multiByteLength};
     char fallback = defaultChar && *defaultChar ? *defaultChar : '?';
     bool usedDefault = false;

@@ -94,8 +94,9 @@ TEST_P(CorpusTest, ContentsPagesAndImages)
         ++sampled;
     }
     EXPECT_EQ(found, expected.pagesFound);
-    if (!reference.empty() && found > 0)
+    if (!reference.empty() && found > 0) {
         EXPECT_GT(sampled, 0u);
+    }
 }
 
 // Every object that 7z sees is found by its path and reads as 7z reads it,
