@@ -191,6 +191,9 @@ void BenchExtract(const std::string& bookFile, const char* label, int repetition
     chm_close(chm);
     book.ClearTempFolder();
     double e = Median(engine), b = Median(bare);
+    char page[4 * MAX_PATH];
+    WideCharToMultiByte(CP_UTF8, 0, target.page.c_str(), -1, page, sizeof page, nullptr, nullptr);
+    printf("  extract %s, page %s\n", label, page);
     printf("  extract %s (%zu objects: a page and %zu images; %zu objects listed): ExtractPage %.3f ms, "
            "bare chmlib %.3f ms, ratio %.2fx (target <= 1.5x); missing image: FindObject %.1f us, "
            "bare chm_resolve_object %.1f us\n",
