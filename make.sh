@@ -9,7 +9,7 @@ here=$(pwd)
 
 packages=(build-essential cmake pkg-config libchm-dev libchm-bin qt6-base-dev
           binutils-mingw-w64-x86-64 fp-utils p7zip-full libgtest-dev googletest
-          xvfb xauth x11-apps imagemagick xdg-utils desktop-file-utils clang libclang-rt-14-dev)
+          xvfb xauth imagemagick fonts-dejavu-core xdg-utils desktop-file-utils)
 
 install_missing() {
     local missing=()
@@ -36,10 +36,9 @@ run)
     install_missing
     build build
     book=${2:-$here/build/docs/leafwise-guide.chm}
-    if [ -x build/app/leafwise ]; then
-        exec tools/show.sh build/app/leafwise "$book"
-    fi
-    exec build/tools/leafwise-book contents "$book"
+    echo "Contents of $book:"
+    build/tools/leafwise-book contents "$book" || true
+    exec tools/show.sh build/app/leafwise "$book"
     ;;
 test)
     install_missing
