@@ -10,15 +10,23 @@
 #include <winmutex.h>
 
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace lwuser {
 namespace {
 
+// Plain Unix sockets with QtCore's notifier: the program should not pay for
+// loading Qt's network stack at every start just to answer this.
 constexpr int kConnectMs = 500;
 constexpr int kAnswerMs = 2000;
 constexpr qsizetype kMaxLine = 4096; // a request longer than this is not ours
@@ -77,40 +85,77 @@ QByteArray Answer(const QByteArray& line)
     return "0\n";
 }
 
-void Serve(QLocalSocket* socket)
+bool SocketAddress(const QString& path, sockaddr_un* address)
 {
+    QByteArray bytes = QFile::encodeName(path);
+    if (bytes.size() >= (qsizetype)sizeof address->sun_path)
+        return false;
+    memset(address, 0, sizeof *address);
+    address->sun_family = AF_UNIX;
+    memcpy(address->sun_path, bytes.constData(), bytes.size());
+    return true;
+}
+
+// Waits for `events` on fd; false after `ms` or on an error.
+bool WaitFor(int fd, short events, int ms)
+{
+    pollfd p = {fd, events, 0};
+    int n;
+    while ((n = poll(&p, 1, ms)) < 0 && errno == EINTR) {
+    }
+    return n > 0 && (p.revents & events);
+}
+
+// One connection of the answering side: reads one line, answers, closes.
+void Serve(int fd)
+{
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
     auto buffer = std::make_shared<QByteArray>();
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] {
-        *buffer += socket->readAll();
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, buffer, fd] {
+        char chunk[512];
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        if (n > 0)
+            buffer->append(chunk, n);
         qsizetype end = buffer->indexOf('\n');
-        if (end < 0) {
-            if (buffer->size() > kMaxLine)
-                socket->abort();
+        if (end >= 0) {
+            QByteArray reply = Answer(buffer->left(end));
+            if (WaitFor(fd, POLLOUT, kAnswerMs))
+                (void)!write(fd, reply.constData(), reply.size());
+        } else if (n > 0 && buffer->size() <= kMaxLine) {
             return;
         }
-        socket->write(Answer(buffer->left(end)));
-        socket->flush();
-        socket->disconnectFromServer();
+        notifier->setEnabled(false);
+        close(fd);
+        notifier->deleteLater();
     });
-    QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
 }
 
 // One question to one instance; an empty answer when it does not answer in time.
 QByteArray Ask(const QString& path, const QByteArray& request)
 {
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(kConnectMs))
+    sockaddr_un address;
+    if (!SocketAddress(path, &address))
         return QByteArray();
-    socket.write(request);
-    if (!socket.waitForBytesWritten(kAnswerMs))
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
         return QByteArray();
     QByteArray reply;
-    while (!reply.contains('\n') && reply.size() < kMaxLine) {
-        if (!socket.waitForReadyRead(kAnswerMs))
-            break;
-        reply += socket.readAll();
+    bool connected = connect(fd, (sockaddr*)&address, sizeof address) == 0 ||
+                     ((errno == EINPROGRESS || errno == EAGAIN) && WaitFor(fd, POLLOUT, kConnectMs));
+    if (connected && WaitFor(fd, POLLOUT, kAnswerMs) &&
+        write(fd, request.constData(), request.size()) == request.size()) {
+        char chunk[512];
+        while (!reply.contains('\n') && reply.size() < kMaxLine && WaitFor(fd, POLLIN, kAnswerMs)) {
+            ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            reply.append(chunk, n);
+        }
     }
+    close(fd);
     return reply.left(reply.indexOf('\n'));
 }
 
@@ -123,25 +168,38 @@ bool ProcessAlive(long long pid)
 
 void StartRemoteServer()
 {
-    static QLocalServer* server = nullptr;
+    static QSocketNotifier* server = nullptr;
     static QString listening;
     QString folder = RuntimeFolder();
     // The folder can change under a process that runs many programs' worth of
     // windows (a test suite); the socket follows it.
     if (folder.isEmpty() || (server && folder == listening))
         return;
-    delete server;
-    server = new QLocalServer;
+    if (server) {
+        close((int)server->socket());
+        delete server;
+        server = nullptr;
+    }
     listening = folder;
-    server->setSocketOptions(QLocalServer::UserAccessOption);
     QString path = SocketPath(folder, getpid());
-    QLocalServer::removeServer(path); // a file of a dead process that had our pid
-    if (!server->listen(path))
+    sockaddr_un address;
+    if (!SocketAddress(path, &address))
         return;
-    QLocalServer* current = server;
-    QObject::connect(server, &QLocalServer::newConnection, [current] {
-        while (QLocalSocket* socket = current->nextPendingConnection())
-            Serve(socket);
+    unlink(address.sun_path); // a file of a dead process that had our pid
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    // Only this user may ask (the runtime folder is private as well).
+    if (bind(fd, (sockaddr*)&address, sizeof address) != 0 || chmod(address.sun_path, 0600) != 0 ||
+        listen(fd, 8) != 0) {
+        close(fd);
+        return;
+    }
+    server = new QSocketNotifier(fd, QSocketNotifier::Read);
+    QObject::connect(server, &QSocketNotifier::activated, server, [fd] {
+        int client;
+        while ((client = accept4(fd, nullptr, nullptr, SOCK_CLOEXEC)) >= 0)
+            Serve(client);
     });
 }
 
@@ -158,7 +216,7 @@ bool RemoteFindWindow(LPCWSTR className, LPCWSTR title, long long* pid, unsigned
         if (!ok || other == getpid())
             continue;
         if (!ProcessAlive(other)) {
-            QLocalServer::removeServer(SocketPath(folder, other)); // left by a crash
+            QFile::remove(SocketPath(folder, other)); // left by a crash
             continue;
         }
         QByteArray reply = Ask(SocketPath(folder, other), request);
