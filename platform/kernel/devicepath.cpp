@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kernelobject.h"
+#include "privatefolder.h"
 
 namespace {
 
@@ -24,17 +25,23 @@ std::string RootFolder()
     return folder;
 }
 
-std::string TempFolderPath()
+std::string TempFolderPath() { return PrivateFolderPath("LEAFWISE_TEMP", "leafwise"); }
+
+bool IsSeparator(WCHAR c) { return c == '\\' || c == '/'; }
+
+} // namespace
+
+std::string PrivateFolderPath(const char* setting, const char* name)
 {
-    if (const char* temp = getenv("LEAFWISE_TEMP"); temp && *temp)
-        return temp;
+    if (const char* folder = getenv(setting); folder && *folder)
+        return folder;
     if (const char* runtime = getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-        return std::string(runtime) + "/leafwise";
-    return "/tmp/leafwise-" + std::to_string(getuid());
+        return std::string(runtime) + "/" + name;
+    return std::string("/tmp/") + name + "-" + std::to_string(getuid());
 }
 
-// The scratch folder holds what the program extracts from untrusted books, so
-// it must be ours alone: created 0700, never a link, never someone else's.
+// The scratch folder holds what the program extracts from untrusted books, and
+// the runtime folder the program's locks, so each must be ours alone.
 bool EnsurePrivateFolder(const std::string& folder)
 {
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -48,10 +55,6 @@ bool EnsurePrivateFolder(const std::string& folder)
     }
     return true;
 }
-
-bool IsSeparator(WCHAR c) { return c == '\\' || c == '/'; }
-
-} // namespace
 
 DWORD DeviceToHostPath(LPCWSTR devicePath, LPSTR hostPath, DWORD size)
 {

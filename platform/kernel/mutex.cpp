@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "kernelobject.h"
+#include "privatefolder.h"
 
 namespace {
 
@@ -29,29 +30,7 @@ struct Mutex : KernelObject {
     }
 };
 
-std::string RuntimeFolderPath()
-{
-    if (const char* folder = getenv("LEAFWISE_RUNTIME"); folder && *folder)
-        return folder;
-    if (const char* runtime = getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-        return std::string(runtime) + "/leafwise-run";
-    return "/tmp/leafwise-run-" + std::to_string(getuid());
-}
-
-// Another user could otherwise pre-create the folder in /tmp and hold our locks.
-bool EnsurePrivateFolder(const std::string& folder)
-{
-    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        SetLastError(ErrorFromErrno(errno));
-        return false;
-    }
-    struct stat info;
-    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    return true;
-}
+std::string RuntimeFolderPath() { return PrivateFolderPath("LEAFWISE_RUNTIME", "leafwise-run"); }
 
 // The lock file's name: letters, digits, '-' and '_' as they are, every other
 // unit as %XXXX, so no name can form a path or clash with another.
