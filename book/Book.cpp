@@ -95,10 +95,11 @@ int Book::LoadContents(LPCWSTR path)
         contentsFile = ContentsFileNamedBySystem(*this);
     if (!contentsFile)
         return 0;
-    WCHAR* text = ReadObjectText(*contentsFile);
+    size_t length = 0;
+    WCHAR* text = ReadObjectText(*contentsFile, &length);
     if (!text)
         return 1;
-    ParseContents(text);
+    ParseContents(text, length);
     free(text);
     return 1;
 }
@@ -182,7 +183,7 @@ BYTE* Book::ReadObject(const ObjectEntry& entry)
     return bytes;
 }
 
-WCHAR* Book::ReadObjectText(const ObjectEntry& entry)
+WCHAR* Book::ReadObjectText(const ObjectEntry& entry, size_t* length)
 {
     chmUnitInfo unit;
     if (!ResolveUnit(entry, &unit))
@@ -225,6 +226,8 @@ WCHAR* Book::ReadObjectText(const ObjectEntry& entry)
     }
     free(chunk);
     text[written] = 0;
+    if (length)
+        *length = written;
     // Give back what the conversion did not use (the bytes may have been
     // multi-byte characters or have stopped at a zero byte).
     if (WCHAR* shrunk = static_cast<WCHAR*>(realloc(text, (written + 100) * sizeof(WCHAR))))

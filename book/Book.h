@@ -38,13 +38,16 @@ public:
     int ListObjects();
     const ObjectEntry* FindContentsFile() const;
     // Newly allocated with malloc (zero-padded bytes, or NUL-terminated UTF-16);
-    // the caller frees it. Null when the object cannot be read.
+    // the caller frees it. Null when the object cannot be read. `length`, when
+    // given, receives the text's length in units, up to its terminator.
     BYTE* ReadObject(const ObjectEntry& entry);
-    WCHAR* ReadObjectText(const ObjectEntry& entry);
+    WCHAR* ReadObjectText(const ObjectEntry& entry, size_t* length = nullptr);
     void ClearTempFolder();
     void Close();
 
     void ParseContents(const WCHAR* text);
+    // The same, for a caller that knows where the text's terminator is.
+    void ParseContents(const WCHAR* text, size_t length);
 
     const ObjectEntry* FindObject(LPCWSTR path);
     int ExtractObject(LPCWSTR path, LPCWSTR folder);
@@ -59,7 +62,6 @@ public:
 private:
     void EmptyLists();
     void AppendObject(const chmUnitInfo& unit);
-    void AppendEntry(const WCHAR* title, const WCHAR* local, int level);
     bool ResolveUnit(const ObjectEntry& entry, chmUnitInfo* unit);
     const ObjectEntry* FindInList(const char* path, const char* htmlPath);
     const ObjectEntry* FindThroughChmlib(const char* path, const char* htmlPath);

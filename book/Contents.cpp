@@ -2,61 +2,98 @@
 // and the Name and Local parameters are recognised, each at a "<".
 #include "Book.h"
 
+#include <algorithm>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr size_t kTitleLength = 255;  // characters of a title, or of a Local value
 
-// The four opening texts, in lower case; they match in any letter case.
-const WCHAR kListOpen[] = u"<ul>";
-const WCHAR kListClose[] = u"</ul>";
-const WCHAR kParam[] = u"<param name=\"";  // what the Name and Local parameters share
-const WCHAR kNameRest[] = u"name\" value=\"";
-const WCHAR kLocalRest[] = u"local\" value=\"";
+// A text that opens a tag the parser acts on, given in lower case; it matches
+// in any letter case. `fold` holds 0x20 at each letter: a unit ORed with it
+// equals the lower-case letter exactly when it is that letter in either case,
+// and other places must match exactly, so one OR and one comparison test a unit.
+struct Opening {
+    static constexpr size_t kMax = 16;
 
-template <size_t N>
-constexpr size_t Length(const WCHAR (&)[N])
+    template <size_t N>
+    constexpr Opening(const char16_t (&lower)[N]) : length(N - 1)
+    {
+        static_assert(N - 1 <= kMax);
+        for (size_t i = 0; i < N - 1; ++i) {
+            text[i] = lower[i];
+            fold[i] = lower[i] >= 'a' && lower[i] <= 'z' ? 0x20 : 0;
+        }
+    }
+
+    WCHAR text[kMax] = {};
+    WCHAR fold[kMax] = {};
+    size_t length;
+};
+
+const Opening kListOpen(u"<ul>");
+const Opening kListClose(u"</ul>");
+const Opening kParam(u"<param name=\"");  // what the Name and Local parameters share
+const Opening kNameRest(u"name\" value=\"");
+const Opening kLocalRest(u"local\" value=\"");
+
+#ifdef __SSE2__
+// Whether eight units at `at` match eight of an opening from its place `from`.
+bool SameEight(const WCHAR* at, const Opening& opening, size_t from)
 {
-    return N - 1;
+    auto load = [](const WCHAR* units) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(units)); };
+    __m128i folded = _mm_or_si128(load(at), load(opening.fold + from));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(folded, load(opening.text + from))) == 0xFFFF;
 }
+#endif
 
-// Whether the text at `at` starts with `opening` (lower case), ASCII case
-// ignored. Stops at the first difference, so it never reads past the text's
-// terminator.
-template <size_t N>
-bool OpensWith(const WCHAR* at, const WCHAR (&opening)[N])
+// Whether the text at `at`, which ends at `end`, starts with `opening`. A
+// parameter's opening is tested at every "<param" of the file, so the long
+// ones are compared as two (overlapping) runs of eight units.
+bool OpensWith(const WCHAR* at, const WCHAR* end, const Opening& opening)
 {
-    for (size_t i = 0; i < N - 1; ++i) {
-        WCHAR c = at[i], o = opening[i];
-        if (c != o && ((c | 0x20) != o || o < 'a' || o > 'z'))
+    if ((size_t)(end - at) < opening.length)
+        return false;
+#ifdef __SSE2__
+    if (opening.length >= 8)
+        return SameEight(at, opening, 0) && SameEight(at + opening.length - 8, opening, opening.length - 8);
+#endif
+    for (size_t i = 0; i < opening.length; ++i) {
+        if ((at[i] | opening.fold[i]) != opening.text[i])
             return false;
     }
     return true;
 }
 
-// The next "<" or the terminator; four units a step, never past the terminator.
-const WCHAR* NextTag(const WCHAR* at)
+// The first `unit` in [at, end), or `end`. Contents files run to megabytes
+// with a tag every few dozen units, and the parser acts only at a "<" and a
+// value's closing quote, so this search is most of its time: SSE2 compares
+// eight units at once; the last few (and builds without SSE2) go one by one.
+const WCHAR* Find(const WCHAR* at, const WCHAR* end, WCHAR unit)
 {
-    for (;; at += 4) {
-        if (at[0] == '<' || !at[0])
-            return at;
-        if (at[1] == '<' || !at[1])
-            return at + 1;
-        if (at[2] == '<' || !at[2])
-            return at + 2;
-        if (at[3] == '<' || !at[3])
-            return at + 3;
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi16((short)unit);
+    for (; end - at >= 8; at += 8) {
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        // Two mask bits per matching unit: the lowest set bit halved is its place.
+        if (int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted)))
+            return at + __builtin_ctz((unsigned)mask) / 2;
     }
+#endif
+    while (at < end && *at != unit)
+        ++at;
+    return at;
 }
 
-// Copies a parameter value up to its closing double quote, the end of the
-// text, or `limit` characters; returns the number copied.
-size_t CopyValue(const WCHAR* from, WCHAR* to, size_t limit)
+// Copies a parameter value up to its closing double quote, `end`, or `limit`
+// characters, and terminates the copy; returns the number copied.
+size_t CopyValue(const WCHAR* from, const WCHAR* end, WCHAR* to, size_t limit)
 {
-    size_t n = 0;
-    while (n < limit && from[n] && from[n] != '"')
-        ++n;
+    const WCHAR* stop = Find(from, from + std::min<size_t>(limit, end - from), '"');
+    size_t n = stop - from;
     memcpy(to, from, n * sizeof(WCHAR));
     to[n] = 0;
     return n;
@@ -64,13 +101,12 @@ size_t CopyValue(const WCHAR* from, WCHAR* to, size_t limit)
 
 } // namespace
 
-void Book::AppendEntry(const WCHAR* title, const WCHAR* local, int level)
-{
-    contents.push_back({textPool.Copy(title, wcslen(title)), textPool.Copy(local, wcslen(local)), level, nullptr});
-}
+void Book::ParseContents(const WCHAR* text) { ParseContents(text, wcslen(text)); }
 
-void Book::ParseContents(const WCHAR* text)
+void Book::ParseContents(const WCHAR* text, size_t length)
 {
+    // The text ends at `end`, where its terminator is; nothing below reads past it.
+    const WCHAR* end = text + length;
     int level = 0;
     WCHAR name[kTitleLength + 1] = {};
     WCHAR local[kTitleLength + 2] = {};
@@ -81,30 +117,30 @@ void Book::ParseContents(const WCHAR* text)
             {textPool.Copy(name, nameLength), textPool.Copy(entryLocal, localLength), level, nullptr});
     };
 
-    for (const WCHAR* at = NextTag(text); *at; at = NextTag(at + 1)) {
+    for (const WCHAR* at = Find(text, end, '<'); at < end; at = Find(at + 1, end, '<')) {
         // Each opening text is told by its second character, so most tags
         // ("<LI>", "<OBJECT", "</OBJECT>") cost one comparison.
         WCHAR second = at[1] | 0x20;
-        if (second == 'u' && OpensWith(at, kListOpen)) {
+        if (second == 'u' && OpensWith(at, end, kListOpen)) {
             if (namePending) {
                 append(u"", 0);
                 namePending = false;
             }
             ++level;
-        } else if (second == '/' && OpensWith(at, kListClose)) {
+        } else if (second == '/' && OpensWith(at, end, kListClose)) {
             --level;
             if (namePending) {
                 append(u"", 0);
                 namePending = false;
             }
-        } else if (second == 'p' && OpensWith(at, kParam)) {
-            const WCHAR* rest = at + Length(kParam);
-            if (OpensWith(rest, kNameRest)) {
-                nameLength = CopyValue(rest + Length(kNameRest), name, kTitleLength);
+        } else if (second == 'p' && OpensWith(at, end, kParam)) {
+            const WCHAR* rest = at + kParam.length;
+            if (OpensWith(rest, end, kNameRest)) {
+                nameLength = CopyValue(rest + kNameRest.length, end, name, kTitleLength);
                 namePending = true;
-            } else if (OpensWith(rest, kLocalRest)) {
+            } else if (OpensWith(rest, end, kLocalRest)) {
                 local[0] = '/';
-                size_t localLength = 1 + CopyValue(rest + Length(kLocalRest), local + 1, kTitleLength);
+                size_t localLength = 1 + CopyValue(rest + kLocalRest.length, end, local + 1, kTitleLength);
                 append(local, localLength);
                 namePending = false;
             }

@@ -191,10 +191,10 @@ int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
     const ObjectEntry* entry = FindObject(pagePath);
     if (!entry)
         return 0;
-    WCHAR* text = ReadObjectText(*entry);
+    size_t length = 0;
+    WCHAR* text = ReadObjectText(*entry, &length);
     if (!text)
         return 1;
-    size_t length = wcslen(text);
     if (FILE* file = CreateDestination(folder, pagePath)) {
         const WCHAR byteOrderMark = 0xFEFF;
         fwrite(&byteOrderMark, sizeof byteOrderMark, 1, file);
