@@ -8,10 +8,15 @@
 
 #include <Book.h>
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -20,25 +25,140 @@ const char kUsage[] =
     "       leafwise-book contents BOOK\n"
     "       leafwise-book extract BOOK PAGE [FOLDER]\n";
 
-// A field of the output: UTF-8, with the separators escaped.
-std::string Field(const char* utf8)
-{
-    std::string out;
-    for (const char* p = utf8;;) {
-        // Whole spans without a character to escape are copied at once.
-        size_t span = strcspn(p, "\t\n\r\\");
-        out.append(p, span);
-        p += span;
-        switch (*p) {
-        case 0: return out;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        }
-        ++p;
+// The tool's whole output, built in one growing buffer and written at once:
+// a contents listing of a large book is tens of thousands of lines, and a
+// string or a conversion call per field would cost more than reading the book.
+// Fields are UTF-8, with tab, newline, carriage return and backslash escaped.
+class Output {
+public:
+    // A field given as UTF-8.
+    void Field(const char* utf8)
+    {
+        size_t length = strlen(utf8);
+        char* to = Room(2 * length);  // two bytes for an escaped one
+        for (size_t i = 0; i < length; ++i)
+            to += Escape((unsigned char)utf8[i], to);
+        used = to - bytes.get();
     }
-}
+
+    // A field given as UTF-16, encoded straight into the buffer. An unpaired
+    // surrogate becomes U+FFFD, as the code-page conversion makes it.
+    void Field(const WCHAR* text)
+    {
+        const WCHAR* end = text + wcslen(text);
+        // Three bytes a unit at most: an escape takes two, a character of the
+        // basic plane three, and a surrogate pair four for its two units.
+        char* to = Room(3 * (end - text));
+        for (const WCHAR* at = text; at < end;) {
+#ifdef __SSE2__
+            if (end - at >= 8 && CopyEightPlain(at, to)) {
+                at += 8;
+                to += 8;
+                continue;
+            }
+#endif
+            at = EncodeOne(at, end, to);
+        }
+        used = to - bytes.get();
+    }
+
+    void Number(long long value)
+    {
+        char* to = Room(24);
+        used += std::to_chars(to, to + 24, value).ptr - to;
+    }
+
+    void Separator(char c)
+    {
+        *Room(1) = c;
+        ++used;
+    }
+
+    void WriteTo(FILE* file) const
+    {
+        if (used > 0)
+            fwrite(bytes.get(), 1, used, file);
+    }
+
+private:
+    // Room for `count` more bytes at the end of what is written.
+    char* Room(size_t count)
+    {
+        if (capacity - used < count) {
+            // Doubled, and not zero-filled: only what is written is ever read.
+            capacity = std::max(2 * capacity, used + count + 64 * 1024);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            if (used > 0)
+                memcpy(grown.get(), bytes.get(), used);
+            bytes = std::move(grown);
+        }
+        return bytes.get() + used;
+    }
+
+    // Writes an ASCII unit, escaped when it is a separator; returns the bytes written.
+    static size_t Escape(unsigned char c, char* to)
+    {
+        char escaped = c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\\' ? '\\' : 0;
+        if (!escaped) {
+            to[0] = (char)c;
+            return 1;
+        }
+        to[0] = '\\';
+        to[1] = escaped;
+        return 2;
+    }
+
+#ifdef __SSE2__
+    // Titles and paths are nearly all printable ASCII, which needs neither an
+    // escape nor encoding: eight such units are tested and copied at once.
+    // False (nothing written) when any of the eight at `at` is another unit.
+    static bool CopyEightPlain(const WCHAR* at, char* to)
+    {
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        // Signed comparisons: units from 0x8000 up count as negative, below 0x20.
+        __m128i printable = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_set1_epi16(0x1F)),
+                                          _mm_cmplt_epi16(units, _mm_set1_epi16(0x80)));
+        __m128i plain = _mm_andnot_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('\\')), printable);
+        if (_mm_movemask_epi8(plain) != 0xFFFF)
+            return false;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(units, units));
+        return true;
+    }
+#endif
+
+    // Encodes the unit at `at` (with the low surrogate after it, when it is a
+    // pair's high one) and advances `to`; returns where the next unit is.
+    static const WCHAR* EncodeOne(const WCHAR* at, const WCHAR* end, char*& to)
+    {
+        unsigned c = at[0];
+        if (c < 0x80) {
+            to += Escape((unsigned char)c, to);
+            return at + 1;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && end - at >= 2 && at[1] >= 0xDC00 && at[1] <= 0xDFFF) {
+            unsigned cp = 0x10000 + ((c - 0xD800) << 10) + (at[1] - 0xDC00);
+            *to++ = (char)(0xF0 | (cp >> 18));
+            *to++ = (char)(0x80 | ((cp >> 12) & 0x3F));
+            *to++ = (char)(0x80 | ((cp >> 6) & 0x3F));
+            *to++ = (char)(0x80 | (cp & 0x3F));
+            return at + 2;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x800) {
+            *to++ = (char)(0xC0 | (c >> 6));
+        } else {
+            *to++ = (char)(0xE0 | (c >> 12));
+            *to++ = (char)(0x80 | ((c >> 6) & 0x3F));
+        }
+        *to++ = (char)(0x80 | (c & 0x3F));
+        return at + 1;
+    }
+
+    std::unique_ptr<char[]> bytes;
+    size_t capacity = 0;
+    size_t used = 0;
+};
 
 std::string Utf8(const WCHAR* text)
 {
@@ -86,13 +206,18 @@ int ListObjects(const char* bookPath)
     Book book;
     if (!OpenBook(book, bookPath))
         return 1;
-    std::string out;
+    Output out;
     for (const ObjectEntry& entry : book.objects) {
-        out += Field(entry.path);
-        out += '\t' + std::to_string(entry.length) + '\t' + std::to_string(entry.space) + '\t' +
-               std::to_string(entry.start) + '\n';
+        out.Field(entry.path);
+        out.Separator('\t');
+        out.Number(entry.length);
+        out.Separator('\t');
+        out.Number(entry.space);
+        out.Separator('\t');
+        out.Number(entry.start);
+        out.Separator('\n');
     }
-    fwrite(out.data(), 1, out.size(), stdout);
+    out.WriteTo(stdout);
     return 0;
 }
 
@@ -107,12 +232,16 @@ int ListContents(const char* bookPath)
         fprintf(stderr, "leafwise-book: cannot open book %s\n", bookPath);
         return 1;
     }
-    std::string out;
+    Output out;
     for (const TocEntry& entry : book.contents) {
-        out += std::to_string(entry.level) + '\t' + Field(Utf8(entry.title).c_str()) + '\t' +
-               Field(Utf8(entry.local).c_str()) + '\n';
+        out.Number(entry.level);
+        out.Separator('\t');
+        out.Field(entry.title);
+        out.Separator('\t');
+        out.Field(entry.local);
+        out.Separator('\n');
     }
-    fwrite(out.data(), 1, out.size(), stdout);
+    out.WriteTo(stdout);
     return 0;
 }
 
@@ -155,8 +284,12 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder)
         FindClose(search);
     }
     std::sort(names.begin(), names.end());
-    for (const std::string& name : names)
-        printf("%s\n", Field(name.c_str()).c_str());
+    Output out;
+    for (const std::string& name : names) {
+        out.Field(name.c_str());
+        out.Separator('\n');
+    }
+    out.WriteTo(stdout);
     return 0;
 }
 
