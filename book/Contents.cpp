@@ -88,15 +88,11 @@ const WCHAR* Find(const WCHAR* at, const WCHAR* end, WCHAR unit)
     return at;
 }
 
-// Copies a parameter value up to its closing double quote, `end`, or `limit`
-// characters, and terminates the copy; returns the number copied.
-size_t CopyValue(const WCHAR* from, const WCHAR* end, WCHAR* to, size_t limit)
+// The length of a parameter value: up to its closing double quote, `end`, or
+// `limit` characters.
+size_t ValueLength(const WCHAR* value, const WCHAR* end, size_t limit)
 {
-    const WCHAR* stop = Find(from, from + std::min<size_t>(limit, end - from), '"');
-    size_t n = stop - from;
-    memcpy(to, from, n * sizeof(WCHAR));
-    to[n] = 0;
-    return n;
+    return Find(value, value + std::min<size_t>(limit, end - value), '"') - value;
 }
 
 } // namespace
@@ -108,13 +104,17 @@ void Book::ParseContents(const WCHAR* text, size_t length)
     // The text ends at `end`, where its terminator is; nothing below reads past it.
     const WCHAR* end = text + length;
     int level = 0;
-    WCHAR name[kTitleLength + 1] = {};
-    WCHAR local[kTitleLength + 2] = {};
+    // The last Name value, as a span of the text: an entry whose object has no
+    // Name of its own takes the one before it.
+    const WCHAR* name = text;
     size_t nameLength = 0;
     bool namePending = false;
-    auto append = [&](const WCHAR* entryLocal, size_t localLength) {
-        contents.push_back(
-            {textPool.Copy(name, nameLength), textPool.Copy(entryLocal, localLength), level, nullptr});
+    // Each text is copied once, straight from the file's text into the pool; a
+    // Local value is stored with a "/" in front of it.
+    auto append = [&](const WCHAR* localValue, size_t localLength) {
+        const WCHAR* title = textPool.Copy(name, nameLength);
+        const WCHAR* path = localValue ? textPool.Join(u"/", 1, localValue, localLength) : textPool.Copy(u"", 0);
+        contents.push_back({title, path, level, nullptr});
     };
 
     for (const WCHAR* at = Find(text, end, '<'); at < end; at = Find(at + 1, end, '<')) {
@@ -123,25 +123,25 @@ void Book::ParseContents(const WCHAR* text, size_t length)
         WCHAR second = at[1] | 0x20;
         if (second == 'u' && OpensWith(at, end, kListOpen)) {
             if (namePending) {
-                append(u"", 0);
+                append(nullptr, 0);
                 namePending = false;
             }
             ++level;
         } else if (second == '/' && OpensWith(at, end, kListClose)) {
             --level;
             if (namePending) {
-                append(u"", 0);
+                append(nullptr, 0);
                 namePending = false;
             }
         } else if (second == 'p' && OpensWith(at, end, kParam)) {
             const WCHAR* rest = at + kParam.length;
             if (OpensWith(rest, end, kNameRest)) {
-                nameLength = CopyValue(rest + kNameRest.length, end, name, kTitleLength);
+                name = rest + kNameRest.length;
+                nameLength = ValueLength(name, end, kTitleLength);
                 namePending = true;
             } else if (OpensWith(rest, end, kLocalRest)) {
-                local[0] = '/';
-                size_t localLength = 1 + CopyValue(rest + kLocalRest.length, end, local + 1, kTitleLength);
-                append(local, localLength);
+                const WCHAR* local = rest + kLocalRest.length;
+                append(local, ValueLength(local, end, kTitleLength));
                 namePending = false;
             }
         }

@@ -21,6 +21,19 @@ public:
         return copy;
     }
 
+    // A zero-terminated copy of `firstCount` units of `first` followed by
+    // `secondCount` units of `second`.
+    template <typename Unit>
+    const Unit* Join(const Unit* first, size_t firstCount, const Unit* second, size_t secondCount)
+    {
+        size_t bytes = (firstCount + secondCount + 1) * sizeof(Unit);
+        Unit* copy = static_cast<Unit*>(Allocate(bytes, alignof(Unit)));
+        memcpy(copy, first, firstCount * sizeof(Unit));
+        memcpy(copy + firstCount, second, secondCount * sizeof(Unit));
+        copy[firstCount + secondCount] = 0;
+        return copy;
+    }
+
     void Clear()
     {
         blocks.clear();
