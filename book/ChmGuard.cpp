@@ -770,8 +770,11 @@ private:
             return true;
         if (refused[interval])
             return false;
-        BookFile file(path.c_str());
-        if (!file.Usable())
+        // One handle for the stream's life: a large contents file spans dozens
+        // of intervals.
+        if (!file)
+            file = std::make_unique<BookFile>(path.c_str());
+        if (!file->Usable())
             return false;
         // The kept walk continues where it stopped; any other interval starts
         // again from its reset.
@@ -785,7 +788,7 @@ private:
             size_t index = interval * resetBlocks + walkBlocks;
             ULONGLONG from = bounds[index], to = bounds[index + 1];
             block.resize((size_t)(to - from));
-            if (!file.Read(streamOffset + from, block.data(), block.size()) ||
+            if (!file->Read(streamOffset + from, block.data(), block.size()) ||
                 !walk.Block(block.data(), block.size(), blockLength + kCompressedSlack, (int)blockLength)) {
                 refused[interval] = true;
                 walkInterval = SIZE_MAX;
@@ -798,6 +801,7 @@ private:
     }
 
     std::u16string path;
+    std::unique_ptr<BookFile> file;
     ULONGLONG streamOffset;  // in the file
     DWORD blockLength;
     std::vector<ULONGLONG> bounds;  // of each block in the stream, and the stream's end
