@@ -34,13 +34,13 @@ Bar* BarOf(HWND window)
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTW* create)
 {
-    auto* spec = static_cast<BarSpec*>(create->lpCreateParams);
+    auto* layout = static_cast<BarSpec*>(create->lpCreateParams);
     auto* bar = new Bar;
-    if (spec) {
-        bar->target = spec->target;
-        bar->menu = spec->menu;
-        bar->keys[0] = spec->keys[0];
-        bar->keys[1] = spec->keys[1];
+    if (layout) {
+        bar->target = layout->target;
+        bar->menu = layout->menu;
+        bar->keys[0] = layout->keys[0];
+        bar->keys[1] = layout->keys[1];
     }
     SetWindowLongW(window, 0, reinterpret_cast<LONG_PTR>(bar));
     return 0;
@@ -71,15 +71,15 @@ void OnPaint(HWND window)
     SetBkMode(dc, TRANSPARENT);
     for (int i = 0; i < 2; ++i) {
         RECT key{i == 0 ? 0 : half, 0, i == 0 ? half : client.right, client.bottom};
-        const SoftKeySpec& spec = bar->keys[i];
-        if (!spec.present)
+        const SoftKeySpec& softKey = bar->keys[i];
+        if (!softKey.present)
             continue;
         bool down = bar->pressed == i;
         if (down)
             FillRect(dc, &key, GetSysColorBrush(COLOR_HIGHLIGHT));
-        bool enabled = (spec.state & TBSTATE_ENABLED) != 0;
+        bool enabled = (softKey.state & TBSTATE_ENABLED) != 0;
         SetTextColor(dc, GetSysColor(down ? COLOR_HIGHLIGHTTEXT : enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-        DrawTextW(dc, spec.caption.c_str(), -1, &key, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextW(dc, softKey.caption.c_str(), -1, &key, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     RECT line{half, 4, half + 1, client.bottom - 4};
     FillRect(dc, &line, GetSysColorBrush(COLOR_BTNSHADOW));

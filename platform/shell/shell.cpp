@@ -19,7 +19,7 @@ std::u16string Caption(HINSTANCE instance, UINT id)
 }
 
 // Keys from the bar's RCDATA record; false with the last error set.
-bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* spec)
+bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* layout)
 {
     HRSRC resource = FindResourceW(info.hInstRes, MAKEINTRESOURCEW(info.nToolBarId), RT_RCDATA);
     if (!resource)
@@ -34,7 +34,7 @@ bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* spec)
     bool needsMenu = false;
     for (size_t i = 0; i < record.buttons.size() && i < 2; ++i) {
         const SoftKeyButtonTemplate& button = record.buttons[i];
-        SoftKeySpec& key = spec->keys[i];
+        SoftKeySpec& key = layout->keys[i];
         key.present = true;
         key.caption = Caption(info.hInstRes, button.captionId);
         key.command = button.command;
@@ -44,14 +44,14 @@ bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* spec)
         needsMenu = needsMenu || ((key.style & TBSTYLE_DROPDOWN) && key.popupIndex != NOMENU);
     }
     DWORD savedError = GetLastError();
-    spec->menu = LoadMenuW(info.hInstRes, MAKEINTRESOURCEW(record.menuId));
+    layout->menu = LoadMenuW(info.hInstRes, MAKEINTRESOURCEW(record.menuId));
     if (!needsMenu) {
         SetLastError(savedError); // a bar of plain keys does without its menu
         return true;
     }
-    for (const SoftKeySpec& key : spec->keys) {
+    for (const SoftKeySpec& key : layout->keys) {
         bool opensPopup = key.present && (key.style & TBSTYLE_DROPDOWN) && key.popupIndex != NOMENU;
-        if (opensPopup && !GetSubMenu(spec->menu, key.popupIndex)) {
+        if (opensPopup && !GetSubMenu(layout->menu, key.popupIndex)) {
             SetLastError(ERROR_INVALID_DATA); // the record names a popup the menu lacks
             return false;
         }
@@ -60,12 +60,12 @@ bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* spec)
 }
 
 // Keys from a menu's top-level items (SHCMBF_HMENU).
-bool KeysFromMenu(const SHMENUBARINFO& info, BarSpec* spec)
+bool KeysFromMenu(const SHMENUBARINFO& info, BarSpec* layout)
 {
     HMENU menu = LoadMenuW(info.hInstRes, MAKEINTRESOURCEW(info.nToolBarId));
     if (!menu)
         return false;
-    spec->menu = menu;
+    layout->menu = menu;
     HRSRC resource = FindResourceW(info.hInstRes, MAKEINTRESOURCEW(info.nToolBarId), RT_MENU);
     HGLOBAL loaded = resource ? LoadResource(info.hInstRes, resource) : nullptr;
     MenuTemplate parsed;
@@ -75,7 +75,7 @@ bool KeysFromMenu(const SHMENUBARINFO& info, BarSpec* spec)
     }
     for (size_t i = 0; i < parsed.items.size() && i < 2; ++i) {
         const MenuItemTemplate& item = parsed.items[i];
-        SoftKeySpec& key = spec->keys[i];
+        SoftKeySpec& key = layout->keys[i];
         key.present = true;
         key.caption = item.text;
         key.command = item.id;
@@ -100,20 +100,20 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info)
     if (!lwuser::FindWindowRecord(info->hwndParent))
         return FALSE;
     RegisterBarClass();
-    BarSpec spec;
-    spec.target = info->hwndParent;
+    BarSpec layout;
+    layout.target = info->hwndParent;
     bool built = true;
     if (!(info->dwFlags & SHCMBF_EMPTYBAR))
-        built = (info->dwFlags & SHCMBF_HMENU) ? KeysFromMenu(*info, &spec) : KeysFromRecord(*info, &spec);
+        built = (info->dwFlags & SHCMBF_HMENU) ? KeysFromMenu(*info, &layout) : KeysFromRecord(*info, &layout);
     if (!built) {
-        if (spec.menu)
-            DestroyMenu(spec.menu);
+        if (layout.menu)
+            DestroyMenu(layout.menu);
         return FALSE;
     }
-    HWND bar = CreateWindowExW(0, kBarClass, u"", 0, 0, 0, 0, 0, info->hwndParent, nullptr, info->hInstRes, &spec);
+    HWND bar = CreateWindowExW(0, kBarClass, u"", 0, 0, 0, 0, 0, info->hwndParent, nullptr, info->hInstRes, &layout);
     if (!bar) {
-        if (spec.menu)
-            DestroyMenu(spec.menu);
+        if (layout.menu)
+            DestroyMenu(layout.menu);
         return FALSE;
     }
     // The bar is shown with the window it serves (the top-level window that holds it).
