@@ -50,7 +50,7 @@ public:
     // surrogate becomes U+FFFD, as the code-page conversion makes it.
     void Field(const WCHAR* text)
     {
-        const WCHAR* end = text + Length(text);
+        const WCHAR* end = text + wcslen(text);
         // Three bytes a unit at most: an escape takes two, a character of the
         // basic plane three, and a surrogate pair four for its two units.
         char* to = Room(3 * (end - text));
@@ -102,23 +102,6 @@ private:
             }
         }
         return bytes.get() + used;
-    }
-
-    // The length of a field: four units a step, as there are tens of
-    // thousands of fields and nearly all are short.
-    static size_t Length(const WCHAR* text)
-    {
-        const WCHAR* at = text;
-        for (;; at += 4) {
-            if (!at[0])
-                return at - text;
-            if (!at[1])
-                return at + 1 - text;
-            if (!at[2])
-                return at + 2 - text;
-            if (!at[3])
-                return at + 3 - text;
-        }
     }
 
     // Writes an ASCII unit, escaped when it is a separator; returns the bytes written.

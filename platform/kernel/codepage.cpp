@@ -238,22 +238,6 @@ void DecodeUtf8(const unsigned char* in, size_t length, Output<WCHAR>& out)
     }
 }
 
-// wcslen, four units a step: titles and paths of whole contents files pass here.
-size_t TextLength(const WCHAR* text)
-{
-    const WCHAR* at = text;
-    for (;; at += 4) {
-        if (!at[0])
-            return at - text;
-        if (!at[1])
-            return at + 1 - text;
-        if (!at[2])
-            return at + 2 - text;
-        if (!at[3])
-            return at + 3 - text;
-    }
-}
-
 // The number of units below 0x80 at the start of `in` (at most `length`).
 size_t AsciiRun(const WCHAR* in, size_t length)
 {
@@ -431,7 +415,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
     }
     if (codePage == CP_ACP)
         codePage = GetACP();
-    size_t length = wideLength == -1 ? TextLength(wide) + 1 : (size_t)wideLength;
+    size_t length = wideLength == -1 ? wcslen(wide) + 1 : (size_t)wideLength;
     Output<char> out{multiByteLength ? multiByte : nullptr, multiByteLength};
     char fallback = defaultChar && *defaultChar ? *defaultChar : '?';
     bool usedDefault = false;
