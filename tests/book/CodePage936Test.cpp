@@ -2,6 +2,8 @@
 // own executable: the code page is fixed at the first conversion.
 #include "BookTestSupport.h"
 
+#include <BookDamage.h>
+
 using namespace booktest;
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -46,6 +48,41 @@ TEST_F(CodePage936Test, ABookOfAnotherCodePageMisreadsButDoesNotFail)
     book.ClearTempFolder();
     EXPECT_EQ(book.ExtractPage(book.contents[0].local, u"\\Temp"), 0);
     EXPECT_EQ(book.ExtractPage(u"/plain.htm", u"\\Temp"), 1);
+}
+
+// A contents file is converted 64 KB at a time, each piece cut where no
+// character can be split; here a title's first character straddles the 64 KB
+// mark, so that a cut taken there would split it.
+TEST_F(CodePage936Test, AContentsFileOverSixtyFourKilobytesReadsIntact)
+{
+    damage::Bytes healthy = damage::ReadHostFile(std::string(LEAFWISE_CORPUS) + "/pychm-example-nb.chm");
+    if (healthy.empty())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS;
+    auto item = [](const std::string& name) {
+        return "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"" + name +
+               "\"><param name=\"Local\" value=\"a.htm\"></OBJECT>\n";
+    };
+    std::string text = "<UL>\n";
+    size_t fillers = 0;
+    for (; text.size() + 2 * item("filler").size() < 65536; ++fillers)
+        text += item("filler");
+    const std::string opening = item("");
+    text.append(65535 - text.size() - opening.find("value=\"\">") - 7, ' ');
+    // 丂 (81 40, a trail byte in ASCII's range) from byte 65535 on, then 中 (D6 D0).
+    text += item("\x81\x40\xD6\xD0") + "</UL>\n";
+    ASSERT_EQ(text.substr(65535, 2), "\x81\x40");
+
+    damage::CraftedBook crafted(healthy);
+    crafted.Put("/Documents/Table of Contents.hhc", text);
+    damage::Bytes built = crafted.Build();
+    ASSERT_TRUE(crafted.ok);
+    std::string host = (Scratch() / "large-936.chm").string();
+    ASSERT_TRUE(damage::WriteHostFile(host, built));
+    ASSERT_EQ(book.LoadContents(DevicePath(host).c_str()), 1);
+    std::vector<std::string> entries = Entries(book);
+    ASSERT_EQ(entries.size(), fillers + 1);
+    EXPECT_EQ(entries.back(), "1|丂中|/a.htm");
+    EXPECT_EQ(entries[fillers - 1], "1|filler|/a.htm");
 }
 
 }  // namespace

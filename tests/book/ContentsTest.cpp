@@ -72,6 +72,22 @@ TEST_F(ContentsTest, TheFirstHhcObjectInDirectoryOrderIsTheContentsFile)
     EXPECT_THAT(Load("two-hhc"), ElementsAre("1|From Extra|/a.htm", "1|Second|/a.htm"));
     // .HHC counts in capitals; .hh and .hhcx, which come before it, do not.
     EXPECT_THAT(Load("caps-hhc"), ElementsAre("1|From .HHC|/a.htm"));
+    ASSERT_NE(book.FindContentsFile(), nullptr);  // by the listing, not by #SYSTEM
+    EXPECT_STREQ(book.FindContentsFile()->path, "/Contents.HHC");
+}
+
+TEST_F(ContentsTest, HeadingsBeforeAnEmptyListAndAtTheVeryEnd)
+{
+    auto parse = [this](const std::u16string& text) {
+        book.contents.clear();
+        book.ParseContents(text.c_str());
+        return Entries(book);
+    };
+    const std::u16string heading = u"<LI><OBJECT><param name=\"Name\" value=\"H\"></OBJECT>";
+    EXPECT_THAT(parse(heading + u"<UL></UL>"), ElementsAre("0|H|"));
+    // The text ends exactly at the "</UL>" that keeps the heading.
+    EXPECT_THAT(parse(u"<UL>" + heading + u"</UL>"), ElementsAre("0|H|"));
+    EXPECT_THAT(parse(u"<UL>" + heading + u"</UL"), IsEmpty());
 }
 
 TEST_F(ContentsTest, ABookWithoutContentsFileStaysOpenForItsPages)

@@ -139,6 +139,29 @@ TEST_F(ExtractTest, AtTheTopOfTheBookParentFoldersStayAtTheTop)
                                             Pair("e.gif", Gif("pics/e"))));
 }
 
+// The index answers as a walk of the list would, whatever the letter case
+// (every letter, to the last of the alphabet) and however full its table.
+TEST(ObjectIndexTest, FindsTheFirstOfAPathInAnyCaseAndMissesCleanly)
+{
+    std::vector<std::string> names = {"/Z.htm", "/Zebra/ABCDEFGHIJKLMNOPQRSTUVWXYZ.htm", "/z.htm"};
+    for (int i = 0; names.size() < 16; ++i)  // a table of at least twice as many slots
+        names.push_back("/page" + std::to_string(i) + ".htm");
+    struct Named {
+        const char* path;
+    };
+    std::vector<Named> objects;
+    for (const std::string& name : names)
+        objects.push_back({name.c_str()});
+    ObjectIndex index;
+    index.Build(objects);
+    EXPECT_EQ(index.Find("/z.htm"), 0u);
+    EXPECT_EQ(index.Find("/Z.HTM"), 0u);
+    EXPECT_EQ(index.Find("/zebra/abcdefghijklmnopqrstuvwxyz.htm"), 1u);
+    EXPECT_EQ(index.Find("/page12.htm"), 15u);
+    EXPECT_EQ(index.Find("/missing.htm"), ObjectIndex::kNone);
+    EXPECT_EQ(index.Find("/page12.htm2"), ObjectIndex::kNone);
+}
+
 TEST_F(ExtractTest, ResolveImagePathJoinsBaseAndValue)
 {
     WCHAR out[MAX_PATH];
@@ -293,7 +316,8 @@ TEST_F(ExtractTest, ALargeChmcmdBookFindsWhatTheEnumerationMissed)
 
 TEST_F(ExtractTest, ALargeChmcmdBookLoadsItsContents)
 {
-    // Its contents file lies in the directory chunk that the enumeration skips.
+    // Its contents file, large.HHC, lies in the directory chunk that the
+    // enumeration skips; #SYSTEM names it.
     ASSERT_EQ(book.LoadContents(DeviceTestBook("large").c_str()), 1);
     ASSERT_EQ(book.contents.size(), 30u + 3000u);
     EXPECT_EQ(Entries(book)[0], "1|Section 0|");

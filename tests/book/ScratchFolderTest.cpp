@@ -36,11 +36,14 @@ TEST_F(ScratchFolderTest, ClearingDeletesTheFilesButNotTheSubFolders)
 
 TEST_F(ScratchFolderTest, ClearingAMissingFolderDoesNothing)
 {
-    fs::remove_all(Scratch());
+    fs::path missing = Scratch() / "gone";
+    setenv("LEAFWISE_TEMP", missing.c_str(), 1);
+    Put(Scratch() / "beside.htm");
     Book book;
     book.ClearTempFolder();
     book.Close();  // never opened: only clears
-    SUCCEED();
+    EXPECT_TRUE(fs::exists(Scratch() / "beside.htm"));
+    EXPECT_TRUE(!fs::exists(missing) || fs::is_empty(missing));
 }
 
 TEST_F(ScratchFolderTest, CloseClearsTheFolderAndDestructionDoesNot)
@@ -71,12 +74,23 @@ TEST_F(ScratchFolderTest, ExtractionOverwritesAFileOfTheSameName)
     EXPECT_THAT(ScratchFiles(), ElementsAre(Pair("b.gif", std::string("GIF89a top/b\0\xff\x01", 15))));
 }
 
-TEST_F(ScratchFolderTest, TheTempFolderIsHeldWithItsSeparator)
+// The scratch folder is "\\Temp" below the device's root: files of the root
+// whose names start with "Temp" are not its files.
+TEST_F(ScratchFolderTest, ClearingLeavesTheRestOfTheDeviceAlone)
 {
+    fs::path root = Scratch() / "root";
+    fs::path temp = Scratch() / "root" / "Temp";
+    setenv("LEAFWISE_ROOT", root.c_str(), 1);
+    setenv("LEAFWISE_TEMP", temp.c_str(), 1);
+    for (const char* name : {"Temp.htm", "Temp.gif", "Templates.txt"})
+        Put(root / name);
+    Put(temp / "page.htm");
     Book book;
-    EXPECT_EQ(std::u16string(book.tempFolder), u"\\Temp\\");
-    EXPECT_EQ(book.bookPath[0], 0);
-    EXPECT_EQ(book.chm, nullptr);
+    book.ClearTempFolder();
+    unsetenv("LEAFWISE_ROOT");
+    EXPECT_FALSE(fs::exists(temp / "page.htm"));
+    for (const char* name : {"Temp.htm", "Temp.gif", "Templates.txt"})
+        EXPECT_TRUE(fs::exists(root / name)) << name;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 # Writes the project of a large test book: 3,000 pages in 30 folders, each page
 # naming one of 20 images, and a contents file with an entry for every page.
 # chmcmd spreads its directory over many listing chunks, so the book carries the
-# first-chunk fault of the Free Pascal writer.
+# first-chunk fault of the Free Pascal writer. Its contents file is named in
+# capitals (.HHC), as some writers name it.
 #   cmake -DPROJECT_DIR=<folder> -DNAME=<name> -P make-large-book.cmake
 set(folders 30)
 set(pagesPerFolder 100)
@@ -31,6 +32,6 @@ foreach(f RANGE ${lastFolder})
   string(APPEND toc "</UL>\n")
 endforeach()
 string(APPEND toc "</UL>\n</BODY></HTML>\n")
-file(WRITE ${PROJECT_DIR}/${NAME}.hhc "${toc}")
+file(WRITE ${PROJECT_DIR}/${NAME}.HHC "${toc}")
 file(WRITE ${PROJECT_DIR}/${NAME}.hhp
-     "[OPTIONS]\nCompiled file=${NAME}.chm\nContents file=${NAME}.hhc\nTitle=${NAME}\n\n[FILES]\n${files}")
+     "[OPTIONS]\nCompiled file=${NAME}.chm\nContents file=${NAME}.HHC\nTitle=${NAME}\n\n[FILES]\n${files}")

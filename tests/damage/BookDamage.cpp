@@ -202,6 +202,80 @@ bool WriteListing(Bytes* book, const Layout& layout, uint32_t chunk, const std::
     return true;
 }
 
+CraftedBook::CraftedBook(Bytes healthy) : bytes(std::move(healthy))
+{
+    ok = ReadLayout(bytes, &layout) && layout.chunkCount == 1 && ReadListing(bytes, layout, 0, &entries);
+}
+
+Entry* CraftedBook::Find(const std::string& path)
+{
+    for (Entry& entry : entries) {
+        if (entry.path == path)
+            return &entry;
+    }
+    return nullptr;
+}
+
+void CraftedBook::Put(const std::string& path, const std::string& text)
+{
+    Entry entry{path, 0, bytes.size() - layout.dataOffset, text.size()};
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    if (Entry* old = Find(path))
+        *old = entry;
+    else
+        entries.push_back(entry);
+}
+
+bool CraftedBook::Rename(const std::string& from, const std::string& to)
+{
+    Entry* entry = Find(from);
+    if (entry)
+        entry->path = to;
+    return entry != nullptr;
+}
+
+Bytes CraftedBook::Build()
+{
+    Bytes book = bytes;
+    ok = ok && WriteListing(&book, layout, 0, entries);
+    return book;
+}
+
+Bytes WithIndexChain(const Bytes& book, int indexChunks, uint32_t claimedDepth)
+{
+    Layout layout;
+    std::vector<Entry> entries;
+    if (!ReadLayout(book, &layout) || layout.chunkCount != 1 || Le32(book, 4) != 3 ||
+        !ReadListing(book, layout, 0, &entries) || entries.empty())
+        return {};
+    const uint32_t size = layout.chunkSize;
+    Bytes out = book;
+    const uint64_t directory = out.size();
+    // The header, then the listing as chunk 0 and index chunk k as chunk k;
+    // the root (the last) leads down to chunk 0 through every other.
+    out.insert(out.end(), book.begin() + layout.directoryOffset, book.begin() + layout.directoryOffset + 0x54);
+    out.insert(out.end(), book.begin() + layout.ChunkOffset(0), book.begin() + layout.ChunkOffset(0) + size);
+    for (int k = 1; k <= indexChunks; ++k) {
+        Bytes chunk(size, 0);
+        memcpy(chunk.data(), "PMGI", 4);
+        Bytes entry;
+        PutNumber(&entry, entries[0].path.size());
+        entry.insert(entry.end(), entries[0].path.begin(), entries[0].path.end());
+        PutNumber(&entry, (uint64_t)(k - 1));
+        std::copy(entry.begin(), entry.end(), chunk.begin() + 8);
+        PutLe32(&chunk, 4, (uint32_t)(size - 8 - entry.size()));
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+    PutLe32(&out, directory + 0x18, claimedDepth);
+    PutLe32(&out, directory + 0x1C, (uint32_t)indexChunks);
+    PutLe32(&out, directory + 0x2C, (uint32_t)indexChunks + 1);
+    for (int i = 0; i < 8; ++i) {
+        out[0x48 + i] = (uint8_t)(directory >> (8 * i));
+        out[0x50 + i] = (uint8_t)((0x54 + (uint64_t)size * (indexChunks + 1)) >> (8 * i));
+    }
+    return out;
+}
+
 void LzxWriter::Bits(uint32_t value, int count)
 {
     for (int i = count - 1; i >= 0; --i) {

@@ -62,6 +62,33 @@ struct Entry {
 bool ReadListing(const Bytes& book, const Layout& layout, uint32_t chunk, std::vector<Entry>* entries);
 bool WriteListing(Bytes* book, const Layout& layout, uint32_t chunk, const std::vector<Entry>& entries);
 
+// A book with a single directory chunk (pychm-example-nb.chm), whose entries
+// can be renamed, moved and added freely; new objects are stored uncompressed
+// at the end of the file, which lets a test write its own pages and contents
+// file. `ok` is false when the book is not such a book.
+class CraftedBook {
+public:
+    explicit CraftedBook(Bytes healthy);
+
+    Entry* Find(const std::string& path);
+    // Stores `text` as the object `path`, replacing an object of that name.
+    void Put(const std::string& path, const std::string& text);
+    bool Rename(const std::string& from, const std::string& to);
+    Bytes Build();
+
+    bool ok = true;
+    Layout layout;
+    std::vector<Entry> entries;
+
+private:
+    Bytes bytes;
+};
+
+// A book of one listing chunk (version 3 header) with its directory moved to
+// the end of the file and rebuilt as a chain of `indexChunks` index chunks
+// above the listing, the root first; the header claims `claimedDepth` levels.
+Bytes WithIndexChain(const Bytes& book, int indexChunks, uint32_t claimedDepth);
+
 // Writes an LZX bitstream by hand: bits go into 16-bit little-endian words,
 // first bit highest, as the decoder reads them.
 class LzxWriter {

@@ -108,6 +108,13 @@ protected:
         return path;
     }
 
+    std::u16string PlaceCrafted(damage::CraftedBook& crafted)
+    {
+        damage::Bytes book = crafted.Build();
+        EXPECT_TRUE(crafted.ok) << "not a book of one directory chunk, or its entries do not fit";
+        return Place(book);
+    }
+
     // One run of the engine over a damaged copy, checked for writes outside
     // the scratch folder.
     damage::Outcome Exercise(const Bytes& book, size_t maxPages, const std::string& what)
@@ -245,57 +252,7 @@ TEST_F(DamageTest, CopiesThatCrashedChmlibAreRefused)
     }
 }
 
-// pychm-example-nb.chm has a single directory chunk, so its entries can be
-// renamed, moved and added freely; new objects are stored uncompressed at the
-// end of the file, which lets a test write its own pages and contents file.
-class CraftedBook {
-public:
-    explicit CraftedBook(Bytes healthy) : bytes(std::move(healthy))
-    {
-        EXPECT_TRUE(damage::ReadLayout(bytes, &layout));
-        EXPECT_TRUE(damage::ReadListing(bytes, layout, 0, &entries));
-    }
-
-    damage::Entry* Find(const std::string& path)
-    {
-        for (damage::Entry& entry : entries) {
-            if (entry.path == path)
-                return &entry;
-        }
-        return nullptr;
-    }
-
-    // Stores `text` as the object `path`, replacing an object of that name.
-    void Put(const std::string& path, const std::string& text)
-    {
-        damage::Entry entry{path, 0, bytes.size() - layout.dataOffset, text.size()};
-        bytes.insert(bytes.end(), text.begin(), text.end());
-        if (damage::Entry* old = Find(path))
-            *old = entry;
-        else
-            entries.push_back(entry);
-    }
-
-    void Rename(const std::string& from, const std::string& to)
-    {
-        damage::Entry* entry = Find(from);
-        ASSERT_NE(entry, nullptr) << from;
-        entry->path = to;
-    }
-
-    Bytes Build()
-    {
-        Bytes book = bytes;
-        EXPECT_TRUE(damage::WriteListing(&book, layout, 0, entries));
-        return book;
-    }
-
-    damage::Layout layout;
-    std::vector<damage::Entry> entries;
-
-private:
-    Bytes bytes;
-};
+using damage::CraftedBook;
 
 const char kContentsFile[] = "/Documents/Table of Contents.hhc";
 
@@ -327,7 +284,7 @@ TEST_F(DamageTest, EntriesPastTheirSectionAreUnreadable)
         contents->space = page->space = d.space;
         contents->start = page->start = d.start;
         contents->length = page->length = d.length;
-        std::u16string path = Place(crafted.Build());
+        std::u16string path = PlaceCrafted(crafted);
 
         Book book;
         EXPECT_EQ(book.LoadContents(path.c_str()), 1) << d.what;  // found, but unreadable
@@ -338,6 +295,113 @@ TEST_F(DamageTest, EntriesPastTheirSectionAreUnreadable)
         EXPECT_EQ(CountFiles(scratch), 1u) << d.what;
         book.Close();
     }
+}
+
+// An object listed twice: the lookup (chmlib's and the engine's) finds the
+// first, and the second's longer length is not trusted to read it.
+TEST_F(DamageTest, AListedLengthLongerThanTheLookupsIsRefused)
+{
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    crafted.Put("/twice.htm", std::string(4000, 'x'));
+    crafted.entries.push_back(*crafted.Find("/twice.htm"));
+    crafted.Find("/twice.htm")->length = 5;
+    std::u16string path = PlaceCrafted(crafted);
+
+    Book book;
+    ASSERT_TRUE(book.Open(path.c_str()));
+    std::vector<const ObjectEntry*> listed;
+    for (const ObjectEntry& entry : book.objects) {
+        if (strcmp(entry.path, "/twice.htm") == 0)
+            listed.push_back(&entry);
+    }
+    ASSERT_EQ(listed.size(), 2u);
+    BYTE* first = book.ReadObject(*listed[0]);
+    EXPECT_NE(first, nullptr);
+    free(first);
+    EXPECT_EQ(book.ReadObject(*listed[1]), nullptr);
+}
+
+// chmlib reads a block into a buffer of the block length plus 6144 bytes. The
+// damage moves one block's end and leaves every block in order, so that only
+// the length check can refuse it.
+TEST_F(DamageTest, ABlockLongerThanChmlibsBufferIsRefused)
+{
+    Bytes healthy = Corpus("svn-book.chm");
+    damage::Layout layout;
+    ASSERT_TRUE(damage::ReadLayout(healthy, &layout));
+    auto at = [&](uint64_t offset) {
+        uint64_t value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = value << 8 | healthy[offset + i];
+        return value;
+    };
+    const uint64_t table = layout.resetTableOffset;
+    const uint64_t starts = table + (uint32_t)at(table + 12);
+    const uint64_t buffer = at(table + 0x20) + 6144;
+    const uint32_t blocks = (uint32_t)at(table + 4);
+    uint32_t block = 0;
+    while (block + 2 < blocks && at(starts + 8 * (block + 2)) - at(starts + 8 * block) <= buffer + 1)
+        ++block;
+    ASSERT_LT(block + 2, blocks) << "no two neighbouring blocks are long enough";
+    for (uint64_t extra : {0, 1}) {
+        Bytes book = healthy;
+        uint64_t end = at(starts + 8 * block) + buffer + extra;
+        for (int i = 0; i < 8; ++i)
+            book[starts + 8 * (block + 1) + i] = (uint8_t)(end >> (8 * i));
+        std::string what = "block " + std::to_string(block) + " of its buffer's length + " + std::to_string(extra);
+        EXPECT_EQ(Exercise(book, 4, what).opened, extra == 0) << what;
+    }
+}
+
+// The index is walked as deep as the file says; sixteen levels of index
+// chunks are far more than any writer makes, whatever the header claims.
+TEST_F(DamageTest, IndexTreesDeeperThanSixteenLevelsAreRefused)
+{
+    Bytes healthy = Corpus("pychm-example-nb.chm");
+    struct Case {
+        int indexChunks;
+        uint32_t claimedDepth;
+        bool opens;
+    };
+    for (Case c : {Case{15, 16, true}, Case{16, 17, false}, Case{16, 2, true}, Case{17, 2, false}}) {
+        Bytes book = damage::WithIndexChain(healthy, c.indexChunks, c.claimedDepth);
+        ASSERT_FALSE(book.empty());
+        std::string what = std::to_string(c.indexChunks) + " index chunks, " + std::to_string(c.claimedDepth) +
+                           " levels claimed";
+        damage::Outcome outcome = Exercise(book, 4, what);
+        EXPECT_EQ(outcome.opened, c.opens) << what;
+        EXPECT_EQ(outcome.contentsEntries > 0, c.opens) << what;  // the lookups went down the whole chain
+    }
+}
+
+// The last entry of the last chunk names more bytes than the chunk has left:
+// refused before a byte past the directory is read.
+TEST_F(DamageTest, ANameRunningPastTheLastChunkIsRefused)
+{
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    const uint64_t chunk = crafted.layout.ChunkOffset(0);
+    const uint32_t size = crafted.layout.chunkSize;
+    auto freeSpace = [&](const Bytes& book) {
+        return (uint32_t)(book[chunk + 4] | book[chunk + 5] << 8 | book[chunk + 6] << 16 | book[chunk + 7] << 24);
+    };
+    // Entries of no object, with names long enough to fill the chunk to two
+    // bytes before its end (a name of 128 to 512 bytes takes its length and 3 more).
+    for (int pad = 0;; ++pad) {
+        uint32_t left = freeSpace(crafted.Build()) - 2;
+        ASSERT_TRUE(crafted.ok);
+        if (left == 0)
+            break;
+        ASSERT_GE(left, 133u);
+        size_t name = left >= 405 + 133 ? 400 : left - 5;
+        crafted.entries.push_back({"/" + std::string(1, char('a' + pad)) + std::string(name - 2, 'p'), 0, 0, 0});
+    }
+    Bytes book = crafted.Build();
+    ASSERT_TRUE(crafted.ok);
+    book[chunk + size - 2] = 0x7F;  // 127 bytes of name, one of them inside the chunk
+    book[chunk + size - 1] = 'x';
+    for (int i = 4; i < 8; ++i)
+        book[chunk + i] = 0;  // no free space: entries run to the chunk's end
+    EXPECT_FALSE(Exercise(book, 4, "a name past the last chunk").opened);
 }
 
 TEST(ObjectFitsTest, ExtentsStayInsideTheirSectionAndLengthsStaySane)
@@ -403,13 +467,13 @@ TEST_F(DamageTest, DamagedCompressionTablesRefuseTheBook)
 TEST_F(DamageTest, HostileNamesWriteNothingOutsideTheScratchFolder)
 {
     CraftedBook crafted(Corpus("pychm-example-nb.chm"));
-    crafted.Rename("/page 2.html", "/sub/..");
+    ASSERT_TRUE(crafted.Rename("/page 2.html", "/sub/.."));
     crafted.Put("/sub/.", "dot");
     crafted.Put("/x/../../../escape.htm", "escape");
     crafted.Put("/back\\..", "backslash");
     crafted.Put("/img.htm", "<img src=\"sub/..\"><img src=\"sub/.\"><img src=\"..\"><img src=\"sub/\"><img src=\"x/../../../escape.htm\">");
     crafted.Put(kContentsFile, Sitemap({"/img.htm"}));
-    std::u16string path = Place(crafted.Build());
+    std::u16string path = PlaceCrafted(crafted);
     std::vector<std::string> before = damage::SnapshotFolder(watched, scratch);
 
     Book book;
@@ -442,7 +506,7 @@ TEST_F(DamageTest, OverLongPathsAreRefused)
     std::string deep = std::string(200, 'd');
     crafted.Put("/" + deep + "/page.htm", "<img src=\"" + std::string(100, 'i') + ".gif\"><img src=\"ok.gif\">");
     crafted.Put("/" + deep + "/ok.gif", "GIF");
-    std::u16string path = Place(crafted.Build());
+    std::u16string path = PlaceCrafted(crafted);
 
     Book book;
     ASSERT_EQ(book.LoadContents(path.c_str()), 1);
@@ -594,6 +658,34 @@ TEST_F(DamageTest, HandWrittenLzxStreamReadsAsChmlibDecodesIt)
     ASSERT_NE(bytes, nullptr);
     EXPECT_EQ(std::string((const char*)bytes, page->length), std::string(page->length, 'A'));
     free(bytes);
+}
+
+// An object that ends exactly where the compressed section's last block
+// ends is readable; one byte more is not.
+TEST_F(DamageTest, AnObjectEndingWithTheLastBlockFits)
+{
+    CraftedBook crafted(WithStream(Corpus("pychm-example-nb.chm"), RepeatedOffsetStream(1)));
+    damage::Entry* page = crafted.Find("/page 1.html");
+    ASSERT_NE(page, nullptr);
+    *page = {"/page 1.html", 1, 32768 - 100, 100};
+    crafted.entries.push_back({"/one more.html", 1, 32768 - 99, 100});
+    Bytes book = crafted.Build();
+    // The section is the block's 32768 bytes.
+    for (int i = 0; i < 8; ++i)
+        book[crafted.layout.resetTableOffset + 0x10 + i] = (uint8_t)(32768 >> (8 * i));
+    std::u16string path = Place(book);
+
+    Book reader;
+    ASSERT_TRUE(reader.Open(path.c_str()));
+    const ObjectEntry* last = reader.FindObject(u"/page 1.html");
+    ASSERT_NE(last, nullptr);
+    BYTE* bytes = reader.ReadObject(*last);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(std::string((const char*)bytes, 100), std::string(100, 'A'));
+    free(bytes);
+    const ObjectEntry* past = reader.FindObject(u"/one more.html");
+    ASSERT_NE(past, nullptr);
+    EXPECT_EQ(reader.ReadObject(*past), nullptr);
 }
 
 TEST_F(DamageTest, LzxMatchesFromOutsideTheWindowAreRefused)

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -30,9 +31,11 @@ TEST(CodePage, Utf8RoundTripsEveryPlane)
 
 TEST(CodePage, InvalidUtf8BecomesReplacementAndGoesOn)
 {
-    // A stray continuation byte, an overlong slash, an encoded surrogate, a cut sequence.
+    // A stray continuation byte, overlong slashes of two and three bytes, an
+    // encoded surrogate, a cut sequence.
     EXPECT_EQ(ToWide(CP_UTF8, "a\x80" "b\xc0\xaf" "c\xed\xa0\x80" "d\xe4\xb8"),
               u"a\ufffdb\ufffd\ufffdc\ufffd\ufffd\ufffdd\ufffd\ufffd");
+    EXPECT_EQ(ToWide(CP_UTF8, "\xe0\x80\xaf"), u"\ufffd\ufffd\ufffd");
     // A lone surrogate has no UTF-8 form.
     EXPECT_EQ(ToBytes(CP_UTF8, std::u16string(1, u'\xd800') + u"x"), "\xef\xbf\xbdx");
 }
@@ -63,6 +66,11 @@ TEST(CodePage, TerminatorAndBufferRules)
     SetLastError(0xdeadbeef);
     EXPECT_EQ(0, MultiByteToWideChar(CP_UTF8, 0, "abcd", -1, small, 3));
     EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    // A single-byte code page needs a unit for every byte.
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, MultiByteToWideChar(1252, 0, "abcd", 4, small, 3));
+    EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    EXPECT_EQ(3, MultiByteToWideChar(1252, 0, "abc", 3, small, 3));
     // -1 counts the terminator.
     EXPECT_EQ(5, MultiByteToWideChar(CP_UTF8, 0, "abcd", -1, nullptr, 0));
     EXPECT_EQ(5, MultiByteToWideChar(1252, 0, "abcd", -1, nullptr, 0));
@@ -72,6 +80,28 @@ TEST(CodePage, TerminatorAndBufferRules)
     SetLastError(0xdeadbeef);
     EXPECT_EQ(0, MultiByteToWideChar(99999, 0, "abcd", -1, nullptr, 0));
     EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+}
+
+// The ANSI code page is fixed at the first conversion, so each locale is
+// tried in a process of its own.
+TEST(CodePage, AnsiCodePageFollowsTheSettingThenTheLocale)
+{
+    struct Case {
+        const char* environment;
+        UINT codePage;
+    };
+    for (Case c : {Case{"LANG=zh_TW.UTF-8", 950}, Case{"LANG=zh_CN.UTF-8", 936}, Case{"LANG=ja_JP", 932},
+                   Case{"LANG=ru_RU.UTF-8", 1251}, Case{"LANG=C.UTF-8", 1252}, Case{"LANG=", 1252},
+                   Case{"LANG=zh_TW LC_ALL=ko_KR.UTF-8", 949}, Case{"LANG=ru_RU LEAFWISE_CODEPAGE=1253", 1253}}) {
+        std::string command = std::string("env -u LC_ALL -u LC_CTYPE -u LEAFWISE_CODEPAGE ") + c.environment +
+                              " " ACP_HOST;
+        FILE* child = popen(command.c_str(), "r");
+        ASSERT_NE(child, nullptr);
+        unsigned printed = 0;
+        EXPECT_EQ(fscanf(child, "%u", &printed), 1) << c.environment;
+        pclose(child);
+        EXPECT_EQ(printed, c.codePage) << c.environment;
+    }
 }
 
 } // namespace

@@ -74,8 +74,15 @@ TEST_F(DeviceFiles, NoPathLeavesTheFolderItNames)
     EXPECT_EQ(0u, DeviceToHostPath(u"\\Books\\.", mapped, sizeof mapped));
     EXPECT_EQ(nullptr, _wfopen(u"\\Temp\\..\\escaped", u"wb"));
     EXPECT_FALSE(fs::exists(host / "escaped"));
-    // Too small a buffer is a failure, never a cut path.
-    EXPECT_EQ(0u, DeviceToHostPath(u"\\Books\\guide.chm", mapped, 8));
+    // Too small a buffer is a failure, never a cut path: the terminator needs its byte.
+    std::string full = (host / "root/Books/guide.chm").string();
+    EXPECT_EQ(0u, DeviceToHostPath(u"\\Books\\guide.chm", mapped, (DWORD)full.size()));
+    EXPECT_EQ(full.size(), DeviceToHostPath(u"\\Books\\guide.chm", mapped, (DWORD)full.size() + 1));
+    WCHAR device[12];  // "\Books\x.chm" is 12 units
+    EXPECT_EQ(0u, HostToDevicePath((host / "root/Books/x.chm").c_str(), device, 12));
+    // A sibling whose name starts with the root's is not below the root.
+    fs::create_directories(host / "rootX");
+    EXPECT_EQ(0u, HostToDevicePath((host / "rootX/a.chm").c_str(), device, 12));
 }
 
 TEST_F(DeviceFiles, ScratchFolderThatIsALinkOrForeignIsRefused)
@@ -104,6 +111,18 @@ TEST_F(DeviceFiles, HandlesReadWriteSeekAndRefuseStaleUse)
     EXPECT_EQ(6u, done);
     EXPECT_STREQ("456789", buffer);
     EXPECT_TRUE(CloseHandle(file));
+
+    // Opening an existing file "always" says it existed; a new one does not.
+    for (auto [name, error] : {std::pair{u"\\Books\\data.bin", ERROR_ALREADY_EXISTS}, {u"\\Books\\new.bin", ERROR_SUCCESS}}) {
+        SetLastError(0xdeadbeef);
+        HANDLE again = CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, again);
+        EXPECT_EQ((DWORD)error, GetLastError());
+        CloseHandle(again);
+    }
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(u"\\Books", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
 
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(ReadFile(file, buffer, 1, &done, nullptr));

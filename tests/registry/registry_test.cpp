@@ -1,7 +1,10 @@
 // The registry calls as a program relies on them, over a hive in a scratch home.
 #include <windows.h>
 
+#include "hivefile.h"
 #include "scratch_home.h"
+
+#include <pwd.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -118,14 +121,16 @@ TEST_F(RegistryTest, ValuesOfEveryKindComeBackByteForByte) {
     HKEY key = Create(u"Kinds");
     const DWORD number = 0xDEADBEEF;
     const BYTE binary[] = {0, 1, 2, 0xFF};
-    // Not a clean string: no terminator and an odd byte count.
+    // Not clean strings: an odd byte count, and whole units without a terminator.
     const BYTE rawString[] = {'a', 0, 'b'};
+    const BYTE unterminated[] = {'a', 0, 'b', 0};
     const std::u16string tricky = u"quote \" back\\slash \n tab\t \U0001F600 \xD800 end";
     ASSERT_EQ(RegSetValueExW(key, u"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                              4),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, u"Binary", 0, REG_BINARY, binary, sizeof binary), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, u"Raw", 0, REG_SZ, rawString, sizeof rawString), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, u"Unterminated", 0, REG_SZ, unterminated, sizeof unterminated), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, u"Empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, u"Multi", 0, REG_MULTI_SZ,
                              reinterpret_cast<const BYTE*>(u"a\0b\0"), 10),
@@ -148,6 +153,7 @@ TEST_F(RegistryTest, ValuesOfEveryKindComeBackByteForByte) {
     EXPECT_EQ(type, DWORD(REG_DWORD));
     EXPECT_EQ(read(u"Binary", &type), std::vector<BYTE>(binary, binary + 4));
     EXPECT_EQ(read(u"Raw", &type), std::vector<BYTE>(rawString, rawString + 3));
+    EXPECT_EQ(read(u"Unterminated", &type), std::vector<BYTE>(unterminated, unterminated + 4));
     EXPECT_EQ(type, DWORD(REG_SZ));
     EXPECT_TRUE(read(u"Empty", &type).empty());
     EXPECT_EQ(read(u"Multi", &type).size(), 10u);
@@ -159,6 +165,36 @@ TEST_F(RegistryTest, ValuesOfEveryKindComeBackByteForByte) {
     std::string hive = ReadFile(HiveFile());
     EXPECT_NE(hive.find("\"Number\"=dword:deadbeef"), std::string::npos) << hive;
     EXPECT_NE(hive.find("\"Binary\"=hex:00,01,02,ff"), std::string::npos) << hive;
+}
+
+TEST_F(RegistryTest, EachRootKeyHasItsOwnKeys) {
+    const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE};
+    const char16_t* texts[] = {u"classes", u"user", u"machine"};
+    for (int i = 0; i < 3; ++i) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(roots[i], u"Same", 0, nullptr, 0, 0, nullptr, &key, nullptr), ERROR_SUCCESS);
+        EXPECT_EQ(SetString(key, nullptr, texts[i]), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    for (int i = 0; i < 3; ++i) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(roots[i], u"Same", 0, 0, &key), ERROR_SUCCESS);
+        EXPECT_EQ(QueryString(key, nullptr), texts[i]);
+        RegCloseKey(key);
+    }
+    std::string hive = ReadFile(HiveFile());
+    for (const char* section : {"[HKEY_CLASSES_ROOT\\Same]", "[HKEY_CURRENT_USER\\Same]", "[HKEY_LOCAL_MACHINE\\Same]"})
+        EXPECT_NE(hive.find(section), std::string::npos) << section << "\n" << hive;
+}
+
+// The base-directory rules ignore a relative HOME; the user's home then
+// comes from the password database.
+TEST_F(RegistryTest, RelativeHomeGivesWayToThePasswordDatabase) {
+    setenv("HOME", "relative/home", 1);
+    unsetenv("XDG_CONFIG_HOME");
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(lwreg::HivePath(), std::string(user->pw_dir) + "/.config/leafwise/registry.reg");
 }
 
 TEST_F(RegistryTest, HandlesAreChecked) {
