@@ -156,6 +156,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return readerApp->OnCreate(window);
     case WM_DESTROY:
         PostQuitMessage(0);
+        // The application object may end before the messages that still come
+        // (WM_NCDESTROY); none of them may reach it.
+        readerApp = nullptr;
         return 1;
     case WM_PAINT:
         return readerApp->OnPaint();
