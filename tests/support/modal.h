@@ -1,16 +1,14 @@
 // Closing modal loops from a test: the helper runs an action from inside the
 // loop once a condition holds, and fails the test when that never happens. On
 // the bound it ends the loop with WM_QUIT, so a broken dialog cannot hang the
-// suite (the quit message is taken back by the destructor).
+// suite (the quit message is taken back by the destructor). It polls from the
+// WM_TIMER of a hidden window of its own, which every loop dispatches.
 #pragma once
 
 #include <lwdevice.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -24,11 +22,16 @@ public:
     ModalCloser(std::function<bool()> ready, std::function<void()> action, int limitMs = 5000)
         : ready_(std::move(ready)), action_(std::move(action)), limitMs_(limitMs)
     {
-        LwDeviceStart();
-        timer_ = std::make_unique<QTimer>();
-        clock_.start();
-        QObject::connect(timer_.get(), &QTimer::timeout, [this] { Poll(); });
-        timer_->start(5);
+        WNDCLASSW wc{};
+        if (!GetClassInfoW(nullptr, kClass, &wc)) {
+            wc.lpfnWndProc = TimerProc;
+            wc.lpszClassName = kClass;
+            RegisterClassW(&wc);
+        }
+        window_ = CreateWindowExW(0, kClass, u"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        SetWindowLongW(window_, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        start_ = GetTickCount();
+        SetTimer(window_, 1, 5, nullptr);
     }
     // Closes the active window's dialog with EndDialog(code) once one is active.
     static std::unique_ptr<ModalCloser> EndActiveDialog(INT_PTR code, int limitMs = 5000)
@@ -38,7 +41,7 @@ public:
     }
     ~ModalCloser()
     {
-        timer_->stop();
+        DestroyWindow(window_);
         EXPECT_TRUE(fired_) << "the modal loop was never closed: its window did not appear in time";
         if (gaveUp_) {
             MSG msg;
@@ -56,19 +59,29 @@ public:
     }
 
 private:
+    static constexpr WCHAR kClass[] = u"LwModalCloser";
+
+    static LRESULT CALLBACK TimerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_TIMER)
+            if (auto* self = reinterpret_cast<ModalCloser*>(GetWindowLongW(window, GWL_USERDATA)))
+                self->Poll();
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
     void Poll()
     {
         if (fired_ || gaveUp_)
             return;
         if (ready_()) {
             fired_ = true;
-            timer_->stop();
+            KillTimer(window_, 1);
             action_();
             return;
         }
-        if (clock_.elapsed() > limitMs_) {
+        if (GetTickCount() - start_ > static_cast<DWORD>(limitMs_)) {
             gaveUp_ = true;
-            timer_->stop();
+            KillTimer(window_, 1);
             PostQuitMessage(0); // ends the modal loop that never got its window
         }
     }
@@ -78,8 +91,8 @@ private:
     int limitMs_;
     bool fired_ = false;
     bool gaveUp_ = false;
-    QElapsedTimer clock_;
-    std::unique_ptr<QTimer> timer_;
+    DWORD start_ = 0;
+    HWND window_ = nullptr;
 };
 
 // Delivers messages until `done` holds; false when the bound passes first.
