@@ -22,7 +22,7 @@ constexpr WPARAM kHotKeyBack = 2;
 struct Bar {
     HWND target = nullptr;
     HMENU menu = nullptr;
-    SoftKeySpec keys[2];
+    SoftKey keys[2];
     std::map<UINT, WORD> overrides; // key -> SHMBOF_ flags
     int pressed = -1;               // the half held down by a tap
 };
@@ -34,7 +34,7 @@ Bar* BarOf(HWND window)
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTW* create)
 {
-    auto* layout = static_cast<BarSpec*>(create->lpCreateParams);
+    auto* layout = static_cast<BarLayout*>(create->lpCreateParams);
     auto* bar = new Bar;
     if (layout) {
         bar->target = layout->target;
@@ -71,7 +71,7 @@ void OnPaint(HWND window)
     SetBkMode(dc, TRANSPARENT);
     for (int i = 0; i < 2; ++i) {
         RECT key{i == 0 ? 0 : half, 0, i == 0 ? half : client.right, client.bottom};
-        const SoftKeySpec& softKey = bar->keys[i];
+        const SoftKey& softKey = bar->keys[i];
         if (!softKey.present)
             continue;
         bool down = bar->pressed == i;
@@ -103,7 +103,7 @@ void PressKey(HWND window, int index)
                      MAKELPARAM(0, index == 0 ? VK_TSOFT1 : VK_TSOFT2));
     if (flags & SHMBOF_NODEFAULT)
         return;
-    const SoftKeySpec& key = bar->keys[index];
+    const SoftKey& key = bar->keys[index];
     if (!key.present || !(key.state & TBSTATE_ENABLED))
         return;
     HMENU popup = (key.style & TBSTYLE_DROPDOWN) && key.popupIndex != NOMENU ? GetSubMenu(bar->menu, key.popupIndex)
@@ -216,11 +216,8 @@ LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 void RegisterBarClass()
 {
-    static bool done = false;
-    if (done)
+    if (lwuser::FindClass(kBarClass))
         return;
-    done = true;
-    lwuser::EnsureSystemClasses();
     WNDCLASSW wc{};
     wc.lpfnWndProc = BarProc;
     wc.cbWndExtra = sizeof(LONG_PTR);
@@ -231,6 +228,11 @@ void RegisterBarClass()
     lwuser::RegisterMessageName(kBarClass, lwuser::kMsgSoftKey, "LW_SOFTKEY");
     lwuser::RegisterMessageName(kBarClass, lwuser::kMsgBackKey, "LW_BACKKEY");
     lwuser::RegisterMessageName(kBarClass, lwuser::kMsgSoftKeyText, "LW_SOFTKEYTEXT");
+}
+
+void UnregisterBarClass()
+{
+    lwuser::UnregisterSystemClass(kBarClass);
 }
 
 } // namespace lwshell

@@ -7,7 +7,7 @@
 
 namespace lwshell {
 
-struct SoftKeySpec {
+struct SoftKey {
     bool present = false;
     std::u16string caption;
     UINT command = 0;
@@ -17,13 +17,15 @@ struct SoftKeySpec {
 };
 
 // What SHCreateMenuBar hands to the bar's WM_CREATE.
-struct BarSpec {
+struct BarLayout {
     HWND target = nullptr; // gets the commands and WM_HOTKEY
     HMENU menu = nullptr;  // the bar takes it over
-    SoftKeySpec keys[2];
+    SoftKey keys[2];
 };
 
 extern const WCHAR kBarClass[];
+// The bar's class in the class table (SHCreateMenuBar registers it on first use).
 void RegisterBarClass();
+void UnregisterBarClass();
 
 } // namespace lwshell

@@ -19,7 +19,7 @@ std::u16string Caption(HINSTANCE instance, UINT id)
 }
 
 // Keys from the bar's RCDATA record; false with the last error set.
-bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* layout)
+bool KeysFromRecord(const SHMENUBARINFO& info, BarLayout* layout)
 {
     HRSRC resource = FindResourceW(info.hInstRes, MAKEINTRESOURCEW(info.nToolBarId), RT_RCDATA);
     if (!resource)
@@ -34,7 +34,7 @@ bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* layout)
     bool needsMenu = false;
     for (size_t i = 0; i < record.buttons.size() && i < 2; ++i) {
         const SoftKeyButtonTemplate& button = record.buttons[i];
-        SoftKeySpec& key = layout->keys[i];
+        SoftKey& key = layout->keys[i];
         key.present = true;
         key.caption = Caption(info.hInstRes, button.captionId);
         key.command = button.command;
@@ -49,7 +49,7 @@ bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* layout)
         SetLastError(savedError); // a bar of plain keys does without its menu
         return true;
     }
-    for (const SoftKeySpec& key : layout->keys) {
+    for (const SoftKey& key : layout->keys) {
         bool opensPopup = key.present && (key.style & TBSTYLE_DROPDOWN) && key.popupIndex != NOMENU;
         if (opensPopup && !GetSubMenu(layout->menu, key.popupIndex)) {
             SetLastError(ERROR_INVALID_DATA); // the record names a popup the menu lacks
@@ -60,7 +60,7 @@ bool KeysFromRecord(const SHMENUBARINFO& info, BarSpec* layout)
 }
 
 // Keys from a menu's top-level items (SHCMBF_HMENU).
-bool KeysFromMenu(const SHMENUBARINFO& info, BarSpec* layout)
+bool KeysFromMenu(const SHMENUBARINFO& info, BarLayout* layout)
 {
     HMENU menu = LoadMenuW(info.hInstRes, MAKEINTRESOURCEW(info.nToolBarId));
     if (!menu)
@@ -75,7 +75,7 @@ bool KeysFromMenu(const SHMENUBARINFO& info, BarSpec* layout)
     }
     for (size_t i = 0; i < parsed.items.size() && i < 2; ++i) {
         const MenuItemTemplate& item = parsed.items[i];
-        SoftKeySpec& key = layout->keys[i];
+        SoftKey& key = layout->keys[i];
         key.present = true;
         key.caption = item.text;
         key.command = item.id;
@@ -100,7 +100,7 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info)
     if (!lwuser::FindWindowRecord(info->hwndParent))
         return FALSE;
     RegisterBarClass();
-    BarSpec layout;
+    BarLayout layout;
     layout.target = info->hwndParent;
     bool built = true;
     if (!(info->dwFlags & SHCMBF_EMPTYBAR))

@@ -4,7 +4,6 @@
 #include "lwdevice.h"
 #include "window.h"
 
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -21,44 +20,6 @@ namespace lwuser {
 QMenu* OpenPopup(); // menu.cpp
 
 namespace {
-
-// Desktop keys to the device's virtual keys.
-struct KeyMap {
-    int qt;
-    UINT vk;
-};
-constexpr KeyMap kKeys[] = {
-    {Qt::Key_Backspace, VK_BACK}, {Qt::Key_Tab, VK_TAB},       {Qt::Key_Return, VK_RETURN},
-    {Qt::Key_Enter, VK_RETURN},   {Qt::Key_Escape, VK_ESCAPE}, {Qt::Key_Space, VK_SPACE},
-    {Qt::Key_PageUp, VK_PRIOR},   {Qt::Key_PageDown, VK_NEXT}, {Qt::Key_End, VK_END},
-    {Qt::Key_Home, VK_HOME},      {Qt::Key_Left, VK_LEFT},     {Qt::Key_Up, VK_UP},
-    {Qt::Key_Right, VK_RIGHT},    {Qt::Key_Down, VK_DOWN},     {Qt::Key_Delete, VK_DELETE},
-    {Qt::Key_Shift, VK_SHIFT},    {Qt::Key_Control, VK_CONTROL}, {Qt::Key_Alt, VK_MENU},
-};
-
-UINT VirtualKey(int qtKey)
-{
-    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
-        return static_cast<UINT>(qtKey); // the same codes
-    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
-        return VK_F1 + static_cast<UINT>(qtKey - Qt::Key_F1);
-    for (const KeyMap& k : kKeys)
-        if (k.qt == qtKey)
-            return k.vk;
-    return 0;
-}
-
-int QtKey(UINT vk)
-{
-    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
-        return static_cast<int>(vk);
-    if (vk >= VK_F1 && vk <= VK_F12)
-        return Qt::Key_F1 + static_cast<int>(vk - VK_F1);
-    for (const KeyMap& k : kKeys)
-        if (k.vk == vk)
-            return k.qt;
-    return 0;
-}
 
 HWND ActiveBar()
 {
@@ -99,7 +60,7 @@ void BackKey(bool down)
 
 void ForwardKey(QKeyEvent* event, bool down)
 {
-    UINT vk = VirtualKey(event->key());
+    UINT vk = VirtualKeyOf(event->key());
     HWND target = KeyTarget();
     if (!vk || !target)
         return;
@@ -305,7 +266,7 @@ void LwDevicePressKey(UINT key)
     QWidget* target = QApplication::focusWidget();
     if (!target || target->window() != Device())
         target = Device();
-    int qtKey = QtKey(key);
+    int qtKey = QtKeyOf(key);
     if (!qtKey)
         return;
     QString text = (key >= 'A' && key <= 'Z') ? QString(QChar(key + 32))

@@ -181,7 +181,6 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, LPCDLGTEMPLATEW data, HWND own
         SetLastError(ERROR_INVALID_DATA);
         return nullptr;
     }
-    EnsureSystemClasses();
     std::u16string className = t.className.empty() ? std::u16string(kDialogClass) : t.className;
     if (!FindClass(className.c_str())) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -222,29 +221,15 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, LPCDLGTEMPLATEW data, HWND own
     return dialog;
 }
 
-void EnsureDialogClass()
+} // namespace
+
+void RegisterDialogClass()
 {
     WNDCLASSW wc{};
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = DialogWindowProc;
     wc.lpszClassName = kDialogClass;
     RegisterSystemClass(wc);
-}
-
-} // namespace
-
-void RegisterStaticClass();     // static.cpp
-void RegisterMessageBoxClass(); // msgbox.cpp
-
-void EnsureSystemClasses()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    EnsureDialogClass();
-    RegisterStaticClass();
-    RegisterMessageBoxClass();
 }
 
 } // namespace lwuser

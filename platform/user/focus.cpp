@@ -3,7 +3,7 @@
 
 #include "remote.h"
 
-#include <QApplication>
+#include <QWidget>
 
 #include <algorithm>
 
@@ -13,36 +13,13 @@ namespace {
 HWND activeWindow;
 HWND focusWindow;
 
-bool IsNative(HWND window)
-{
-    Window* w = PeekWindowRecord(window);
-    return w && w->windowClass->createWidget;
-}
-
-// Qt's keyboard focus follows ours: a control with a widget of its own takes it;
-// otherwise the device window holds it and hands keys to the focus window.
+// Qt's keyboard focus stays on the device window, which hands every key to the
+// focus window through the queue; no control's widget takes it, so no key
+// skips the queue, the dialog manager or a subclass.
 void ApplyQtFocus()
 {
-    Window* w = PeekWindowRecord(focusWindow);
-    if (w && w->widget && w->windowClass->createWidget)
-        w->widget->setFocus(Qt::OtherFocusReason);
-    else if (QWidget* device = DeviceWidget())
+    if (QWidget* device = DeviceWidget())
         device->setFocus(Qt::OtherFocusReason);
-}
-
-void WatchQtFocus()
-{
-    static bool watching = false;
-    if (watching || !qApp)
-        return;
-    watching = true;
-    // A tap on a control with a widget of its own gives it Qt's focus; the
-    // platform's focus follows, with its messages.
-    QObject::connect(qApp, &QApplication::focusChanged, [](QWidget*, QWidget* now) {
-        HWND window = WindowOfWidget(now);
-        if (window && window != focusWindow && IsNative(window))
-            SetFocus(window);
-    });
 }
 
 HWND TopmostVisibleLayer()
@@ -71,7 +48,6 @@ bool IsOwnedBy(HWND window, HWND owner)
 
 void UpdateActivation()
 {
-    WatchQtFocus();
     HWND target = TopmostVisibleLayer();
     if (target == activeWindow)
         return;
@@ -154,7 +130,6 @@ HWND SetFocus(HWND window)
 {
     if (window && !FindWindowRecord(window))
         return nullptr;
-    WatchQtFocus();
     HWND previous = focusWindow;
     if (previous == window)
         return previous;

@@ -117,6 +117,18 @@ bool PumpOnce(bool wait)
     return true;
 }
 
+LRESULT NotifyParent(HWND control, UINT code, NMHDR* header)
+{
+    Window* w = PeekWindowRecord(control);
+    if (!w || !header)
+        return 0;
+    header->hwndFrom = control;
+    header->idFrom = w->id;
+    header->code = code;
+    HWND parent = (w->style & WS_CHILD) ? w->parent : w->owner;
+    return parent ? SendMessageW(parent, WM_NOTIFY, static_cast<WPARAM>(w->id), reinterpret_cast<LPARAM>(header)) : 0;
+}
+
 LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     Window* w = PeekWindowRecord(window);
@@ -350,6 +362,15 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (!w)
         return 0;
     switch (message) {
+    case WM_NCCREATE: {
+        // The window takes its text here, as on Windows; an ordinal (a dialog
+        // item's 0xFFFF, id) is no text.
+        auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        LPCWSTR text = create ? create->lpszName : nullptr;
+        if (text && !IS_INTRESOURCE(text) && text[0] != 0xFFFF)
+            w->text = text;
+        return TRUE;
+    }
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;

@@ -204,13 +204,14 @@ std::string LogField(LPCWSTR text)
     return out;
 }
 
-bool LogInstead(LPCWSTR text, LPCWSTR caption, UINT type)
+bool LogInstead(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
     const char* path = getenv("LEAFWISE_MESSAGEBOX_LOG");
     if (!path || !*path)
         return false;
     if (FILE* file = fopen(path, "a")) {
-        fprintf(file, "%s\t%s\t0x%x\n", LogField(caption).c_str(), LogField(text).c_str(), type);
+        fprintf(file, "%s\t%s\t0x%x\t0x%llx\n", LogField(caption).c_str(), LogField(text).c_str(), type,
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(owner)));
         fclose(file);
     }
     return true;
@@ -244,11 +245,10 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     state.defaultId = state.buttons[defaultIndex].id;
     if (owner && !FindWindowRecord(owner))
         return 0;
-    if (LogInstead(text, caption, type))
+    if (LogInstead(owner, text, caption, type))
         return state.defaultId;
 
     EnsureApplication();
-    EnsureSystemClasses();
     state.text = text ? text : u"";
     state.type = type;
     HWND top = owner ? TopLevelOf(owner) : nullptr;

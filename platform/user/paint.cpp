@@ -27,38 +27,30 @@ void SurfaceWidget::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, *w->surface);
 }
 
-void SurfaceWidget::PostMouse(UINT message, QMouseEvent* event)
+void SurfaceWidget::PostMouse(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton && message != WM_MOUSEMOVE)
-        return;
-    if (!isEnabled())
-        return;
-    QPoint at = event->position().toPoint();
-    WPARAM keys = (event->buttons() & Qt::LeftButton) ? MK_LBUTTON : 0;
-    PostMessageW(window_, message, keys, MAKELPARAM(at.x(), at.y()));
+    lwuser::PostMouse(window_, event->type(), event->button(), event->buttons(), event->position().toPoint(),
+                      isEnabled());
 }
 
 void SurfaceWidget::mousePressEvent(QMouseEvent* event)
 {
-    PostMouse(WM_LBUTTONDOWN, event);
+    PostMouse(event);
 }
 
 void SurfaceWidget::mouseReleaseEvent(QMouseEvent* event)
 {
-    PostMouse(WM_LBUTTONUP, event);
+    PostMouse(event);
 }
 
 void SurfaceWidget::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    Window* w = PeekWindowRecord(window_);
-    bool wantsDouble = w && (w->windowClass->style & CS_DBLCLKS);
-    PostMouse(wantsDouble ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, event);
+    PostMouse(event);
 }
 
 void SurfaceWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    if (event->buttons() & Qt::LeftButton)
-        PostMouse(WM_MOUSEMOVE, event);
+    PostMouse(event);
 }
 
 void ResizeSurface(Window* w)

@@ -263,7 +263,6 @@ using namespace lwuser;
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName)
 {
     if (className && IS_INTRESOURCE(className)) {
-        EnsureSystemClasses();
         WindowClass* c = FindClass(className); // an atom: this process's class of that atom
         if (!c)
             return nullptr;

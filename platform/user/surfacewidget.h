@@ -20,7 +20,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void PostMouse(UINT message, QMouseEvent* event);
+    void PostMouse(QMouseEvent* event);
     HWND window_;
 };
 

@@ -78,6 +78,8 @@ Names& names()
             {WM_SETFONT, "WM_SETFONT"},
             {WM_GETFONT, "WM_GETFONT"},
             {WM_NOTIFY, "WM_NOTIFY"},
+            {WM_NCCREATE, "WM_NCCREATE"},
+            {WM_NCDESTROY, "WM_NCDESTROY"},
             {WM_GETDLGCODE, "WM_GETDLGCODE"},
             {WM_KEYDOWN, "WM_KEYDOWN"},
             {WM_KEYUP, "WM_KEYUP"},

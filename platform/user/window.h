@@ -1,10 +1,43 @@
 // The window manager's inside, shared by platform/user, platform/shell and the
 // control libraries (never the program): window records, system classes, the
 // device window and the message trace's name table.
+//
+// How a control of another platform library (commctrl, htmlview, ...) is built:
+// - Its class. The library registers it with RegisterSystemClass from a
+//   function RegisterXClass() and takes it back with UnregisterXClass()
+//   (UnregisterSystemClass); registering twice is harmless (null the second
+//   time). A class registered at the library's load (see commctrl.cpp) is found
+//   by CreateWindowExW and by dialog templates without any call of the program.
+//   Its message names go to the trace with RegisterMessageName/RegisterNotifyName
+//   in the same function.
+// - Its state. One struct per window, made at WM_NCCREATE and kept in the extra
+//   window bytes (cbWndExtra = sizeof(LONG_PTR), slot 0), freed at WM_NCDESTROY
+//   after the slot is cleared: those are a window's first and last messages. The
+//   procedure is a flat switch that unpacks wParam/lParam and calls a handler.
+// - Drawing. By default the window has a surface: the procedure paints it with
+//   GDI in WM_PAINT (BeginPaint/EndPaint) and InvalidateRect asks for it. A
+//   control drawn by a Qt widget instead passes createWidget to
+//   RegisterSystemClass; the widget draws itself and gets WM_SIZE/WM_MOVE
+//   geometry from the platform.
+// - Input. Every key and tap arrives as a message (WM_KEYDOWN, WM_CHAR, WM_KEYUP;
+//   WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK with CS_DBLCLKS, WM_MOUSEMOVE
+//   while the stylus is down) through the queue, TranslateMessage, the dialog
+//   manager (WM_GETDLGCODE) and the window's current procedure, so a subclass
+//   sees it first and the trace shows it. A widget-drawn control's widget (and
+//   every widget inside it) never gets Qt's focus, keys or mouse events
+//   straight from Qt: its taps are posted as those messages, in the control's
+//   client coordinates. To let the widget act on a message, the procedure calls
+//   ReplayInput from its WM_KEYDOWN/WM_KEYUP/mouse cases. A control takes the
+//   focus itself (SetFocus in its WM_LBUTTONDOWN), as Windows controls do, and
+//   answers WM_GETDLGCODE with what it wants of the dialog manager's keys.
+// - Notifying its parent. NotifyParent fills the NMHDR at the start of the
+//   notification's record and sends WM_NOTIFY (wParam the control's id); the
+//   trace names the code once it is registered with RegisterNotifyName.
 #pragma once
 
 #include <winuser.h>
 
+#include <QEvent>
 #include <QImage>
 #include <QPointer>
 #include <QRect>
@@ -36,8 +69,8 @@ struct WindowClass {
     ATOM atom = 0;
     bool system = false;
     Placement placement = Placement::Normal;
-    // A system control drawn by a Qt widget of its own (tree, list, HTML view)
-    // makes it here; null means a surface that the window procedure paints with GDI.
+    // A system control drawn by a Qt widget of its own (the HTML view) makes it
+    // here; null means a surface that the window procedure paints with GDI.
     QWidget* (*createWidget)(HWND window, QWidget* parent) = nullptr;
     int windows = 0;
 };
@@ -108,9 +141,12 @@ HWND RemoteWindowHandle(long long pid, unsigned long long handle);
 // its record, or null when the name is taken.
 WindowClass* RegisterSystemClass(const WNDCLASSW& windowClass, Placement placement = Placement::Normal,
                                  QWidget* (*createWidget)(HWND, QWidget*) = nullptr);
+// Takes a platform class back; false with ERROR_CLASS_DOES_NOT_EXIST (also for a
+// program's class) or ERROR_CLASS_HAS_WINDOWS.
+bool UnregisterSystemClass(LPCWSTR name);
+// A class by name (case-insensitive) or atom; null when none. This library's
+// own classes (dialog, static, message box) exist from the first lookup.
 WindowClass* FindClass(LPCWSTR name);
-// Makes sure the platform's own classes exist (called before any class lookup).
-void EnsureSystemClasses();
 
 // The top-level window that holds a window (itself for a top-level one).
 HWND TopLevelOf(HWND window);
@@ -127,6 +163,9 @@ void UseReentrantEventLoop();
 // ---- delivery ----------------------------------------------------------------------
 // Writes the trace line and calls the window's procedure.
 LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Fills hwndFrom, idFrom and code of `header` (the start of the notification's
+// record) and sends WM_NOTIFY to the control's parent; its answer, 0 without one.
+LRESULT NotifyParent(HWND control, UINT code, NMHDR* header);
 // Posts a key message from the device; `typed` is the character TranslateMessage
 // makes of a WM_KEYDOWN (0: none).
 void PostKey(HWND window, UINT message, WPARAM key, LPARAM lParam, char16_t typed);
@@ -137,6 +176,26 @@ void WakeMessageLoop();
 // Runs Qt's pending events and what is queued, without waiting; for modal
 // loops that watch a condition (message boxes, TrackPopupMenuEx with TPM_RETURNCMD).
 bool PumpOnce(bool wait);
+
+// ---- input -------------------------------------------------------------------------
+// The device's virtual key of a desktop key, and back; 0 for none.
+UINT VirtualKeyOf(int qtKey);
+int QtKeyOf(UINT vk);
+// Posts the mouse message of a desktop mouse event at `at` (client coordinates):
+// the left button only; moves only while it is down; a double click is
+// WM_LBUTTONDBLCLK for a CS_DBLCLKS class, else WM_LBUTTONDOWN. Nothing when
+// the window is disabled.
+void PostMouse(HWND window, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPoint at,
+               bool enabled);
+// Holds a widget-drawn window's widget, and every widget it makes inside it,
+// to input from messages: no Qt focus, taps posted as messages, keys, wheel and
+// context-menu events dropped.
+void TakeInputFromMessages(QWidget* widget);
+// Hands a key (WM_KEYDOWN, WM_KEYUP) or mouse message (client coordinates) to a
+// widget-drawn window's widget as the Qt event it stands for, the mouse's to the
+// widget under the point. False for another message, a key Qt has no code for,
+// or a window without a widget of its own.
+bool ReplayInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---- painting ----------------------------------------------------------------------
 // Gives the window a surface of its client size (keeping what it can of the old one).

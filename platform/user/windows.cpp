@@ -32,22 +32,6 @@ WindowTable& table()
     return *t;
 }
 
-struct ClassTable {
-    std::vector<std::unique_ptr<WindowClass>> classes;
-    ATOM nextAtom = 0xC000;
-};
-
-ClassTable& classes()
-{
-    static ClassTable* t = new ClassTable;
-    return *t;
-}
-
-bool SameName(const std::u16string& a, LPCWSTR b)
-{
-    return _wcsicmp(a.c_str(), b) == 0;
-}
-
 HWND NewHandle()
 {
     HWND handle = reinterpret_cast<HWND>(table().next);
@@ -116,59 +100,6 @@ HWND RemoteWindowHandle(long long pid, unsigned long long handle)
     return local;
 }
 
-WindowClass* FindClass(LPCWSTR name)
-{
-    if (!name)
-        return nullptr;
-    auto& list = classes().classes;
-    if (IS_INTRESOURCE(name)) {
-        ATOM atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
-        for (auto& c : list)
-            if (c->atom == atom)
-                return c.get();
-        return nullptr;
-    }
-    for (auto& c : list)
-        if (SameName(c->name, name))
-            return c.get();
-    return nullptr;
-}
-
-namespace {
-
-WindowClass* AddClass(const WNDCLASSW& wc, bool system)
-{
-    auto c = std::make_unique<WindowClass>();
-    c->name = wc.lpszClassName;
-    c->style = wc.style;
-    c->proc = wc.lpfnWndProc;
-    c->classExtra = wc.cbClsExtra;
-    c->windowExtra = wc.cbWndExtra;
-    c->instance = wc.hInstance;
-    c->icon = wc.hIcon;
-    c->cursor = wc.hCursor;
-    c->background = wc.hbrBackground;
-    if (wc.lpszMenuName && !IS_INTRESOURCE(wc.lpszMenuName))
-        c->menuName = wc.lpszMenuName;
-    c->atom = classes().nextAtom++;
-    c->system = system;
-    WindowClass* raw = c.get();
-    classes().classes.push_back(std::move(c));
-    return raw;
-}
-
-} // namespace
-
-WindowClass* RegisterSystemClass(const WNDCLASSW& wc, Placement placement, QWidget* (*createWidget)(HWND, QWidget*))
-{
-    if (FindClass(wc.lpszClassName))
-        return nullptr;
-    WindowClass* c = AddClass(wc, true);
-    c->placement = placement;
-    c->createWidget = createWidget;
-    return c;
-}
-
 HWND TopLevelOf(HWND window)
 {
     Window* record = PeekWindowRecord(window);
@@ -224,79 +155,6 @@ void EnsureApplication()
 
 using namespace lwuser;
 
-// ---- classes -------------------------------------------------------------------------
-
-ATOM RegisterClassW(const WNDCLASSW* wc)
-{
-    EnsureSystemClasses();
-    if (!wc || !wc->lpfnWndProc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) ||
-        !wc->lpszClassName[0] || wc->cbClsExtra < 0 || wc->cbWndExtra < 0 || wc->cbWndExtra > 256 ||
-        wc->cbClsExtra > 256) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (FindClass(wc->lpszClassName)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
-    return AddClass(*wc, false)->atom;
-}
-
-BOOL UnregisterClassW(LPCWSTR className, HINSTANCE)
-{
-    EnsureSystemClasses();
-    WindowClass* c = FindClass(className);
-    if (!c || c->system) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    if (c->windows > 0) {
-        SetLastError(ERROR_CLASS_HAS_WINDOWS);
-        return FALSE;
-    }
-    auto& list = classes().classes;
-    list.erase(std::remove_if(list.begin(), list.end(), [c](auto& p) { return p.get() == c; }), list.end());
-    return TRUE;
-}
-
-BOOL GetClassInfoW(HINSTANCE, LPCWSTR className, LPWNDCLASSW out)
-{
-    EnsureSystemClasses();
-    WindowClass* c = FindClass(className);
-    if (!c) {
-        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-        return FALSE;
-    }
-    if (!out) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    out->style = c->style;
-    out->lpfnWndProc = c->proc;
-    out->cbClsExtra = c->classExtra;
-    out->cbWndExtra = c->windowExtra;
-    out->hInstance = c->instance;
-    out->hIcon = c->icon;
-    out->hCursor = c->cursor;
-    out->hbrBackground = c->background;
-    out->lpszMenuName = c->menuName.empty() ? nullptr : c->menuName.c_str();
-    out->lpszClassName = c->name.c_str();
-    return TRUE;
-}
-
-int GetClassNameW(HWND window, LPWSTR className, int size)
-{
-    Window* w = FindWindowRecord(window);
-    if (!w)
-        return 0;
-    if (!className || size <= 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    StringCchCopyW(className, static_cast<size_t>(size), w->windowClass->name.c_str());
-    return static_cast<int>(wcslen(className));
-}
-
 // ---- creation and destruction --------------------------------------------------------
 
 namespace {
@@ -341,8 +199,37 @@ QWidget* MakeWidget(Window* w, Window* parent)
     QWidget* widget = w->windowClass->createWidget ? w->windowClass->createWidget(w->handle, parentWidget)
                                                    : new SurfaceWidget(w->handle, parentWidget);
     TagWidget(widget, w->handle);
+    if (w->windowClass->createWidget)
+        TakeInputFromMessages(widget);
     widget->hide();
     return widget;
+}
+
+// Forgets a window whose last message has been delivered.
+void FreeWindow(HWND window)
+{
+    Window* w = PeekWindowRecord(window);
+    if (Window* parent = PeekWindowRecord(w->parent)) {
+        auto& list = parent->children;
+        list.erase(std::remove(list.begin(), list.end(), window), list.end());
+    }
+    auto& z = table().zOrder;
+    z.erase(std::remove(z.begin(), z.end(), window), z.end());
+    for (HWND other : AllWindows()) {
+        Window* o = PeekWindowRecord(other);
+        if (o && o->softKeyBar == window)
+            o->softKeyBar = nullptr;
+    }
+    KillTimer(window, 0); // forget its timers (id 0 is never used: see SetTimer)
+    DiscardMessagesFor(window);
+    ForgetWindow(window);
+    if (w->widget) {
+        w->widget->setProperty("lwWindow", QVariant());
+        w->widget->deleteLater();
+    }
+    --w->windowClass->windows;
+    table().windows.erase(reinterpret_cast<uintptr_t>(window));
+    DeviceRefresh();
 }
 
 } // namespace
@@ -351,7 +238,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
     EnsureApplication();
-    EnsureSystemClasses();
     WindowClass* c = FindClass(className);
     if (!c) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -380,8 +266,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     } else {
         w->owner = parent ? TopLevelOf(parent) : nullptr;
     }
-    if (windowName && !IS_INTRESOURCE(windowName) && windowName[0] != 0xFFFF)
-        w->text = windowName;
     w->rect = InitialRect(c, child, x, y, width, height);
     w->extra.assign(static_cast<size_t>(c->windowExtra), 0);
     HWND handle = w->handle;
@@ -401,6 +285,17 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 
     CREATESTRUCTW cs{param, instance, menu, parent, w->rect.height(), w->rect.width(), w->rect.y(), w->rect.x(),
                      static_cast<LONG>(style), windowName, className, exStyle};
+    // WM_NCCREATE first, where a control attaches its state (DefWindowProcW
+    // takes the text there); FALSE ends the creation, with WM_NCDESTROY.
+    if (!Deliver(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
+        if (PeekWindowRecord(handle)) {
+            Deliver(handle, WM_NCDESTROY, 0, 0);
+            FreeWindow(handle);
+        }
+        return nullptr;
+    }
+    if (!PeekWindowRecord(handle))
+        return nullptr;
     LRESULT created = Deliver(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
     if (!(w = PeekWindowRecord(handle)))
         return nullptr;
@@ -462,27 +357,11 @@ BOOL DestroyWindow(HWND window)
     for (HWND child : children)
         DestroyWindow(child);
 
-    if (!(w = PeekWindowRecord(window)))
-        return TRUE;
-    if (Window* parent = PeekWindowRecord(w->parent)) {
-        auto& list = parent->children;
-        list.erase(std::remove(list.begin(), list.end(), window), list.end());
-    }
-    for (HWND other : AllWindows()) {
-        Window* o = PeekWindowRecord(other);
-        if (o && o->softKeyBar == window)
-            o->softKeyBar = nullptr;
-    }
-    KillTimer(window, 0); // forget its timers (id 0 is never used: see SetTimer)
-    DiscardMessagesFor(window);
-    ForgetWindow(window);
-    if (w->widget) {
-        w->widget->setProperty("lwWindow", QVariant());
-        w->widget->deleteLater();
-    }
-    --w->windowClass->windows;
-    table().windows.erase(reinterpret_cast<uintptr_t>(window));
-    DeviceRefresh();
+    // The last message, after its children's: a control frees its state here.
+    if (PeekWindowRecord(window))
+        Deliver(window, WM_NCDESTROY, 0, 0);
+    if (PeekWindowRecord(window))
+        FreeWindow(window);
     return TRUE;
 }
 

@@ -15,7 +15,9 @@
 // - The screen is the device window: 240 x 320 pixels, a title strip of 26 at
 //   the top, the soft-key bar strip of 26 at the bottom, and the work area of
 //   240 x 268 between them (screen coordinates start at the device's top-left).
-// - Non-client messages (WM_NC*) are not sent, as on Windows CE.
+// - Of the non-client messages only WM_NCCREATE and WM_NCDESTROY are sent, the
+//   first and the last message of every window, where controls attach and free
+//   their state; the others (painting, hit tests of a frame) are not.
 //
 // The message trace: when $LEAFWISE_TRACE names a file, every message delivered
 // to a window procedure appends one UTF-8 line to it:
@@ -77,6 +79,8 @@ typedef BOOL(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_GETFONT 0x0031
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
+#define WM_NCCREATE 0x0081
+#define WM_NCDESTROY 0x0082
 #define WM_GETDLGCODE 0x0087
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -139,6 +143,9 @@ typedef BOOL(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
 #define VK_DELETE 0x2E
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
 #define VK_F1 0x70
 #define VK_F2 0x71
 #define VK_F3 0x72
@@ -233,10 +240,13 @@ typedef CREATESTRUCTW CREATESTRUCT;
 // a top-level window: a layer of the device, owned by `parent` when one is given.
 // A top-level window with CW_USEDEFAULT for its position and size covers the work
 // area (x and y CW_USEDEFAULT: its top-left corner; width CW_USEDEFAULT: its size).
-// For a child, `menu` is its control id. Messages, in order: WM_CREATE (with the
-// CREATESTRUCTW in lParam, during the call), WM_SIZE, WM_MOVE, and when WS_VISIBLE
-// is set the steps of ShowWindow(SW_SHOW). A WM_CREATE answer of -1 destroys the
-// window (WM_DESTROY follows) and the call returns NULL.
+// For a child, `menu` is its control id. Messages, in order: WM_NCCREATE and
+// WM_CREATE (both with the CREATESTRUCTW in lParam, during the call), WM_SIZE,
+// WM_MOVE, and when WS_VISIBLE is set the steps of ShowWindow(SW_SHOW).
+// DefWindowProcW's WM_NCCREATE takes the window's text and answers TRUE; an answer
+// of FALSE ends the creation (WM_NCDESTROY follows) and the call returns NULL. A
+// WM_CREATE answer of -1 destroys the window (WM_DESTROY, WM_NCDESTROY follow)
+// and the call returns NULL.
 // Fails (NULL) with ERROR_CANNOT_FIND_WND_CLASS, ERROR_INVALID_WINDOW_HANDLE (bad
 // parent) or ERROR_TLW_WITH_WSCHILD (WS_CHILD without a parent).
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
@@ -247,8 +257,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 
 // Order as on Windows: the windows that it owns are destroyed first; when it is the
 // active window the next layer is activated (WM_ACTIVATE to both, see below); then
-// WM_DESTROY reaches the window, then its children (each its own WM_DESTROY), and
-// the handle dies. A modal dialog destroyed this way ends its loop. Destroying a
+// WM_DESTROY reaches the window, then its children (each its own WM_DESTROY and
+// WM_NCDESTROY), then WM_NCDESTROY the window itself, and the handle dies. A modal dialog destroyed this way ends its loop. Destroying a
 // window that is already being destroyed does nothing and returns TRUE.
 BOOL DestroyWindow(HWND window);
 // TRUE for a live window of this process or of another instance found by FindWindowW.
@@ -647,9 +657,9 @@ BOOL MapDialogRect(HWND dialog, LPRECT rect);
 // The owner (may be NULL) is disabled meanwhile. 0 with ERROR_INVALID_PARAMETER
 // for an unknown button type; ERROR_INVALID_WINDOW_HANDLE for a bad owner.
 // Test hook: when $LEAFWISE_MESSAGEBOX_LOG names a file, no box is shown; one line
-// "caption<TAB>text<TAB>0x<flags in hex>" (UTF-8; tab, newline and backslash in
-// the texts written \t, \n, \\) is appended to it and the default button's id is
-// returned at once.
+// "caption<TAB>text<TAB>0x<flags in hex><TAB>0x<owner's handle in hex>" (UTF-8;
+// tab, newline and backslash in the texts written \t, \n, \\) is appended to it
+// and the default button's id is returned at once.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 #define MessageBox MessageBoxW
 

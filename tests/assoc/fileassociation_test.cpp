@@ -3,23 +3,36 @@
 #include "FileAssociation.h"
 
 #include "RegKey.h"
-#include "messagebox_double.h"
 
 #include "../registry/scratch_home.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 namespace {
 
-const HWND kMainWindow = reinterpret_cast<HWND>(0x1234);
-
+// The message box is the platform's own, answering at once into its log; a
+// hidden window stands for the main window that owns it.
 class FileAssociationTest : public ScratchHome {
 protected:
     void SetUp() override {
         ScratchHome::SetUp();
-        RecordedBoxes().clear();
+        boxLog = root + "/boxes.log";
+        setenv("LEAFWISE_MESSAGEBOX_LOG", boxLog.c_str(), 1);
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"LwAssocOwner";
+        RegisterClassW(&wc);
+        mainWindow = CreateWindowExW(0, u"LwAssocOwner", u"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(mainWindow);
         ASSERT_GT(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
+    }
+    void TearDown() override {
+        DestroyWindow(mainWindow);
+        unsetenv("LEAFWISE_MESSAGEBOX_LOG");
+        ScratchHome::TearDown();
     }
 
     std::u16string Value(LPCWSTR key) {
@@ -28,14 +41,13 @@ protected:
         return text.Buffer() ? text.Buffer() : u"";
     }
 
-    void ExpectOneBox(LPCWSTR text, UINT type) {
-        ASSERT_EQ(RecordedBoxes().size(), 1u);
-        const RecordedBox& box = RecordedBoxes()[0];
-        EXPECT_EQ(box.owner, kMainWindow);
-        EXPECT_EQ(box.text, text);
-        EXPECT_EQ(box.caption, u"Leafwise");
-        EXPECT_EQ(box.type, type);
-        RecordedBoxes().clear();
+    // One box since the last look, owned by the main window.
+    void ExpectOneBox(const std::string& text, UINT type) {
+        char line[256];
+        snprintf(line, sizeof line, "Leafwise\t%s\t0x%x\t0x%llx\n", text.c_str(), type,
+                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(mainWindow)));
+        EXPECT_EQ(ReadFile(boxLog), line);
+        std::remove(boxLog.c_str());
     }
 
     static std::string Output(const std::string& command) {
@@ -50,26 +62,28 @@ protected:
     }
 
     WCHAR program[MAX_PATH];
+    HWND mainWindow = nullptr;
+    std::string boxLog;
 };
 
 TEST_F(FileAssociationTest, WritesTheThreeValuesAndSaysSo) {
-    FileAssociation(kMainWindow);
+    FileAssociation(mainWindow);
     const std::u16string path = program;
     EXPECT_EQ(Value(u".chm"), u"CHMFile");
     EXPECT_EQ(Value(u"CHMFile\\DefaultIcon"), u"\"" + path + u"\", 0");
     EXPECT_EQ(Value(u"CHMFile\\Shell\\Open\\Command"), u"\"" + path + u"\" %1");
-    ExpectOneBox(u"CHM File associate success!", MB_OK | MB_ICONINFORMATION);
+    ExpectOneBox("CHM File associate success!", MB_OK | MB_ICONINFORMATION);
     EXPECT_EQ(MB_OK | MB_ICONINFORMATION, 0x40);
 
     // Again: the same three values, byte for byte, and the same message.
     const std::string hive = ReadFile(HiveFile());
-    FileAssociation(kMainWindow);
+    FileAssociation(mainWindow);
     EXPECT_EQ(ReadFile(HiveFile()), hive);
-    ExpectOneBox(u"CHM File associate success!", MB_OK | MB_ICONINFORMATION);
+    ExpectOneBox("CHM File associate success!", MB_OK | MB_ICONINFORMATION);
 }
 
 TEST_F(FileAssociationTest, DesktopOpensChmFilesWithTheProgram) {
-    FileAssociation(kMainWindow);
+    FileAssociation(mainWindow);
     char host[4096];
     ssize_t n = readlink("/proc/self/exe", host, sizeof host - 1);
     ASSERT_GT(n, 0);
@@ -91,8 +105,8 @@ TEST_F(FileAssociationTest, HiveThatCannotBeWrittenGivesTheFailureAndLosesNothin
     const std::string before = ReadFile(HiveFile());
     chmod(HiveFile().c_str(), 0444);
 
-    FileAssociation(kMainWindow);
-    ExpectOneBox(u"CHM File association failed!", MB_OK | MB_ICONERROR);
+    FileAssociation(mainWindow);
+    ExpectOneBox("CHM File association failed!", MB_OK | MB_ICONERROR);
     EXPECT_EQ(ReadFile(HiveFile()), before);
     EXPECT_EQ(Value(u".txt"), u"txtfile");
     EXPECT_FALSE(std::filesystem::exists(root + "/data/applications/leafwise-chmfile.desktop"));
@@ -102,7 +116,7 @@ TEST_F(FileAssociationTest, DamagedHiveIsKeptAsideAndTheAssociationStillMade) {
     const std::string damaged = "[HKEY_CLASSES_ROOT\\.chm]\n@=\"unterminated\n";
     WriteFile(HiveFile(), damaged);
     testing::internal::CaptureStderr();
-    FileAssociation(kMainWindow);
+    FileAssociation(mainWindow);
     std::string said = testing::internal::GetCapturedStderr();
 
     std::vector<std::string> kept = FilesStartingWith("registry.reg.damaged-");
@@ -110,7 +124,7 @@ TEST_F(FileAssociationTest, DamagedHiveIsKeptAsideAndTheAssociationStillMade) {
     EXPECT_EQ(ReadFile(kept[0]), damaged);
     EXPECT_NE(said.find(kept[0]), std::string::npos) << said;
     EXPECT_EQ(Value(u".chm"), u"CHMFile");
-    ExpectOneBox(u"CHM File associate success!", MB_OK | MB_ICONINFORMATION);
+    ExpectOneBox("CHM File associate success!", MB_OK | MB_ICONINFORMATION);
 }
 
 // A program whose own path cannot be told (here: outside the device's root)
@@ -118,9 +132,9 @@ TEST_F(FileAssociationTest, DamagedHiveIsKeptAsideAndTheAssociationStillMade) {
 TEST_F(FileAssociationTest, UnknownProgramPathIsAFailure) {
     setenv("LEAFWISE_ROOT", (root + "/device").c_str(), 1);
     std::filesystem::create_directories(root + "/device");
-    FileAssociation(kMainWindow);
+    FileAssociation(mainWindow);
     unsetenv("LEAFWISE_ROOT");
-    ExpectOneBox(u"CHM File association failed!", MB_OK | MB_ICONERROR);
+    ExpectOneBox("CHM File association failed!", MB_OK | MB_ICONERROR);
     EXPECT_EQ(Value(u"CHMFile\\Shell\\Open\\Command"), u"");
     EXPECT_FALSE(std::filesystem::exists(root + "/data/applications/leafwise-chmfile.desktop"));
 }

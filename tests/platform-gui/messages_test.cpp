@@ -152,7 +152,7 @@ TEST_F(Messages, MessageBoxLogHookAnswersAtOnce)
     std::ifstream file(path);
     std::stringstream text;
     text << file.rdbuf();
-    EXPECT_EQ(text.str(), "Leafwise\tDone\\twell\t0x40\nAsk\tSure?\t0x104\n");
+    EXPECT_EQ(text.str(), "Leafwise\tDone\\twell\t0x40\t0x0\nAsk\tSure?\t0x104\t0x0\n");
 }
 
 TEST_F(Messages, MessageBoxRunsModallyAndAnswersWithTheButtonChosen)

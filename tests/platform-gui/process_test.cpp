@@ -117,6 +117,8 @@ TEST_F(Processes, TraceWritesOneLinePerDeliveredMessage)
     std::string init = find("WM_INITDIALOG");
     EXPECT_EQ(init.rfind("#32770\tWM_INITDIALOG\t0x0\t0x0\t\"Dialog Title\"", 0), 0u) << init;
     EXPECT_TRUE(has("LwHost\tWM_DESTROY\t0x0\t0x0"));
+    EXPECT_TRUE(has("LwHost\tWM_NCCREATE\t0x0\t0x"));
+    EXPECT_TRUE(has("LwHost\tWM_NCDESTROY\t0x0\t0x0"));
 }
 
 TEST_F(Processes, MainHandsWinMainTheCommandLineAndReturnsItsResult)

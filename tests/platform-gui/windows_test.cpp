@@ -41,8 +41,8 @@ TEST_F(Windows, CreationSendsCreateSizeMoveWithTheCreationRecord)
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, &marker);
     ASSERT_TRUE(window);
     Track(window);
-    EXPECT_EQ(Sequence(window, {WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE}),
-              (std::vector<UINT>{WM_CREATE, WM_SIZE, WM_MOVE}));
+    EXPECT_EQ(Sequence(window, {WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE}),
+              (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
     // The record was read during the call; lpCreateParams is what we passed.
     auto create = Of(window, WM_CREATE);
     ASSERT_EQ(create.size(), 1u);
@@ -91,8 +91,37 @@ TEST_F(Windows, RefusedCreationDestroysTheWindowAndReturnsNull)
     HWND window = MakeWindow();
     EXPECT_EQ(window, nullptr);
     // WM_DESTROY reached the half-made window.
-    EXPECT_EQ(Sequence(nullptr, {WM_CREATE, WM_DESTROY}), (std::vector<UINT>{WM_CREATE, WM_DESTROY}));
+    EXPECT_EQ(Sequence(nullptr, {WM_CREATE, WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
     EXPECT_FALSE(IsWindow(Received_().front().window));
+}
+
+namespace {
+
+LRESULT CALLBACK RefusesNcCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Received_().push_back({window, message, wParam, lParam});
+    return message == WM_NCCREATE ? FALSE : DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+// A control that cannot attach its state refuses WM_NCCREATE: no WM_CREATE, and
+// WM_NCDESTROY lets it free what it made; the class keeps no window.
+TEST_F(Windows, RefusedNcCreateEndsTheCreationWithNcDestroy)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RefusesNcCreate;
+    wc.lpszClassName = u"LwRefusesNcCreate";
+    ASSERT_TRUE(RegisterClassW(&wc));
+    HWND parent = MakeWindow();
+    Received_().clear();
+    EXPECT_EQ(CreateWindowExW(0, u"LwRefusesNcCreate", u"x", WS_CHILD, 0, 0, 5, 5, parent, nullptr, nullptr, nullptr),
+              nullptr);
+    EXPECT_EQ(Sequence(nullptr, {WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY}),
+              (std::vector<UINT>{WM_NCCREATE, WM_NCDESTROY}));
+    EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr);
+    EXPECT_TRUE(UnregisterClassW(u"LwRefusesNcCreate", nullptr));
 }
 
 TEST_F(Windows, CreationFailuresSetTheLastError)
@@ -119,11 +148,17 @@ TEST_F(Windows, DestructionOrderIsOwnedThenSelfThenChildren)
     ASSERT_TRUE(owner && owned && child);
     Received_().clear();
     EXPECT_TRUE(DestroyWindow(owner));
-    std::vector<HWND> order;
+    std::vector<std::pair<HWND, UINT>> order;
     for (const Received& r : Received_())
-        if (r.message == WM_DESTROY)
-            order.push_back(r.window);
-    EXPECT_EQ(order, (std::vector<HWND>{owned, owner, child}));
+        if (r.message == WM_DESTROY || r.message == WM_NCDESTROY)
+            order.push_back({r.window, r.message});
+    // WM_NCDESTROY is each window's last message, a child's before its parent's.
+    EXPECT_EQ(order, (std::vector<std::pair<HWND, UINT>>{{owned, WM_DESTROY},
+                                                         {owned, WM_NCDESTROY},
+                                                         {owner, WM_DESTROY},
+                                                         {child, WM_DESTROY},
+                                                         {child, WM_NCDESTROY},
+                                                         {owner, WM_NCDESTROY}}));
     EXPECT_FALSE(IsWindow(owner));
     EXPECT_FALSE(IsWindow(owned));
     EXPECT_FALSE(IsWindow(child));
