@@ -469,3 +469,12 @@ bool LwBrushColor(HBRUSH handle, QColor* color, bool* hollow)
     *hollow = brush->hollow;
     return true;
 }
+
+DWORD LwGdiObjectCount()
+{
+    DWORD count = 0;
+    for (const auto& [handle, object] : table().objects)
+        if (!object->stock && object->kind != Kind::Icon)
+            ++count;
+    return count;
+}

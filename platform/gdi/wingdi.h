@@ -287,3 +287,9 @@ int GetDeviceCaps(HDC dc, int index);
 DWORD GetSysColor(int index);
 // A stock brush of that colour; NULL for an unknown index.
 HBRUSH GetSysColorBrush(int index);
+
+// ---- platform's own -----------------------------------------------------------------
+// Not part of the device API: how many GDI objects the process holds (bitmaps,
+// brushes, pens, fonts and device contexts, window contexts included; stock
+// objects and icons not), so a test can show that work leaks none.
+DWORD LwGdiObjectCount();

@@ -1,0 +1,146 @@
+// Picture files made in memory for the decoder's tests: any picture in the
+// formats Qt writes, GIFs (which Qt does not write) packed by hand, and files
+// whose headers claim far more pixels than they hold; and the pixels of the
+// bitmaps made from them.
+#pragma once
+
+#include <windows.h>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace lwtest {
+
+// PNG, JPG or BMP bytes of the image, as Qt writes them.
+inline QByteArray Encode(const QImage& image, const char* format, int quality = 100)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+// An image of two halves: left `left`, right `right`.
+inline QImage Halves(int width, int height, QColor left, QColor right)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, (x < width / 2 ? left : right).rgb());
+    return image;
+}
+
+struct GifSpec {
+    int width = 1;
+    int height = 1;
+    QRgb palette[4] = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+    std::function<int(int, int)> index = [](int, int) { return 1; }; // palette entry of a pixel
+    int frames = 1;
+    int transparentIndex = -1;
+    int screenWidth = -1; // the logical screen; -1: the frame's size
+    int screenHeight = -1;
+};
+
+// A GIF with a four-colour table. Its LZW stream is left uncompressed: a clear
+// code before every two pixels keeps the codes 3 bits wide.
+inline QByteArray Gif(const GifSpec& spec)
+{
+    QByteArray out("GIF89a");
+    auto word = [&](int v) { out.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    word(spec.screenWidth < 0 ? spec.width : spec.screenWidth);
+    word(spec.screenHeight < 0 ? spec.height : spec.screenHeight);
+    out.append(char(0x81)).append(char(0)).append(char(0)); // global table of 4 entries
+    for (QRgb c : spec.palette)
+        out.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
+
+    QByteArray codes; // the LZW stream, packed least significant bit first
+    uint32_t bits = 0;
+    int count = 0;
+    auto put = [&](int code) {
+        bits |= uint32_t(code) << count;
+        count += 3;
+        while (count >= 8) {
+            codes.append(char(bits & 0xFF));
+            bits >>= 8;
+            count -= 8;
+        }
+    };
+    int pixel = 0;
+    for (int y = 0; y < spec.height; ++y)
+        for (int x = 0; x < spec.width; ++x, ++pixel) {
+            if (pixel % 2 == 0)
+                put(4); // clear
+            put(spec.index(x, y));
+        }
+    put(5); // end of information
+    if (count > 0)
+        codes.append(char(bits & 0xFF));
+
+    for (int frame = 0; frame < spec.frames; ++frame) {
+        if (spec.transparentIndex >= 0)
+            out.append("\x21\xF9\x04\x01\x00\x00", 6).append(char(spec.transparentIndex)).append('\0');
+        out.append(',');
+        word(0), word(0), word(spec.width), word(spec.height);
+        out.append('\0').append(char(2)); // no local table; LZW minimum code size 2
+        for (qsizetype at = 0; at < codes.size(); at += 255) {
+            QByteArray block = codes.mid(at, 255);
+            out.append(char(block.size())).append(block);
+        }
+        out.append('\0');
+    }
+    out.append(';');
+    return out;
+}
+
+inline uint32_t Crc32(const QByteArray& data)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (char c : data) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG of a few hundred bytes whose header claims width x height pixels.
+inline QByteArray PngClaiming(uint32_t width, uint32_t height)
+{
+    QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&](const char* type, const QByteArray& data) {
+        auto be = [&](uint32_t v) {
+            out.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
+        };
+        be(uint32_t(data.size()));
+        QByteArray body = QByteArray(type, 4) + data;
+        out.append(body);
+        be(Crc32(body));
+    };
+    QByteArray header;
+    for (uint32_t v : {width, height})
+        header.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
+    header.append(char(8)).append(char(6)).append('\0').append('\0').append('\0'); // 8-bit RGBA
+    chunk("IHDR", header);
+    chunk("IDAT", qCompress(QByteArray(256, '\0')).mid(4)); // zlib stream of the first rows only
+    chunk("IEND", QByteArray());
+    return out;
+}
+
+// The colour of a pixel of a bitmap that is selected nowhere.
+inline COLORREF BitmapPixel(HBITMAP bitmap, int x, int y)
+{
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    COLORREF colour = GetPixel(memory, x, y);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    return colour;
+}
+
+} // namespace lwtest
