@@ -10,11 +10,13 @@
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 #include <unordered_set>
 #include <vector>
 
+#include "hostname.h"
 #include "kernelobject.h"
 
 // ---- last error and handles ---------------------------------------------------
@@ -33,7 +35,9 @@ DWORD ErrorFromErrno(int error)
     case EEXIST: return ERROR_FILE_EXISTS;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case ENOSPC: case EIO: return ERROR_WRITE_FAULT;
+    case ENOSPC: case EFBIG: case EDQUOT: return ERROR_DISK_FULL;
+    case EIO: return ERROR_WRITE_FAULT;
+    case ELOOP: return ERROR_CANT_ACCESS_FILE;
     default: return ERROR_INVALID_PARAMETER;
     }
 }
@@ -108,13 +112,49 @@ bool HostPath(LPCWSTR devicePath, std::string* host)
 
 } // namespace
 
+namespace {
+
+// Opens a host file, never writing through a link: whatever is opened for
+// writing is opened without following its last component, so a link planted
+// in a shared folder cannot redirect a write to a file of the link's choosing.
+// With `replaceLink` (create-or-truncate) a link in the way is removed and a
+// new file made in its place; otherwise it is refused. Only regular files are
+// opened: O_NONBLOCK keeps a FIFO in the file's place from hanging the open.
+int OpenHostFile(const std::string& host, int flags, bool replaceLink)
+{
+    bool writes = (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC));
+    if (writes)
+        flags |= O_NOFOLLOW;
+    flags |= O_CLOEXEC | O_NONBLOCK;
+    int fd = open(host.c_str(), flags, 0644);
+    if (fd < 0 && errno == ELOOP && replaceLink) {
+        struct stat info;
+        if (lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && unlink(host.c_str()) == 0)
+            fd = open(host.c_str(), flags | O_CREAT | O_EXCL, 0644);
+    }
+    if (fd < 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return -1;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile)
 {
     std::string host;
     if (!HostPath(fileName, &host))
         return INVALID_HANDLE_VALUE;
-    int flags = O_CLOEXEC;
+    int flags = 0;
     if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
         flags |= O_RDWR;
     else if (access & GENERIC_WRITE)
@@ -131,18 +171,11 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    bool existed = ::access(host.c_str(), F_OK) == 0;
-    int fd = open(host.c_str(), flags, 0644);
-    if (fd < 0) {
-        SetLastError(ErrorFromErrno(errno));
+    struct stat before;
+    bool existed = lstat(host.c_str(), &before) == 0;
+    int fd = OpenHostFile(host, flags, creation == CREATE_ALWAYS);
+    if (fd < 0)
         return INVALID_HANDLE_VALUE;
-    }
-    struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
     // Windows reports an existing file that was opened or replaced this way.
     SetLastError((existed && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                      : ERROR_SUCCESS);
@@ -191,7 +224,9 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            SetLastError(ERROR_WRITE_FAULT);
+            SetLastError(n < 0 ? ErrorFromErrno(errno) : ERROR_DISK_FULL);
+            if (written)
+                *written = total;
             return FALSE;
         }
         total += (DWORD)n;
@@ -276,19 +311,54 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security)
     return TRUE;
 }
 
+BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
+                         PULARGE_INTEGER totalFree)
+{
+    std::string host;
+    struct statvfs info;
+    if (!HostPath(directory, &host))
+        return FALSE;
+    if (statvfs(host.c_str(), &info) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    if (freeToCaller)
+        freeToCaller->QuadPart = (ULONGLONG)info.f_bavail * info.f_frsize;
+    if (total)
+        total->QuadPart = (ULONGLONG)info.f_blocks * info.f_frsize;
+    if (totalFree)
+        totalFree->QuadPart = (ULONGLONG)info.f_bfree * info.f_frsize;
+    return TRUE;
+}
+
 FILE* _wfopen(LPCWSTR fileName, LPCWSTR mode)
 {
-    char narrowMode[8];
     std::string host;
     if (!mode || !HostPath(fileName, &host))
         return nullptr;
+    char narrowMode[8];
     size_t i = 0;
     for (; mode[i] && i + 1 < sizeof narrowMode; ++i)
         narrowMode[i] = (char)mode[i];
     narrowMode[i] = 0;
-    FILE* file = fopen(host.c_str(), narrowMode);
-    if (!file)
+    bool update = strchr(narrowMode, '+') != nullptr;
+    int flags;
+    switch (narrowMode[0]) {
+    case 'r': flags = update ? O_RDWR : O_RDONLY; break;
+    case 'w': flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    int fd = OpenHostFile(host, flags, narrowMode[0] == 'w');
+    if (fd < 0)
+        return nullptr;
+    FILE* file = fdopen(fd, narrowMode);
+    if (!file) {
         SetLastError(ErrorFromErrno(errno));
+        close(fd);
+    }
     return file;
 }
 
@@ -357,20 +427,27 @@ HANDLE FindFirstFileExW(LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID findDa
         if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0)
             continue;
         WIN32_FIND_DATAW data = {};
-        // Host names that are not valid UTF-8 or too long have no device name.
-        if (MultiByteToWideChar(CP_UTF8, 0, entry->d_name, -1, data.cFileName, MAX_PATH) == 0 ||
-            wcschr(data.cFileName, 0xFFFD))
+        // A host name has at most 255 bytes, and never more units than bytes.
+        std::u16string name = DeviceNameOf(entry->d_name, strlen(entry->d_name));
+        if (name.size() >= MAX_PATH)
             continue;
+        memcpy(data.cFileName, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
         if (!MatchesPattern(namePattern, data.cFileName))
             continue;
+        // A link is reported as what it points to, marked as a link; one that
+        // points nowhere is still reported, so a clear can remove it.
         struct stat info;
-        std::string full = host + (host.back() == '/' ? "" : "/") + entry->d_name;
-        if (stat(full.c_str(), &info) != 0)
+        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
+        bool isLink = S_ISLNK(info.st_mode);
+        if (isLink && fstatat(dirfd(dir), entry->d_name, &info, 0) != 0)
+            info = {};
         bool isFolder = S_ISDIR(info.st_mode);
         if (searchOp == FindExSearchLimitToDirectories && !isFolder)
             continue;
         data.dwFileAttributes = isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+        if (isLink)
+            data.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
         if (entry->d_name[0] == '.')
             data.dwFileAttributes |= FILE_ATTRIBUTE_HIDDEN;
         data.nFileSizeLow = isFolder ? 0 : (DWORD)info.st_size;

@@ -118,7 +118,7 @@ int OpenNamedLock(const std::string& folder, const std::string& file, bool* exis
 DWORD GetRuntimeFolder(LPSTR folder, DWORD size)
 {
     std::string path = RuntimeFolderPath();
-    if (!EnsurePrivateFolder(path))
+    if (!EnsurePrivateFolder(path, "runtime folder"))
         return 0;
     if (!folder || path.size() + 1 > size) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);

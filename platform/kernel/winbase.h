@@ -4,10 +4,15 @@
 // host as follows:
 //   \Temp and everything below it -> the private scratch folder
 //       ($LEAFWISE_TEMP, else $XDG_RUNTIME_DIR/leafwise, else /tmp/leafwise-<uid>),
-//       created with mode 0700 and refused when it is a link or not ours;
+//       created with mode 0700 and refused (ERROR_ACCESS_DENIED, said once on
+//       stderr with the reason) when it is a link, not ours, or writable by others;
 //   any other path -> $LEAFWISE_ROOT (default "/") followed by the path.
 // A path with a "." or ".." component is refused with ERROR_INVALID_NAME, so a
 // device path never reaches outside the folder it names.
+// Every host name has a device name that maps back to it exactly: a "\" and
+// the other characters a device name cannot hold become U+F000 plus the
+// character, bytes that are not UTF-8 the lone surrogates U+DC80 to U+DCFF.
+// A lone surrogate outside that range names no host file (ERROR_INVALID_NAME).
 #pragma once
 
 #include <windef.h>
@@ -25,14 +30,17 @@
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
 #define ERROR_HANDLE_EOF 38L
+#define ERROR_DISK_FULL 112L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_CANT_ACCESS_FILE 1920L
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -71,6 +79,7 @@ UINT GetACP();
 #define FILE_ATTRIBUTE_DIRECTORY 0x10
 #define FILE_ATTRIBUTE_ARCHIVE 0x20
 #define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
@@ -80,9 +89,15 @@ UINT GetACP();
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
 
-// Files only (no devices, pipes or overlapped I/O). Share modes and attributes
-// are accepted and not enforced. Fails with ERROR_FILE_NOT_FOUND,
+// Regular files only (no devices, pipes or overlapped I/O): anything else is
+// ERROR_ACCESS_DENIED. Share modes and attributes are accepted and not
+// enforced. Nothing is ever written through a link: opened for writing, a file
+// whose last component is a link fails with ERROR_CANT_ACCESS_FILE, except
+// that CREATE_ALWAYS (and _wfopen's "w") replaces the link itself by a new
+// file. Reading follows links. Fails with ERROR_FILE_NOT_FOUND,
 // ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_FILE_EXISTS, ERROR_INVALID_NAME.
+// WriteFile fails with ERROR_DISK_FULL when the disk (or the process's file
+// size limit) has no room, *written telling what did reach the file.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creation, DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
@@ -91,6 +106,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL CloseHandle(HANDLE object);
+// Deletes a file, or a link itself (never what it points to); a folder is
+// ERROR_ACCESS_DENIED.
 BOOL DeleteFileW(LPCWSTR fileName);
 DWORD GetFileAttributesW(LPCWSTR fileName);
 BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
@@ -114,8 +131,10 @@ typedef enum _FINDEX_SEARCH_OPS {
 
 // The pattern is a folder and a last component with "*" and "?" wildcards,
 // matched without regard to case; "*.*" matches every name. "." and ".." are
-// never reported. FindExSearchLimitToDirectories reports folders only; names
-// that do not fit in cFileName, or are not valid UTF-8 on the host, are skipped.
+// never reported. A link is reported as what it points to, with
+// FILE_ATTRIBUTE_REPARSE_POINT; a link that points nowhere as a file.
+// FindExSearchLimitToDirectories reports folders only. Every host name is
+// reported, in its device form (above).
 // A search that finds nothing fails with ERROR_FILE_NOT_FOUND (folder present)
 // or ERROR_PATH_NOT_FOUND; FindNextFileW ends with ERROR_NO_MORE_FILES.
 HANDLE FindFirstFileExW(LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID findData,
@@ -126,6 +145,19 @@ BOOL FindClose(HANDLE find);
 
 // The runtime's wide fopen: a device path, a mode such as "wb".
 FILE* _wfopen(LPCWSTR fileName, LPCWSTR mode);
+
+typedef union _ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    };
+    ULONGLONG QuadPart;
+} ULARGE_INTEGER, *PULARGE_INTEGER;
+
+// Room on the disk that holds a folder: for the caller (what a write may still
+// use), in all, and free in all. Any out-pointer may be null.
+BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
+                         PULARGE_INTEGER totalFree);
 
 // ---- module and timing --------------------------------------------------------
 DWORD GetModuleFileNameW(HANDLE module, LPWSTR fileName, DWORD size);
@@ -139,7 +171,9 @@ DWORD GetTickCount();
 // the path is refused or does not fit.
 DWORD DeviceToHostPath(LPCWSTR devicePath, LPSTR hostPath, DWORD size);
 // The device form of a host path (absolute or relative to the current folder);
-// 0 when the path lies outside $LEAFWISE_ROOT or does not fit.
+// 0 when the path lies outside $LEAFWISE_ROOT (ERROR_PATH_NOT_FOUND), does not
+// fit, or has a device form that names another host folder
+// (ERROR_BAD_PATHNAME: $LEAFWISE_ROOT/temp is hidden by the scratch folder).
 DWORD HostToDevicePath(LPCSTR hostPath, LPWSTR devicePath, DWORD size);
 
 #include <strsafe.h>

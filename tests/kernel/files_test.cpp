@@ -1,12 +1,15 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -85,16 +88,41 @@ TEST_F(DeviceFiles, NoPathLeavesTheFolderItNames)
     EXPECT_EQ(0u, HostToDevicePath((host / "rootX/a.chm").c_str(), device, 12));
 }
 
-TEST_F(DeviceFiles, ScratchFolderThatIsALinkOrForeignIsRefused)
+// Private folders: looked at without following a link (a trailing slash
+// included) and ours alone, else refused, with one line on stderr that names
+// the folder and the reason, however often they are asked for.
+TEST_F(DeviceFiles, PrivateFoldersThatOthersCouldUseAreRefusedAloud)
 {
     fs::create_directories(host / "elsewhere");
-    fs::create_directory_symlink(host / "elsewhere", host / "temp");
+    fs::create_directory_symlink(host / "elsewhere", host / "link");
+    fs::create_directory_symlink(host / "elsewhere", host / "slashed");
+    fs::create_directories(host / "open");
+    fs::permissions(host / "open", fs::perms::all);
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {(host / "link").string(), "it is a link"},
+        {(host / "slashed").string() + "/", "it is a link"},
+        {(host / "open").string(), "other users can write into it"},
+    };
     char mapped[512];
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(0u, DeviceToHostPath(u"\\Temp\\a.htm", mapped, sizeof mapped));
-    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
-    EXPECT_EQ(nullptr, _wfopen(u"\\Temp\\a.htm", u"wb"));
+    for (const auto& [folder, reason] : refused) {
+        setenv("LEAFWISE_TEMP", folder.c_str(), 1);
+        testing::internal::CaptureStderr();
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(0u, DeviceToHostPath(u"\\Temp\\a.htm", mapped, sizeof mapped)) << folder;
+        EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+        EXPECT_EQ(nullptr, _wfopen(u"\\Temp\\a.htm", u"wb"));
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+        std::string named = folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+        EXPECT_NE(std::string::npos, said.find("scratch folder " + named + " is refused: " + reason)) << said;
+    }
     EXPECT_TRUE(fs::is_empty(host / "elsewhere"));
+
+    setenv("LEAFWISE_RUNTIME", (host / "open").c_str(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(nullptr, CreateMutexW(nullptr, FALSE, u"Leafwise"));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStderr().find("runtime folder"));
+    unsetenv("LEAFWISE_RUNTIME");
 }
 
 TEST_F(DeviceFiles, HandlesReadWriteSeekAndRefuseStaleUse)
@@ -153,6 +181,122 @@ TEST_F(DeviceFiles, SearchMatchesWithoutCaseAndSeparatesFolders)
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
     EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(u"\\Nowhere\\*.*", &found));
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
+}
+
+TEST_F(DeviceFiles, NothingIsWrittenThroughALink)
+{
+    fs::path books = host / "root/Books";
+    std::ofstream(host / "victim.txt") << "keep";
+    fs::create_symlink(host / "victim.txt", books / "to-victim");
+    fs::create_symlink(host / "created-elsewhere", books / "dangling");
+
+    // Create-or-truncate replaces the link by a file of its own.
+    HANDLE file = CreateFileW(u"\\Books\\to-victim", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    EXPECT_TRUE(WriteFile(file, "new", 3, nullptr, nullptr));
+    CloseHandle(file);
+    FILE* stream = _wfopen(u"\\Books\\dangling", u"wb");
+    ASSERT_NE(nullptr, stream);
+    fclose(stream);
+    EXPECT_FALSE(fs::is_symlink(books / "to-victim"));
+    EXPECT_FALSE(fs::is_symlink(books / "dangling"));
+    EXPECT_EQ(4u, fs::file_size(host / "victim.txt"));
+    EXPECT_FALSE(fs::exists(host / "created-elsewhere"));
+
+    // Other writes refuse a link; reads follow it.
+    fs::create_symlink(host / "victim.txt", books / "link");
+    for (DWORD creation : {(DWORD)OPEN_EXISTING, (DWORD)OPEN_ALWAYS, (DWORD)TRUNCATE_EXISTING}) {
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(u"\\Books\\link", GENERIC_WRITE, 0, nullptr, creation, 0, nullptr));
+        EXPECT_EQ((DWORD)ERROR_CANT_ACCESS_FILE, GetLastError());
+    }
+    EXPECT_EQ(nullptr, _wfopen(u"\\Books\\link", u"ab"));
+    file = CreateFileW(u"\\Books\\link", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    // A FIFO in a file's place is refused at once, for reading or writing.
+    ASSERT_EQ(0, mkfifo((books / "fifo").c_str(), 0600));
+    EXPECT_EQ(nullptr, _wfopen(u"\\Books\\fifo", u"rb"));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(u"\\Books\\fifo", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+
+    // Links are listed, a dangling one too, and deleting one deletes the link.
+    fs::create_symlink(host / "nowhere", books / "gone");
+    fs::create_directory_symlink(host, books / "up");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(u"\\Books\\gone", &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    EXPECT_EQ((DWORD)(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT), found.dwFileAttributes);
+    FindClose(search);
+    EXPECT_EQ((std::set<std::u16string>{u"up"}), List(u"\\Books\\*.*", FindExSearchLimitToDirectories));
+    for (const WCHAR* name : {u"\\Books\\gone", u"\\Books\\up", u"\\Books\\link"})
+        EXPECT_TRUE(DeleteFileW(name));
+    EXPECT_TRUE(fs::exists(host / "victim.txt"));
+    EXPECT_TRUE(fs::exists(host / "root"));
+    EXPECT_FALSE(fs::is_symlink(books / "up"));
+}
+
+// Names: every host name is listed, under a device name that leads back to
+// that very file, whatever bytes it holds.
+TEST_F(DeviceFiles, EveryHostNameIsListedAndActedOnUnderItsDeviceName)
+{
+    fs::path books = host / "root/Books";
+    // A sub-folder "a" whose "x" leads out, beside a file whose name says "a\x\...".
+    fs::create_directories(books / "a");
+    fs::create_directory_symlink(host, books / "a/x");
+    std::ofstream(host / "victim.txt") << "keep";
+    const std::map<std::string, std::u16string> names = {
+        {"a\\x\\victim.txt", u"a\uF05Cx\uF05Cvictim.txt"},
+        {"bad\xff.htm", u"bad\xDCFF.htm"},
+        {"\xef\xbf\xbd.htm", u"\uFFFD.htm"},
+        {"\xef\x81\x9c", u"\xDCEF\xDC81\xDC9C"},  // U+F05C itself: byte by byte
+        {"q?:\x01", u"q\uF03F\uF03A\uF001"},
+        {"caf\xc3\xa9 \xf0\x9f\x98\x80", u"caf\u00e9 \U0001F600"},
+    };
+    for (const auto& [hostName, deviceName] : names)
+        std::ofstream(books / hostName) << hostName;
+    std::set<std::u16string> expected = {u"a"};
+    for (const auto& [hostName, deviceName] : names)
+        expected.insert(deviceName);
+    ASSERT_EQ(expected, List(u"\\Books\\*.*"));
+
+    for (const auto& [hostName, deviceName] : names) {
+        std::u16string path = u"\\Books\\" + deviceName;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file) << hostName;
+        char buffer[64] = {};
+        DWORD read = 0;
+        ReadFile(file, buffer, sizeof buffer - 1, &read, nullptr);
+        CloseHandle(file);
+        EXPECT_EQ(hostName, buffer);
+        EXPECT_TRUE(DeleteFileW(path.c_str())) << hostName;
+        EXPECT_FALSE(fs::exists(books / hostName)) << hostName;
+    }
+    EXPECT_TRUE(fs::exists(host / "victim.txt"));
+
+    // Host paths take the same names there and back; a lone surrogate that no
+    // byte stands for names nothing.
+    WCHAR device[MAX_PATH];
+    char mapped[512];
+    ASSERT_GT(HostToDevicePath((books / "X\\Y/bad\xff").c_str(), device, MAX_PATH), 0u);
+    EXPECT_EQ(std::u16string(u"\\Books\\X\uF05CY\\bad\xDCFF"), device);
+    ASSERT_GT(DeviceToHostPath(device, mapped, sizeof mapped), 0u);
+    EXPECT_EQ(books / "X\\Y/bad\xff", mapped);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0u, DeviceToHostPath(u"\\Books\\\xD800.htm", mapped, sizeof mapped));
+    EXPECT_EQ((DWORD)ERROR_INVALID_NAME, GetLastError());
+}
+
+// Aliases: a host folder under the root whose device form is the scratch
+// folder's name is refused, never taken for the scratch folder.
+TEST_F(DeviceFiles, HostPathsHiddenByTheScratchFolderAreRefused)
+{
+    WCHAR device[MAX_PATH];
+    for (const char* hidden : {"root/Temp/book.chm", "root/temp/out", "root/TEMP"}) {
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(0u, HostToDevicePath((host / hidden).c_str(), device, MAX_PATH)) << hidden;
+        EXPECT_EQ((DWORD)ERROR_BAD_PATHNAME, GetLastError()) << hidden;
+    }
+    EXPECT_GT(HostToDevicePath((host / "root/Temporary/x").c_str(), device, MAX_PATH), 0u);
 }
 
 TEST_F(DeviceFiles, DeleteTakesFilesNotFolders)
