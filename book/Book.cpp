@@ -61,7 +61,7 @@ const ObjectEntry* ContentsFileNamedBySystem(Book& book)
 
 } // namespace
 
-Book::Book() : chm(nullptr), limits{}
+Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), limits{}
 {
     StringCchCopyW(tempFolder, MAX_PATH, u"\\Temp\\");
     bookPath[0] = 0;

@@ -28,6 +28,16 @@ struct TocEntry {
     HANDLE treeItem;     // the tree item that shows the entry; set by the contents window
 };
 
+// What the last ExtractPage did, for a caller that reports failures (the
+// windows do not; leafwise-book does).
+struct ExtractReport {
+    int filesWritten;          // the page and its images, each object once
+    ULONGLONG bytesWritten;
+    int imagesSkipped;         // did not fit in what was left of the page's byte budget
+    DWORD error;               // ERROR_SUCCESS, or why the first failed file could not be written
+    WCHAR failedFile[MAX_PATH];  // that file's name in the folder
+};
+
 class Book {
 public:
     Book();
@@ -53,11 +63,17 @@ public:
     int ExtractObject(LPCWSTR path, LPCWSTR folder);
     int ExtractPage(LPCWSTR pagePath, LPCWSTR folder);
 
+    // Bytes one page and its images may write at most (the disk's free room
+    // bounds it further); an image past it is skipped.
+    static constexpr ULONGLONG kMaxPageBytes = 4ull * 1024 * 1024 * 1024;
+
     WCHAR tempFolder[MAX_PATH];
     WCHAR bookPath[MAX_PATH];
     chmFile* chm;
     std::deque<ObjectEntry> objects;
     std::deque<TocEntry> contents;
+    ExtractReport extractReport;
+    ULONGLONG pageByteLimit;  // kMaxPageBytes, lowered by tests
 
 private:
     void EmptyLists();
@@ -66,6 +82,9 @@ private:
     const ObjectEntry* FindInList(const char* path, const char* htmlPath);
     const ObjectEntry* FindThroughChmlib(const char* path, const char* htmlPath);
     static int EnumerateObject(chmFile* chm, chmUnitInfo* unit, void* context);
+    bool WriteObject(const ObjectEntry& entry, LPCWSTR baseName, LPCWSTR folder);
+    bool WriteDestination(LPCWSTR folder, LPCWSTR baseName, const void* head, size_t headSize, const void* body,
+                          size_t bodySize);
 
     ContainerLimits limits;
     StringPool pathPool;

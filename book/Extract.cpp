@@ -2,8 +2,11 @@
 // pages and their images into a folder.
 #include "Book.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -60,18 +63,24 @@ const WCHAR* BaseName(const WCHAR* path)
     return base;
 }
 
-// Opens the destination of an object in `folder`, named by the base name of
-// its book path. Null when there is no usable name: an empty, "." or ".." base
-// name from a book would name the folder itself or its parent.
-FILE* CreateDestination(LPCWSTR folder, LPCWSTR bookPath)
+// A base name from a book that names a file of its own: an empty, "." or
+// ".." one would name the folder itself or its parent.
+bool UsableBaseName(const WCHAR* base)
 {
-    const WCHAR* base = BaseName(bookPath);
-    if (!*base || wcscmp(base, u".") == 0 || wcscmp(base, u"..") == 0)
-        return nullptr;
-    WCHAR fileName[MAX_PATH];
-    if (FAILED(StringCchPrintfW(fileName, MAX_PATH, u"%s\\%s", folder, base)))
-        return nullptr;
-    return _wfopen(fileName, u"wb");
+    return *base && wcscmp(base, u".") != 0 && wcscmp(base, u"..") != 0;
+}
+
+// WriteFile takes at most a DWORD's worth; pages run to hundreds of megabytes.
+bool WriteAll(HANDLE file, const void* bytes, size_t size)
+{
+    constexpr size_t kPiece = 1u << 30;
+    for (size_t done = 0; done < size;) {
+        DWORD piece = (DWORD)std::min(kPiece, size - done), written = 0;
+        if (!WriteFile(file, (const BYTE*)bytes + done, piece, &written, nullptr))
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 } // namespace
@@ -149,18 +158,59 @@ const ObjectEntry* Book::FindThroughChmlib(const char* path, const char* htmlPat
     return nullptr;
 }
 
+// Writes folder\baseName, a head and a body, in one go. A file that could not
+// be written whole is removed rather than left cut short; the first failure
+// is kept in the report.
+bool Book::WriteDestination(LPCWSTR folder, LPCWSTR baseName, const void* head, size_t headSize, const void* body,
+                            size_t bodySize)
+{
+    WCHAR fileName[MAX_PATH];
+    DWORD error = ERROR_SUCCESS;
+    if (FAILED(StringCchPrintfW(fileName, MAX_PATH, u"%s\\%s", folder, baseName))) {
+        error = ERROR_FILENAME_EXCED_RANGE;
+    } else {
+        // CREATE_ALWAYS replaces a link in the way instead of writing through it.
+        HANDLE file = CreateFileW(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            error = GetLastError();
+        } else {
+            if (!WriteAll(file, head, headSize) || !WriteAll(file, body, bodySize))
+                error = GetLastError();
+            CloseHandle(file);
+            if (error != ERROR_SUCCESS)
+                DeleteFileW(fileName);
+        }
+    }
+    if (error == ERROR_SUCCESS) {
+        ++extractReport.filesWritten;
+        extractReport.bytesWritten += headSize + bodySize;
+        return true;
+    }
+    if (extractReport.error == ERROR_SUCCESS) {
+        extractReport.error = error ? error : ERROR_WRITE_FAULT;
+        StringCchCopyW(extractReport.failedFile, MAX_PATH, baseName);
+    }
+    return false;
+}
+
+// The object's bytes as they are stored; an object that cannot be read gives
+// an empty file.
+bool Book::WriteObject(const ObjectEntry& entry, LPCWSTR baseName, LPCWSTR folder)
+{
+    if (!UsableBaseName(baseName))
+        return false;
+    BYTE* bytes = ReadObject(entry);
+    bool written = WriteDestination(folder, baseName, nullptr, 0, bytes, bytes ? entry.length : 0);
+    free(bytes);
+    return written;
+}
+
 int Book::ExtractObject(LPCWSTR path, LPCWSTR folder)
 {
     const ObjectEntry* entry = FindObject(path);
     if (!entry)
         return 0;
-    BYTE* bytes = ReadObject(*entry);
-    if (FILE* file = CreateDestination(folder, path)) {
-        if (bytes)
-            fwrite(bytes, 1, entry->length, file);
-        fclose(file);
-    }
-    free(bytes);
+    WriteObject(*entry, BaseName(path), folder);
     return 1;
 }
 
@@ -188,6 +238,7 @@ bool ResolveImagePath(LPCWSTR pagePath, LPCWSTR value, LPWSTR result, size_t siz
 
 int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
 {
+    extractReport = ExtractReport{};
     const ObjectEntry* entry = FindObject(pagePath);
     if (!entry)
         return 0;
@@ -195,16 +246,22 @@ int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
     WCHAR* text = ReadObjectText(*entry, &length);
     if (!text)
         return 1;
-    if (FILE* file = CreateDestination(folder, pagePath)) {
-        const WCHAR byteOrderMark = 0xFEFF;
-        fwrite(&byteOrderMark, sizeof byteOrderMark, 1, file);
-        fwrite(text, sizeof(WCHAR), length, file);
-        fclose(file);
-    }
+    // What this page may write: the bound, or the disk's room when that is less.
+    ULONGLONG budget = pageByteLimit;
+    ULARGE_INTEGER room;
+    if (GetDiskFreeSpaceExW(folder, &room, nullptr, nullptr))
+        budget = std::min(budget, room.QuadPart);
+    const WCHAR byteOrderMark = 0xFEFF;
+    const WCHAR* pageBase = BaseName(pagePath);
+    if (UsableBaseName(pageBase))
+        WriteDestination(folder, pageBase, &byteOrderMark, sizeof byteOrderMark, text, length * sizeof(WCHAR));
+    budget -= std::min(budget, extractReport.bytesWritten);
 
     // Every image that an img tag names goes beside the page. The tags are
     // found as written in lower case; "src" is the first one in the tag, and its
-    // value is the first double-quoted text after it.
+    // value is the first double-quoted text after it. A page may name one
+    // image many times: each object is written once under each name.
+    std::set<std::pair<const ObjectEntry*, std::u16string>> written;
     for (const WCHAR* tag = wcsstr(text, u"<img"); tag; tag = wcsstr(tag, u"<img")) {
         const WCHAR* close = wcschr(tag, '>');
         if (!close)
@@ -223,8 +280,18 @@ int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
                 }
                 DecodeSpaces(value);
                 WCHAR imagePath[MAX_PATH];
+                const ObjectEntry* image = nullptr;
                 if (value[0] && ResolveImagePath(pagePath, value, imagePath, MAX_PATH))
-                    ExtractObject(imagePath, folder);
+                    image = FindObject(imagePath);
+                if (image && written.emplace(image, BaseName(imagePath)).second) {
+                    if (image->length > budget) {
+                        ++extractReport.imagesSkipped;
+                    } else {
+                        ULONGLONG before = extractReport.bytesWritten;
+                        WriteObject(*image, BaseName(imagePath), folder);
+                        budget -= std::min(budget, extractReport.bytesWritten - before);
+                    }
+                }
             }
         }
         tag = next;

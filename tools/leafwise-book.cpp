@@ -195,7 +195,9 @@ std::u16string Wide(const char* utf8)
 bool DevicePath(const char* host, WCHAR* device, const char* what)
 {
     if (HostToDevicePath(host, device, MAX_PATH) == 0) {
-        fprintf(stderr, "leafwise-book: %s %s: path not usable\n", what, host);
+        const char* why = GetLastError() == ERROR_BAD_PATHNAME ? "hidden by the scratch folder \\Temp"
+                                                                : "path not usable";
+        fprintf(stderr, "leafwise-book: %s %s: %s\n", what, host, why);
         return false;
     }
     return true;
@@ -255,6 +257,20 @@ int ListContents(const char* bookPath)
     return 0;
 }
 
+// Why a file or folder could not be used, in words.
+const char* Reason(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: return "no such folder";
+    case ERROR_ACCESS_DENIED: return "access denied";
+    case ERROR_CANT_ACCESS_FILE: return "a link is in the way";
+    case ERROR_DISK_FULL: return "no room left on the disk";
+    case ERROR_FILENAME_EXCED_RANGE: return "path too long";
+    case ERROR_INVALID_NAME: return "not a usable name";
+    default: return "write failed";
+    }
+}
+
 int Extract(const char* bookPath, const char* page, const char* hostFolder)
 {
     Book book;
@@ -265,19 +281,42 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder)
     } else {
         StringCchCopyW(folder, MAX_PATH, u"\\Temp");
     }
+    const char* folderName = hostFolder ? hostFolder : "\\Temp";
     size_t length = wcslen(folder);
     while (length > 1 && folder[length - 1] == '\\')
         folder[--length] = 0;
     WCHAR folderWithSlash[MAX_PATH];
     if (FAILED(StringCchPrintfW(folderWithSlash, MAX_PATH, u"%s\\", folder))) {
-        fprintf(stderr, "leafwise-book: folder %s: path too long\n", hostFolder);
+        fprintf(stderr, "leafwise-book: folder %s: path too long\n", folderName);
         return 1;
     }
     if (!OpenBook(book, bookPath))
         return 1;
-    ClearFolder(folderWithSlash);
-    if (!book.ExtractPage(Wide(page).c_str(), folder)) {
+    // Nothing is cleared for a page that is not there.
+    std::u16string pagePath = Wide(page);
+    if (!book.FindObject(pagePath.c_str())) {
         fprintf(stderr, "leafwise-book: page %s is not in book %s\n", page, bookPath);
+        return 1;
+    }
+    DWORD attributes = GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_PATH_NOT_FOUND;
+        // A refused scratch folder has been named, with the reason, by the platform.
+        if (hostFolder || error != ERROR_ACCESS_DENIED)
+            fprintf(stderr, "leafwise-book: folder %s: %s\n", folderName, Reason(error));
+        return 1;
+    }
+    ClearFolder(folderWithSlash);
+    book.ExtractPage(pagePath.c_str(), folder);
+    const ExtractReport& report = book.extractReport;
+    if (report.error != ERROR_SUCCESS) {
+        fprintf(stderr, "leafwise-book: cannot write %s in %s: %s\n", Utf8(report.failedFile).c_str(), folderName,
+                Reason(report.error));
+        return 1;
+    }
+    if (report.imagesSkipped > 0) {
+        fprintf(stderr, "leafwise-book: %d images of %s not written: no room left for them\n", report.imagesSkipped,
+                page);
         return 1;
     }
     // The folder was emptied first, so what it holds now is what was written.

@@ -325,4 +325,24 @@ TEST_F(ExtractTest, ALargeChmcmdBookLoadsItsContents)
     EXPECT_EQ(Entries(book).back(), "2|Page 29.99|/section29/page99.htm");
 }
 
+// Bounds: one page naming one image many times writes it once; the page's
+// byte budget skips an image that does not fit and still writes what does.
+TEST_F(ExtractTest, EachObjectIsWrittenOnceAndTheBudgetSkipsWhatDoesNotFit)
+{
+    Open("repeats");
+    ASSERT_EQ(Show(u"/page.htm"), 1);
+    // The page, a.gif once for its 101 tags, pics/a.gif under the same name
+    // (a different object: it replaces it), big.gif and small.gif.
+    EXPECT_EQ(book.extractReport.filesWritten, 5);
+    EXPECT_EQ(book.extractReport.error, (DWORD)ERROR_SUCCESS);
+    auto files = ScratchFiles();
+    EXPECT_EQ(files["a.gif"], SourceOf("repeats", "pics/a.gif"));
+    EXPECT_EQ(files["big.gif"], SourceOf("repeats", "big.gif"));
+
+    book.pageByteLimit = files["page.htm"].size() + 100;
+    ASSERT_EQ(Show(u"/page.htm"), 1);
+    EXPECT_EQ(book.extractReport.imagesSkipped, 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.gif", "page.htm", "small.gif"}));
+}
+
 }  // namespace

@@ -34,6 +34,20 @@ TEST_F(ScratchFolderTest, ClearingDeletesTheFilesButNotTheSubFolders)
     EXPECT_TRUE(fs::exists(Scratch() / "sub" / "kept.htm"));
 }
 
+TEST_F(ScratchFolderTest, ClearingRemovesLinksButNeverWhatTheyPointTo)
+{
+    fs::path outside = Scratch().string() + "-outside";
+    Put(outside / "file", "mine");
+    fs::create_symlink(outside / "file", Scratch() / "to-file");
+    fs::create_directory_symlink(outside, Scratch() / "to-folder");
+    fs::create_symlink(outside / "nowhere", Scratch() / "dangling");
+    Book book;
+    book.ClearTempFolder();
+    EXPECT_TRUE(fs::is_empty(Scratch()));
+    EXPECT_EQ(ReadBytes(outside / "file"), "mine");
+    fs::remove_all(outside);
+}
+
 TEST_F(ScratchFolderTest, ClearingAMissingFolderDoesNothing)
 {
     fs::path missing = Scratch() / "gone";

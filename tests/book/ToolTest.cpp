@@ -101,4 +101,89 @@ TEST_F(ToolTest, OutputIsUtf8WhateverTheCodePage)
     EXPECT_EQ(result.out, "1\t关于我们\t/关于我们.htm\n1\t标签手册\t/html/标签.htm\n");
 }
 
+// Links: a link planted in the scratch folder, pointing nowhere or at a file
+// of the user's, is removed by the clear or replaced by the write, never
+// written through.
+TEST_F(ToolTest, ExtractNeverWritesThroughALink)
+{
+    fs::path outside = Scratch().parent_path() / (Scratch().filename().string() + "-outside");
+    fs::create_directories(outside);
+    std::ofstream(outside / "victim") << "mine";
+    fs::create_symlink(outside / "created", Scratch() / "top.htm");
+    fs::create_symlink(outside / "victim", Scratch() / "b.gif");
+    RunResult result = RunTool({"extract", TestBookHostPath("images"), "/top.htm"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::exists(outside / "created"));
+    EXPECT_EQ(ReadBytes(outside / "victim"), "mine");
+    EXPECT_FALSE(fs::is_symlink(Scratch() / "top.htm"));
+    EXPECT_EQ(ScratchFiles().size(), 4u);
+    fs::remove_all(outside);
+}
+
+// Failures: each ends with 1 and one line, and leaves no file cut short; a
+// page that is not there clears nothing.
+TEST_F(ToolTest, ExtractFailuresEndWithOneAndLeaveNothingHalfWritten)
+{
+    std::ofstream(Scratch() / ".kept") << "x";
+    RunResult result = RunTool({"extract", TestBookHostPath("images"), "/typo.htm"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(fs::exists(Scratch() / ".kept"));
+
+    // The page's name is taken by a folder, which the clear leaves alone.
+    fs::create_directory(Scratch() / "top.htm");
+    result = RunTool({"extract", TestBookHostPath("images"), "/top.htm"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(CountLines(result.err), 1);
+    EXPECT_THAT(result.err, HasSubstr("top.htm"));
+    EXPECT_THAT(result.out, IsEmpty());
+    fs::remove(Scratch() / "top.htm");
+
+    // A write that runs out of room (here the file size limit, 8 KB): the
+    // 10 KB image is not left cut short.
+    result = booktest::Run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 16; exec \"$0\" \"$@\"", LEAFWISE_BOOK_TOOL, "extract",
+                  TestBookHostPath("repeats"), "/page.htm"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(CountLines(result.err), 1);
+    EXPECT_THAT(result.err, HasSubstr("big.gif"));
+    EXPECT_FALSE(fs::exists(Scratch() / "big.gif"));
+    EXPECT_TRUE(fs::exists(Scratch() / "page.htm"));
+}
+
+// Private folders and aliases: a scratch folder that is a link, and a folder
+// whose device path is the scratch folder's, are refused with one line and
+// touch nothing; a host name with a backslash is a folder of its own.
+TEST_F(ToolTest, ExtractRefusesFoldersItCannotTrustOrName)
+{
+    fs::path elsewhere = Scratch().string() + "-elsewhere";
+    fs::create_directories(elsewhere / "root/books");
+    std::ofstream(elsewhere / "kept") << "x";
+    fs::create_directory_symlink(elsewhere, elsewhere / "link");
+    setenv("LEAFWISE_TEMP", (elsewhere / "link").c_str(), 1);
+    RunResult result = RunTool({"extract", TestBookHostPath("images"), "/top.htm"});
+    setenv("LEAFWISE_TEMP", Scratch().c_str(), 1);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(CountLines(result.err), 1) << result.err;
+    EXPECT_THAT(result.err, HasSubstr((elsewhere / "link").string() + " is refused: it is a link"));
+    EXPECT_TRUE(fs::exists(elsewhere / "kept"));
+
+    fs::copy_file(TestBookHostPath("images"), elsewhere / "root/books/images.chm");
+    setenv("LEAFWISE_ROOT", (elsewhere / "root").c_str(), 1);
+    result = RunTool({"extract", (elsewhere / "root/books/images.chm").string(), "/top.htm",
+                      (elsewhere / "root/temp/out").string()});
+    unsetenv("LEAFWISE_ROOT");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(CountLines(result.err), 1) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("root/temp/out: hidden by the scratch folder"));
+    EXPECT_THAT(ScratchFiles(), IsEmpty());
+
+    fs::create_directories(Scratch() / "X/Y");
+    fs::create_directories(Scratch() / "X\\Y");
+    std::ofstream(Scratch() / "X/Y/kept") << "x";
+    result = RunTool({"extract", TestBookHostPath("images"), "/top.htm", (Scratch() / "X\\Y").string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::exists(Scratch() / "X\\Y/top.htm"));
+    EXPECT_TRUE(fs::exists(Scratch() / "X/Y/kept"));
+    fs::remove_all(elsewhere);
+}
+
 }  // namespace
