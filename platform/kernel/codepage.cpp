@@ -134,6 +134,8 @@ struct Output {
     int capacity;
     int count = 0;
     bool overflow = false;
+    bool strict = false;   // MB_ERR_INVALID_CHARS: an invalid sequence ends the conversion
+    bool invalid = false;
 
     void Put(Unit u)
     {
@@ -223,6 +225,10 @@ void DecodeUtf8(const unsigned char* in, size_t length, Output<WCHAR>& out)
                       (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)))
             valid = false;
         if (!valid) {
+            if (out.strict) {
+                out.invalid = true;
+                return;
+            }
             out.Put(kReplacement);
             ++i;
             continue;
@@ -326,6 +332,10 @@ bool ConvertWithIconv(const char* toName, const char* fromName, const InUnit* in
         int error = r == (size_t)-1 ? errno : 0;
         for (OutUnit* p = chunk; p < (OutUnit*)outPtr; ++p)
             out.Put(*p);
+        if ((error == EILSEQ || error == EINVAL) && out.strict) {
+            out.invalid = true;
+            break;
+        }
         if (error == EILSEQ || error == EINVAL) {
             out.Put(replacement);
             size_t skip = error == EINVAL ? inLeft : sizeof(InUnit);
@@ -370,6 +380,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
     size_t length = multiByteLength == -1 ? strlen(multiByte) + 1 : (size_t)multiByteLength;
     const unsigned char* in = (const unsigned char*)multiByte;
     Output<WCHAR> out{wideLength ? wide : nullptr, wideLength};
+    out.strict = (flags & MB_ERR_INVALID_CHARS) != 0;
 
     if (codePage == CP_UTF8) {
         DecodeUtf8(in, length, out);
@@ -396,6 +407,10 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiB
     } else if (!ConvertWithIconv<WCHAR, char>("UTF-16LE", IconvName(codePage).c_str(), multiByte, length,
                                                out, kReplacement)) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (out.invalid) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }
     if (out.overflow) {

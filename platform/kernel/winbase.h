@@ -53,8 +53,12 @@ void SetLastError(DWORD error);
 // A length of -1 means "up to and including the terminating zero"; an output
 // size of 0 asks for the size needed. Failure returns 0 with
 // ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER (unknown code page).
+// MB_ERR_INVALID_CHARS makes MultiByteToWideChar fail instead, with
+// ERROR_NO_UNICODE_TRANSLATION, on input that is not valid in a UTF-8 or
+// double-byte code page (single-byte code pages map every byte).
 #define CP_ACP 0
 #define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x8
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength,
                         LPWSTR wide, int wideLength);

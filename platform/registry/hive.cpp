@@ -1,5 +1,7 @@
 #include "hive.h"
 
+#include <winbase.h>
+
 #include <clocale>
 #include <cstdio>
 #include <cwctype>
@@ -303,66 +305,26 @@ bool ValidKeyPath(std::u16string_view path, std::u16string* canonical) {
 }
 
 // ---- UTF-8 -------------------------------------------------------------------
+// The kernel's code-page conversion: unpaired surrogates become U+FFFD one
+// way, and text that is not UTF-8 is refused the other.
 
 std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (IsHigh(text[i]) && i + 1 < text.size() && IsLow(text[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
+    if (text.empty()) return {};
+    std::string out(text.size() * 3, '\0');  // at most three bytes a unit
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()),
+                                nullptr, nullptr);
+    out.resize(n > 0 ? size_t(n) : 0);
     return out;
 }
 
 bool FromUtf8(std::string_view text, std::u16string* out) {
     out->clear();
-    for (size_t i = 0; i < text.size();) {
-        unsigned char lead = text[i];
-        char32_t c;
-        size_t extra;
-        char32_t minimum;
-        if (lead < 0x80) { c = lead; extra = 0; minimum = 0; }
-        else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; extra = 1; minimum = 0x80; }
-        else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; extra = 2; minimum = 0x800; }
-        else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; extra = 3; minimum = 0x10000; }
-        else return false;
-        if (text.size() - i <= extra) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char next = text[i + k];
-            if ((next & 0xC0) != 0x80) return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms, encoded surrogates and values past U+10FFFF are not UTF-8.
-        if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        if (c >= 0x10000) {
-            out->push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
-            out->push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            out->push_back(char16_t(c));
-        }
-        i += extra + 1;
-    }
-    return true;
+    if (text.empty()) return true;
+    out->resize(text.size());  // never more units than bytes
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), out->data(),
+                                int(out->size()));
+    out->resize(n > 0 ? size_t(n) : 0);
+    return n > 0;
 }
 
 // ---- keys --------------------------------------------------------------------

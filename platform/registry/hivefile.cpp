@@ -3,6 +3,7 @@
 #include <winreg.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +18,11 @@ namespace lwreg {
 
 namespace {
 
-// A hive this large is not one we wrote; reading it whole would only hurt.
-constexpr off_t kMaxHiveBytes = 64 * 1024 * 1024;
+// The largest hive, in its text form: the writer refuses to grow past it and
+// the reader accepts everything up to it, so no write can make a hive that
+// the next start refuses. Far above three association keys, and small
+// enough that every call, which reads the hive whole, stays quick.
+constexpr off_t kMaxHiveBytes = 16 * 1024 * 1024;
 
 std::string Home() {
     const char* home = std::getenv("HOME");
@@ -191,19 +195,42 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-// Writes the whole hive beside the old one, makes it durable, then renames it
-// into place: a crash at any point leaves one complete hive.
-LONG WriteHiveFile(const std::string& folder, const std::string& path, const Hive& hive) {
-    std::string temp = path + ".tmp";
+// Where a write lands: the hive itself, or, when it is a link (kept among the
+// user's dotfiles, say), the file it leads to, so the link stays a link.
+// Empty for a loop of links.
+std::string WriteTarget(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char buffer[PATH_MAX];
+        ssize_t n = readlink(target.c_str(), buffer, sizeof buffer - 1);
+        if (n < 0) return target;
+        buffer[n] = 0;
+        if (buffer[0] == '/') target = buffer;
+        else target = target.substr(0, target.find_last_of('/') + 1) + buffer;
+    }
+    return std::string();
+}
+
+// Writes the whole hive beside the old one (or beside the file a linked hive
+// leads to), makes it durable, then renames it into place: a crash at any
+// point leaves one complete hive. A hive past the size the reader accepts
+// is not written: ERROR_NO_SYSTEM_RESOURCES, as Windows says when the
+// registry is full.
+LONG WriteHiveFile(const std::string& path, const Hive& hive) {
+    std::string text = Serialize(hive);
+    if (text.size() > size_t(kMaxHiveBytes)) return ERROR_NO_SYSTEM_RESOURCES;
+    std::string target = WriteTarget(path);
+    if (target.empty()) return ERROR_CANTWRITE;
+    std::string temp = target + ".tmp";
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return WriteError(errno);
-    bool ok = WriteAll(fd, Serialize(hive)) && fsync(fd) == 0;
+    bool ok = WriteAll(fd, text) && fsync(fd) == 0;
     int error = errno;
     if (close(fd) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+    if (ok && rename(temp.c_str(), target.c_str()) != 0) {
         ok = false;
         error = errno;
     }
@@ -212,7 +239,8 @@ LONG WriteHiveFile(const std::string& folder, const std::string& path, const Hiv
         return WriteError(error);
     }
     // The rename itself reaches the disk with the folder's entry.
-    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string folder = target.substr(0, target.find_last_of('/') + 1);
+    int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         fsync(dir);
         close(dir);
@@ -270,7 +298,7 @@ LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change,
         // A hive the user made read-only stays as it is.
         struct stat st;
         if (stat(path.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) return ERROR_ACCESS_DENIED;
-        if (LONG error = WriteHiveFile(folder, path, hive)) return error;
+        if (LONG error = WriteHiveFile(path, hive)) return error;
     }
     if (saved) saved(hive);
     return ERROR_SUCCESS;

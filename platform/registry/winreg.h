@@ -7,10 +7,11 @@
 // - Key and value names compare without regard to case; the case in which a
 //   name was first written is the case kept.
 // - Every write has reached the disk when the call returns. It is made under a
-//   lock shared by all processes of the user, after re-reading the hive, and
-//   lands through a temporary file and a rename, so two processes that write
-//   at once both keep their values and a crash leaves the old or the new hive,
-//   never half of one.
+// lock shared by all processes of the user, after re-reading the hive, and
+// lands through a temporary file and a rename, so two processes that write
+// at once both keep their values and a crash leaves the old or the new hive,
+// never half of one. A hive that is a link stays one: the file it leads to
+// is replaced the same way, beside itself.
 // - A hive that cannot be parsed is moved aside (registry.reg.damaged-<time>),
 //   never overwritten or deleted; a line on stderr names where it went, and the
 //   registry starts empty.
@@ -79,8 +80,14 @@ typedef DWORD REGSAM;
 #define ERROR_CANTWRITE 1013L
 #endif
 
+#ifndef ERROR_NO_SYSTEM_RESOURCES
+#define ERROR_NO_SYSTEM_RESOURCES 1450L
+#endif
+
 // Largest value the hive keeps; larger data fails with ERROR_INVALID_PARAMETER.
 #define LEAFWISE_REG_MAX_DATA (1024 * 1024)
+// Longest value name, as on Windows; longer ones fail with ERROR_INVALID_PARAMETER.
+#define LEAFWISE_REG_MAX_VALUE_NAME 16383
 
 // Creates the key and any missing parent keys, or opens it when it exists.
 // A null or empty sub-key opens a new handle to `key` itself. *disposition
@@ -100,9 +107,12 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKE
 // Writes a value (a null or empty name is the key's default value) with exactly
 // `size` bytes of data; the data is not checked against the type. If the key was
 // lost from the hive meanwhile (the file was removed or set aside), it is
-// created again. Fails with ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER (null
-// data with a non-zero size, data over LEAFWISE_REG_MAX_DATA), ERROR_ACCESS_DENIED
-// (read-only hive, folder not writable), ERROR_CANTWRITE, ERROR_CANTREAD.
+// created again. Fails, changing nothing, with ERROR_INVALID_HANDLE,
+// ERROR_INVALID_PARAMETER (null data with a non-zero size, data over
+// LEAFWISE_REG_MAX_DATA, a name over LEAFWISE_REG_MAX_VALUE_NAME units),
+// ERROR_NO_SYSTEM_RESOURCES (the hive would outgrow what it may hold: 16 MB in
+// its text form), ERROR_ACCESS_DENIED (read-only hive, folder not writable),
+// ERROR_CANTWRITE, ERROR_CANTREAD.
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD size);
 

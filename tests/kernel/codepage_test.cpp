@@ -38,6 +38,14 @@ TEST(CodePage, InvalidUtf8BecomesReplacementAndGoesOn)
     EXPECT_EQ(ToWide(CP_UTF8, "\xe0\x80\xaf"), u"\ufffd\ufffd\ufffd");
     // A lone surrogate has no UTF-8 form.
     EXPECT_EQ(ToBytes(CP_UTF8, std::u16string(1, u'\xd800') + u"x"), "\xef\xbf\xbdx");
+    // Unless the caller asks to be told: then it fails, in UTF-8 and double-byte pages.
+    WCHAR out[8];
+    for (auto [codePage, bytes] : {std::pair<UINT, const char*>{CP_UTF8, "a\xed\xa0\x80"}, {936, "a\xd6"}}) {
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(0, MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes, (int)strlen(bytes), out, 8));
+        EXPECT_EQ((DWORD)ERROR_NO_UNICODE_TRANSLATION, GetLastError());
+    }
+    EXPECT_EQ(2, MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xc3\xa9", 3, out, 8));
 }
 
 TEST(CodePage, SingleByteCodePagesUseTheWindowsTables)

@@ -329,4 +329,69 @@ TEST_F(RegistryTest, AnotherProcessesWriteIsSeenThroughAnOpenHandle) {
     RegCloseKey(key);
 }
 
+// Limits: a write past any bound fails with its error and changes nothing,
+// and whatever the writer wrote the next read accepts.
+TEST_F(RegistryTest, WritesPastTheLimitsFailAndChangeNothing) {
+    HKEY key = Create(u"Limits");
+    const std::u16string longest(LEAFWISE_REG_MAX_VALUE_NAME, u'n');
+    ASSERT_EQ(SetString(key, longest.c_str(), u"x"), ERROR_SUCCESS);
+    const std::string before = ReadFile(HiveFile());
+    const std::u16string tooLong(LEAFWISE_REG_MAX_VALUE_NAME + 1, u'n');
+    EXPECT_EQ(SetString(key, tooLong.c_str(), u"x"), ERROR_INVALID_PARAMETER);
+    std::vector<BYTE> data(LEAFWISE_REG_MAX_DATA + 1, 0xAB);
+    EXPECT_EQ(RegSetValueExW(key, u"big", 0, REG_BINARY, data.data(), DWORD(data.size())),
+              ERROR_INVALID_PARAMETER);
+    HKEY sub = nullptr;
+    const std::u16string longKey = u"Limits\\" + std::u16string(256, u'k');
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, longKey.c_str(), 0, nullptr, 0, 0, nullptr, &sub, nullptr),
+              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(ReadFile(HiveFile()), before);
+
+    // Values of the largest size until the hive is full: the one that does
+    // not fit fails, and the hive keeps every value before it. The first few
+    // are put straight into the file, as the writer writes them.
+    RegCloseKey(key);
+    std::string hive = before + "\n[HKEY_CLASSES_ROOT\\Limits]\n";
+    std::string hex;
+    for (size_t i = 0; i < LEAFWISE_REG_MAX_DATA; ++i) hex += i ? ",ab" : "ab";
+    const int kPrewritten = 4;
+    for (int i = 0; i < kPrewritten; ++i) hive += "\"v" + std::string(1, char('A' + i)) + "\"=hex:" + hex + "\n";
+    WriteFile(HiveFile(), hive);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Limits", 0, 0, &key), ERROR_SUCCESS);
+    data.resize(LEAFWISE_REG_MAX_DATA);
+    LONG result = ERROR_SUCCESS;
+    int stored = kPrewritten;
+    for (; stored < 40; ++stored) {
+        std::u16string name = u"v" + std::u16string(1, char16_t(u'A' + stored));
+        result = RegSetValueExW(key, name.c_str(), 0, REG_BINARY, data.data(), DWORD(data.size()));
+        if (result != ERROR_SUCCESS) break;
+    }
+    EXPECT_EQ(result, ERROR_NO_SYSTEM_RESOURCES);
+    EXPECT_GT(stored, kPrewritten);
+    RegCloseKey(key);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Limits", 0, 0, &key), ERROR_SUCCESS);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, u"vA", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, DWORD(LEAFWISE_REG_MAX_DATA));
+    EXPECT_EQ(QueryString(key, longest.c_str()), u"x");
+    EXPECT_TRUE(FilesStartingWith("registry.reg.damaged").empty());
+    RegCloseKey(key);
+}
+
+// A hive kept as a link stays a link: the file it leads to takes the write.
+TEST_F(RegistryTest, LinkedHiveIsWrittenThroughToItsTarget) {
+    const std::string target = root + "/dotfiles/registry.reg";
+    WriteFile(target, "[HKEY_CLASSES_ROOT\\Old]\n@=\"kept\"\n");
+    std::filesystem::create_directories(HiveFolder());
+    std::filesystem::create_symlink("../../dotfiles/registry.reg", HiveFile());
+    HKEY key = Create(u"New");
+    ASSERT_EQ(SetString(key, nullptr, u"written"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(std::filesystem::is_symlink(HiveFile()));
+    const std::string written = ReadFile(target);
+    EXPECT_NE(written.find("\"kept\""), std::string::npos);
+    EXPECT_NE(written.find("\"written\""), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(target + ".tmp"));
+}
+
 }  // namespace
