@@ -14,7 +14,9 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <map>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -27,8 +29,12 @@ namespace {
 
 // Plain Unix sockets with QtCore's notifier: the program should not pay for
 // loading Qt's network stack at every start just to answer this.
-constexpr int kConnectMs = 500;
-constexpr int kAnswerMs = 2000;
+// An instance answers from its message loop at once; one that has not
+// answered within this long, connection included, is taken for silent. A
+// process that holds our socket and never answers must not keep a start-up
+// waiting: each silent one costs this once, and is then passed over for a while.
+constexpr int kAnswerMs = 200;
+constexpr auto kSilentFor = std::chrono::seconds(10);
 constexpr qsizetype kMaxLine = 4096; // a request longer than this is not ours
 
 QString RuntimeFolder()
@@ -133,8 +139,34 @@ void Serve(int fd)
     });
 }
 
-// One question to one instance; an empty answer when it does not answer in time.
-QByteArray Ask(const QString& path, const QByteArray& request)
+// Instances that did not answer in time, and until when they are passed over.
+std::map<long long, std::chrono::steady_clock::time_point>& SilentInstances()
+{
+    static std::map<long long, std::chrono::steady_clock::time_point> silent;
+    return silent;
+}
+
+bool PassedOver(long long pid)
+{
+    auto it = SilentInstances().find(pid);
+    if (it == SilentInstances().end())
+        return false;
+    if (std::chrono::steady_clock::now() < it->second)
+        return true;
+    SilentInstances().erase(it);
+    return false;
+}
+
+// The milliseconds left until `deadline`, at least 0.
+int MsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? (int)left.count() : 0;
+}
+
+// One question to one instance, answered within kAnswerMs in all; an empty
+// answer (and the instance passed over for a while) when it is not.
+QByteArray Ask(long long pid, const QString& path, const QByteArray& request)
 {
     sockaddr_un address;
     if (!SocketAddress(path, &address))
@@ -142,13 +174,14 @@ QByteArray Ask(const QString& path, const QByteArray& request)
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return QByteArray();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerMs);
     QByteArray reply;
     bool connected = connect(fd, (sockaddr*)&address, sizeof address) == 0 ||
-                     ((errno == EINPROGRESS || errno == EAGAIN) && WaitFor(fd, POLLOUT, kConnectMs));
-    if (connected && WaitFor(fd, POLLOUT, kAnswerMs) &&
+                     ((errno == EINPROGRESS || errno == EAGAIN) && WaitFor(fd, POLLOUT, MsLeft(deadline)));
+    if (connected && WaitFor(fd, POLLOUT, MsLeft(deadline)) &&
         write(fd, request.constData(), request.size()) == request.size()) {
         char chunk[512];
-        while (!reply.contains('\n') && reply.size() < kMaxLine && WaitFor(fd, POLLIN, kAnswerMs)) {
+        while (!reply.contains('\n') && reply.size() < kMaxLine && WaitFor(fd, POLLIN, MsLeft(deadline))) {
             ssize_t n = read(fd, chunk, sizeof chunk);
             if (n <= 0)
                 break;
@@ -156,6 +189,8 @@ QByteArray Ask(const QString& path, const QByteArray& request)
         }
     }
     close(fd);
+    if (connected && !reply.contains('\n'))
+        SilentInstances()[pid] = std::chrono::steady_clock::now() + kSilentFor;
     return reply.left(reply.indexOf('\n'));
 }
 
@@ -213,13 +248,13 @@ bool RemoteFindWindow(LPCWSTR className, LPCWSTR title, long long* pid, unsigned
     for (const QString& name : names) {
         bool ok = false;
         long long other = name.mid(7).toLongLong(&ok);
-        if (!ok || other == getpid())
+        if (!ok || other == getpid() || PassedOver(other))
             continue;
         if (!ProcessAlive(other)) {
             QFile::remove(SocketPath(folder, other)); // left by a crash
             continue;
         }
-        QByteArray reply = Ask(SocketPath(folder, other), request);
+        QByteArray reply = Ask(other, SocketPath(folder, other), request);
         unsigned long long found = reply.toULongLong(&ok);
         if (ok && found) {
             *pid = other;
@@ -236,7 +271,7 @@ bool RemoteSetForeground(long long pid, unsigned long long handle, bool withOwne
     if (folder.isEmpty() || !ProcessAlive(pid))
         return false;
     QByteArray request = "FRONT " + QByteArray::number(handle) + (withOwned ? " 1\n" : " 0\n");
-    return Ask(SocketPath(folder, pid), request) == "1";
+    return Ask(pid, SocketPath(folder, pid), request) == "1";
 }
 
 HWND FindLocalWindow(LPCWSTR className, LPCWSTR title)

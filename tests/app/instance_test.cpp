@@ -7,6 +7,11 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,10 +36,14 @@ protected:
         AppTest::TearDown();
     }
 
-    pid_t StartLeafwise(const char* argument = nullptr)
+    pid_t StartLeafwise(const char* argument = nullptr, const char* errorFile = nullptr)
     {
         pid_t child = fork();
         if (child == 0) {
+            if (errorFile) {
+                int fd = open(errorFile, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                dup2(fd, 2);
+            }
             execl(LEAFWISE_EXE, LEAFWISE_EXE, argument, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -158,6 +167,60 @@ TEST_F(InstanceTest, WhenTheFirstEndsWhileTheSecondWaitsTheSecondStarts)
 
     EXPECT_NE(WaitForLeafwiseWindow(10000), nullptr) << "the second Leafwise did not start";
     EXPECT_EQ(waitpid(second, nullptr, WNOHANG), 0) << "and it runs";
+}
+
+// A holder of the mutex whose instance socket takes the connection and never
+// answers (a hung or hostile process) costs one short wait, not two seconds
+// for every question of every try.
+TEST_F(InstanceTest, SilentHolderDelaysTheStartLittle)
+{
+    int ready[2], go[2];
+    ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        alarm(30);
+        close(ready[0]);
+        close(go[1]);
+        CreateMutexW(nullptr, FALSE, u"Leafwise");
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        snprintf(address.sun_path, sizeof address.sun_path, "%s/window-%d", runtime.c_str(), (int)getpid());
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (bind(fd, (sockaddr*)&address, sizeof address) == 0 && listen(fd, 8) == 0)
+            (void)!write(ready[1], "y", 1);
+        char c;
+        (void)!read(go[0], &c, 1);
+        _exit(0);
+    }
+    close(ready[1]);
+    close(go[0]);
+    children.push_back(holder);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+
+    Clock::time_point start = Clock::now();
+    pid_t second = StartLeafwise();
+    EXPECT_EQ(WaitForExit(second, 60000), 0);
+    EXPECT_LT(Seconds(start), 3.0) << "five tries of 500 ms, and 200 ms for the silent socket once";
+    close(go[1]);
+}
+
+// A runtime folder that others can write into would let them hold the
+// program's mutex: it is refused, and the program says so.
+TEST_F(InstanceTest, RuntimeFolderOthersCanWriteIsRefusedAloud)
+{
+    ASSERT_EQ(chmod(runtime.c_str(), 0777), 0);
+    std::string errorFile = runtime + ".stderr";
+    pid_t child = StartLeafwise(nullptr, errorFile.c_str());
+    EXPECT_EQ(WaitForExit(child, 10000), 0);
+    std::stringstream said;
+    said << std::ifstream(errorFile).rdbuf();
+    unlink(errorFile.c_str());
+    EXPECT_NE(said.str().find("runtime folder " + runtime + " is refused: other users can write into it"),
+              std::string::npos)
+        << said.str();
 }
 
 }  // namespace
