@@ -37,23 +37,38 @@ public:
     explicit Output(FILE* file) : file(file) {}
 
     // A field given as UTF-8.
+    // A field given as UTF-8, as chmlib reports paths; a byte that is not
+    // part of a UTF-8 character is written \xNN, so the output stays UTF-8.
     void Field(const char* utf8)
     {
         size_t length = strlen(utf8);
-        char* to = Room(2 * length);  // two bytes for an escaped one
-        for (size_t i = 0; i < length; ++i)
-            to += Escape((unsigned char)utf8[i], to);
+        char* to = Room(4 * length);  // four bytes for a byte written \xNN
+        for (size_t i = 0; i < length;) {
+            const unsigned char c = (unsigned char)utf8[i];
+            if (c < 0x80) {
+                to += Escape(c, to);
+                ++i;
+            } else if (size_t n = CharacterLength(utf8 + i, length - i)) {
+                memcpy(to, utf8 + i, n);
+                to += n;
+                i += n;
+            } else {
+                to += EscapeByte(c, to);
+                ++i;
+            }
+        }
         used = to - bytes.get();
     }
 
-    // A field given as UTF-16, encoded straight into the buffer. An unpaired
-    // surrogate becomes U+FFFD, as the code-page conversion makes it.
+    // A field given as UTF-16, encoded straight into the buffer. A unit that
+    // stands for a host name's byte (U+DC80 + byte) is written \xNN; another
+    // unpaired surrogate becomes U+FFFD, as the code-page conversion makes it.
     void Field(const WCHAR* text)
     {
         const WCHAR* end = text + wcslen(text);
-        // Three bytes a unit at most: an escape takes two, a character of the
+        // Four bytes a unit at most: a byte written \xNN, a character of the
         // basic plane three, and a surrogate pair four for its two units.
-        char* to = Room(3 * (end - text));
+        char* to = Room(4 * (end - text));
         for (const WCHAR* at = text; at < end;) {
 #ifdef __SSE2__
             if (end - at >= 8 && CopyEightPlain(at, to)) {
@@ -104,6 +119,28 @@ private:
         return bytes.get() + used;
     }
 
+    // The length of the UTF-8 character at `at` (at most `left` bytes), or 0
+    // when the bytes there are not one.
+    static size_t CharacterLength(const char* at, size_t left)
+    {
+        unsigned char c = (unsigned char)at[0];
+        size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        WCHAR units[2];
+        if (n == 0 || n > left || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, at, (int)n, units, 2) <= 0)
+            return 0;
+        return n;
+    }
+
+    static size_t EscapeByte(unsigned char c, char* to)
+    {
+        static const char kHex[] = "0123456789abcdef";
+        to[0] = '\\';
+        to[1] = 'x';
+        to[2] = kHex[c >> 4];
+        to[3] = kHex[c & 15];
+        return 4;
+    }
+
     // Writes an ASCII unit, escaped when it is a separator; returns the bytes written.
     static size_t Escape(unsigned char c, char* to)
     {
@@ -151,6 +188,11 @@ private:
             *to++ = (char)(0x80 | ((cp >> 6) & 0x3F));
             *to++ = (char)(0x80 | (cp & 0x3F));
             return at + 2;
+        }
+        // A host name's byte that is not UTF-8 reaches here as U+DC80 + byte.
+        if (c >= 0xDC80 && c <= 0xDCFF) {
+            to += EscapeByte((unsigned char)(c - 0xDC00), to);
+            return at + 1;
         }
         if (c >= 0xD800 && c <= 0xDFFF)
             c = 0xFFFD;
@@ -320,7 +362,7 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder)
         return 1;
     }
     // The folder was emptied first, so what it holds now is what was written.
-    std::vector<std::string> names;
+    std::vector<std::u16string> names;
     WCHAR pattern[MAX_PATH];
     WIN32_FIND_DATAW found;
     StringCchPrintfW(pattern, MAX_PATH, u"%s*.*", folderWithSlash);
@@ -328,13 +370,13 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder)
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.push_back(Utf8(found.cFileName));
+                names.push_back(found.cFileName);
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
     std::sort(names.begin(), names.end());
     Output out(stdout);
-    for (const std::string& name : names) {
+    for (const std::u16string& name : names) {
         out.Field(name.c_str());
         out.Separator('\n');
     }

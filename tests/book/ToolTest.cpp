@@ -186,4 +186,19 @@ TEST_F(ToolTest, ExtractRefusesFoldersItCannotTrustOrName)
     fs::remove_all(elsewhere);
 }
 
+// Output is UTF-8 only: a byte of an object's name that is not UTF-8 (here
+// patched into the book's directory) is written \xNN.
+TEST_F(ToolTest, NamesThatAreNotUtf8AreWrittenEscaped)
+{
+    std::string book = ReadBytes(TestBookHostPath("objects"));
+    size_t at = book.find("/before.gif");
+    ASSERT_NE(at, std::string::npos);
+    book[at + 1] = '\xff';
+    std::ofstream(Scratch() / "patched.chm", std::ios::binary) << book;
+    RunResult result = RunTool({"objects", (Scratch() / "patched.chm").string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("/\\xffefore.gif\t"));
+    EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, result.out.data(), (int)result.out.size(), nullptr, 0), 0);
+}
+
 }  // namespace
