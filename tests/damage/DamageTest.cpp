@@ -672,7 +672,7 @@ TEST_F(DamageTest, AnObjectEndingWithTheLastBlockFits)
     Bytes book = crafted.Build();
     // The section is the block's 32768 bytes.
     for (int i = 0; i < 8; ++i)
-        book[crafted.layout.resetTableOffset + 0x10 + i] = (uint8_t)(32768 >> (8 * i));
+        book[crafted.layout.resetTableOffset + 0x10 + i] = (uint8_t)(uint64_t{32768} >> (8 * i));
     std::u16string path = Place(book);
 
     Book reader;
