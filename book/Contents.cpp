@@ -110,10 +110,23 @@ void Book::ParseContents(const WCHAR* text, size_t length)
     size_t nameLength = 0;
     bool namePending = false;
     // Each text is copied once, straight from the file's text into the pool; a
-    // Local value is stored with a "/" in front of it.
+    // Local value is stored with a "/" in front of it. Entries that share a
+    // title (every entry after one Name takes it) share its copy, and empty
+    // paths share one: a hostile file can give one long Name to millions of
+    // entries, and memory must follow the file's size, not that product.
+    const WCHAR* title = nullptr;  // the copy of the last Name, once made
+    const WCHAR* noPath = nullptr;
+    const WCHAR* rootPath = nullptr;
     auto append = [&](const WCHAR* localValue, size_t localLength) {
-        const WCHAR* title = textPool.Copy(name, nameLength);
-        const WCHAR* path = localValue ? textPool.Join(u"/", 1, localValue, localLength) : textPool.Copy(u"", 0);
+        if (!title)
+            title = textPool.Copy(name, nameLength);
+        const WCHAR* path;
+        if (!localValue)
+            path = noPath ? noPath : (noPath = textPool.Copy(u"", 0));
+        else if (localLength == 0)
+            path = rootPath ? rootPath : (rootPath = textPool.Copy(u"/", 1));
+        else
+            path = textPool.Join(u"/", 1, localValue, localLength);
         contents.push_back({title, path, level, nullptr});
     };
 
@@ -138,6 +151,7 @@ void Book::ParseContents(const WCHAR* text, size_t length)
             if (OpensWith(rest, end, kNameRest)) {
                 name = rest + kNameRest.length;
                 nameLength = ValueLength(name, end, kTitleLength);
+                title = nullptr;
                 namePending = true;
             } else if (OpensWith(rest, end, kLocalRest)) {
                 const WCHAR* local = rest + kLocalRest.length;
