@@ -1,12 +1,22 @@
 // Registration of the common controls, at the library's load and on request.
-#include <commctrl.h>
+#include "controls.h"
+
+#include <window.h>
 
 namespace {
 
 void Register(DWORD classes)
 {
-    // Each control registers its own class and trace names here as it joins.
-    (void)classes;
+    if (classes & ICC_TREEVIEW_CLASSES)
+        lwcommctrl::RegisterTreeViewClass();
+    if (classes & ICC_LISTVIEW_CLASSES)
+        lwcommctrl::RegisterListViewClass();
+    // The notifications both controls send.
+    lwuser::RegisterNotifyName(NM_CLICK, "NM_CLICK");
+    lwuser::RegisterNotifyName(NM_DBLCLK, "NM_DBLCLK");
+    lwuser::RegisterNotifyName(NM_RETURN, "NM_RETURN");
+    lwuser::RegisterNotifyName(NM_SETFOCUS, "NM_SETFOCUS");
+    lwuser::RegisterNotifyName(NM_KILLFOCUS, "NM_KILLFOCUS");
 }
 
 // The device's core library has its common controls from start-up: a program

@@ -115,6 +115,18 @@ typedef BOOL(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 // WM_SIZE, wParam
 #define SIZE_RESTORED 0
 
+// WM_VSCROLL, low word of wParam (the high word holds the position of the
+// SB_THUMB* codes)
+#define SB_LINEUP 0
+#define SB_LINEDOWN 1
+#define SB_PAGEUP 2
+#define SB_PAGEDOWN 3
+#define SB_THUMBPOSITION 4
+#define SB_THUMBTRACK 5
+#define SB_TOP 6
+#define SB_BOTTOM 7
+#define SB_ENDSCROLL 8
+
 // WM_HOTKEY: the low word of lParam holds these modifiers
 #define MOD_ALT 0x0001
 #define MOD_CONTROL 0x0002

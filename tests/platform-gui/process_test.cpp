@@ -118,6 +118,18 @@ TEST_F(Processes, TraceWritesOneLinePerDeliveredMessage)
     EXPECT_EQ(init.rfind("#32770\tWM_INITDIALOG\t0x0\t0x0\t\"Dialog Title\"", 0), 0u) << init;
     EXPECT_TRUE(has("LwHost\tWM_DESTROY\t0x0\t0x0"));
     EXPECT_TRUE(has("LwHost\tWM_NCCREATE\t0x0\t0x"));
+    // The controls' lines: insertions with their texts, input, notifications by name.
+    std::string inserted = find("TVM_INSERTITEMW");
+    EXPECT_EQ(inserted.rfind("SysTreeView32\tTVM_INSERTITEMW\t0x0\t0x", 0), 0u) << inserted;
+    EXPECT_NE(inserted.find("\t\"Chapter \\\"1\\\"\""), std::string::npos) << inserted;
+    EXPECT_NE(find("LVM_INSERTITEMW").find("\t\"book.chm\""), std::string::npos);
+    EXPECT_TRUE(has("SysTreeView32\tWM_KEYDOWN\t0xd\t0x1"));
+    EXPECT_TRUE(has("SysTreeView32\tWM_KEYDOWN\t0x8\t0x1"));
+    EXPECT_TRUE(has("SysTreeView32\tWM_LBUTTONDOWN\t0x1\t0x50005"));
+    EXPECT_TRUE(has("LwHost\tWM_NOTIFY:TVN_KEYDOWN\t0x1002\t0x"));
+    EXPECT_TRUE(has("LwHost\tWM_NOTIFY:NM_RETURN\t0x1002\t0x"));
+    EXPECT_TRUE(has("LwHost\tWM_NOTIFY:NM_CLICK\t0x1002\t0x"));
+    EXPECT_TRUE(has("LwHost\tWM_NOTIFY:LVN_KEYDOWN\t0x1003\t0x"));
     EXPECT_TRUE(has("LwHost\tWM_NCDESTROY\t0x0\t0x0"));
 }
 

@@ -3,9 +3,12 @@
 //                                   cover window; prints "ready", then
 //                                   "activated" each time the window becomes
 //                                   active; ends on WM_CLOSE.
-//   window_host trace               sends a fixed set of messages (run with
-//                                   LEAFWISE_TRACE set) and ends.
+//   window_host trace               sends a fixed set of messages, and keys
+//                                   and a tap to a tree and a list (run with
+//                                   LEAFWISE_TRACE set), and ends.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "window.h"
 
@@ -99,6 +102,33 @@ int Trace()
     SendMessageW(window, WM_NOTIFY, 4100, reinterpret_cast<LPARAM>(&notify));
     std::vector<BYTE> bytes = lwtest::DialogBytes(u"Dialog Title", WS_POPUP, 50, 50);
     DialogBoxIndirectParamW(nullptr, lwtest::AsTemplate(bytes), nullptr, EndAtOnce, 0);
+
+    // The controls: what they are given, and input through the queue.
+    HWND tree = CreateWindowExW(0, WC_TREEVIEWW, u"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, window,
+                                reinterpret_cast<HMENU>(4098), nullptr, nullptr);
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<LPWSTR>(u"Chapter \"1\"");
+    SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, u"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 100, 0, 100, 100, window,
+                                reinterpret_cast<HMENU>(4099), nullptr, nullptr);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<LPWSTR>(u"book.chm");
+    SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    SetFocus(tree);
+    PostMessageW(tree, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageW(tree, WM_KEYDOWN, VK_BACK, 1);
+    PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     DestroyWindow(window);
     return 0;
 }

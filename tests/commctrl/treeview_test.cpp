@@ -1,0 +1,365 @@
+// The tree view against Windows' behaviour: items and their walks, the whole
+// sequences of notifications for selection, expansion, keys, taps and
+// deletion, and what the screen shows.
+#include "controlfixture.h"
+
+#include <cstring>
+
+using namespace lwtest;
+
+namespace {
+
+class Tree : public ControlTest {
+protected:
+    void SetUp() override
+    {
+        ControlTest::SetUp();
+        tree = MakeControl(WC_TREEVIEWW, TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT);
+        ASSERT_TRUE(tree);
+    }
+    HTREEITEM Insert(HTREEITEM parentItem, LPCWSTR text, HTREEITEM after = TVI_LAST, LPARAM param = 0)
+    {
+        TVINSERTSTRUCTW insert{};
+        insert.hParent = parentItem;
+        insert.hInsertAfter = after;
+        insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+        insert.item.pszText = const_cast<LPWSTR>(text);
+        insert.item.lParam = param;
+        return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    }
+    HTREEITEM Next(UINT relation, HTREEITEM item = nullptr)
+    {
+        return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    }
+    std::u16string Text(HTREEITEM item, int size = 64)
+    {
+        std::u16string buffer(static_cast<size_t>(size), u'#');
+        TVITEMW get{};
+        get.mask = TVIF_TEXT;
+        get.hItem = item;
+        get.pszText = buffer.data();
+        get.cchTextMax = size;
+        if (!SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&get)))
+            return u"<none>";
+        return buffer.c_str();
+    }
+    UINT State(HTREEITEM item) { return static_cast<UINT>(SendMessageW(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), 0xFFFF)); }
+    LRESULT Expand(HTREEITEM item, UINT how) { return SendMessageW(tree, TVM_EXPAND, how, reinterpret_cast<LPARAM>(item)); }
+    LRESULT Key(UINT key) { return SendMessageW(tree, WM_KEYDOWN, key, 1); }
+    // A — A1 (A1a) — A2; B — B1.
+    void Build()
+    {
+        a = Insert(TVI_ROOT, u"A");
+        a1 = Insert(a, u"A1");
+        a1a = Insert(a1, u"A1a");
+        a2 = Insert(a, u"A2");
+        b = Insert(TVI_ROOT, u"B");
+        b1 = Insert(b, u"B1");
+        Notes().clear();
+    }
+    static LPARAM W(HTREEITEM item) { return reinterpret_cast<LPARAM>(item); }
+
+    HWND tree = nullptr;
+    HTREEITEM a, a1, a1a, a2, b, b1;
+};
+
+} // namespace
+
+TEST_F(Tree, InsertionPlacesItemsAndTheWalksFindThem)
+{
+    Build();
+    HTREEITEM z = Insert(TVI_ROOT, u"Z", TVI_FIRST);
+    HTREEITEM bc = Insert(b, u"c", TVI_SORT);
+    HTREEITEM ba = Insert(b, u"a", TVI_SORT); // b1 "B1" sorts after "a", before "c"
+    HTREEITEM a15 = Insert(a, u"A1.5", a1);
+    HTREEITEM stray = Insert(a, u"stray", b1); // not a child of A: goes last
+    EXPECT_EQ(Insert(reinterpret_cast<HTREEITEM>(0x1234), u"x"), nullptr);
+    EXPECT_TRUE(Notes().empty()) << "insertion notifies nobody";
+    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 11);
+
+    EXPECT_EQ(Next(TVGN_ROOT), z);
+    EXPECT_EQ(Next(TVGN_CHILD), z); // no item: the first root item
+    EXPECT_EQ(Next(TVGN_NEXT, z), a);
+    EXPECT_EQ(Next(TVGN_PREVIOUS, a), z);
+    EXPECT_EQ(Next(TVGN_PREVIOUS, z), nullptr);
+    EXPECT_EQ(Next(TVGN_CHILD, a), a1);
+    EXPECT_EQ(Next(TVGN_NEXT, a1), a15);
+    EXPECT_EQ(Next(TVGN_NEXT, a15), a2);
+    EXPECT_EQ(Next(TVGN_NEXT, a2), stray);
+    EXPECT_EQ(Next(TVGN_PARENT, a1a), a1);
+    EXPECT_EQ(Next(TVGN_PARENT, a), nullptr);
+    EXPECT_EQ(Next(TVGN_CHILD, b), ba);
+    EXPECT_EQ(Next(TVGN_NEXT, ba), b1);
+    EXPECT_EQ(Next(TVGN_NEXT, b1), bc);
+    EXPECT_EQ(Next(TVGN_CHILD, a2), nullptr);
+
+    // Visible walks go into expanded items only.
+    EXPECT_EQ(Next(TVGN_FIRSTVISIBLE), z);
+    EXPECT_EQ(Next(TVGN_NEXTVISIBLE, a), b);
+    EXPECT_EQ(Next(TVGN_LASTVISIBLE), b);
+    Expand(a, TVE_EXPAND);
+    Expand(a1, TVE_EXPAND);
+    std::vector<HTREEITEM> down;
+    for (HTREEITEM at = Next(TVGN_FIRSTVISIBLE); at; at = Next(TVGN_NEXTVISIBLE, at))
+        down.push_back(at);
+    EXPECT_EQ(down, (std::vector<HTREEITEM>{z, a, a1, a1a, a15, a2, stray, b}));
+    std::vector<HTREEITEM> up;
+    for (HTREEITEM at = Next(TVGN_LASTVISIBLE); at; at = Next(TVGN_PREVIOUSVISIBLE, at))
+        up.push_back(at);
+    EXPECT_EQ(up, (std::vector<HTREEITEM>{b, stray, a2, a15, a1a, a1, a, z}));
+}
+
+TEST_F(Tree, ItemsReadAndChangeWithinTheirBuffersAndStaleHandlesAreRefused)
+{
+    Build();
+    EXPECT_EQ(Text(a1), u"A1");
+    EXPECT_EQ(Text(a1, 2), u"A"); // cut and terminated
+    TVITEMW get{};
+    get.mask = TVIF_CHILDREN;
+    get.hItem = a;
+    ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&get)));
+    EXPECT_EQ(get.cChildren, 1); // the first child gave A its button
+    EXPECT_EQ(get.state, 0u);    // state and lParam come whatever the mask
+
+    TVITEMW set{};
+    set.mask = TVIF_TEXT | TVIF_PARAM;
+    set.hItem = a1;
+    std::u16string longer(3000, u'x');
+    set.pszText = longer.data();
+    set.lParam = 77;
+    ASSERT_TRUE(SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&set)));
+    EXPECT_EQ(Text(a1, 4000).size(), static_cast<size_t>(kMaxItemText));
+    set.mask = TVIF_TEXT;
+    set.pszText = LPSTR_TEXTCALLBACKW; // not supported: an empty text
+    SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&set));
+    EXPECT_EQ(Text(a1), u"");
+    get = TVITEMW{};
+    get.hItem = a1;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&get));
+    EXPECT_EQ(get.lParam, 77);
+
+    // A deleted item's handle stays refused, even when its slot is taken again;
+    // so is another tree's.
+    SendMessageW(tree, TVM_DELETEITEM, 0, W(a2));
+    HTREEITEM again = Insert(a, u"again");
+    EXPECT_NE(again, a2);
+    EXPECT_EQ(Text(a2), u"<none>");
+    EXPECT_FALSE(SendMessageW(tree, TVM_DELETEITEM, 0, W(a2)));
+    EXPECT_EQ(Next(TVGN_NEXT, a2), nullptr);
+    HWND other = MakeControl(WC_TREEVIEWW, 0);
+    EXPECT_FALSE(SendMessageW(other, TVM_EXPAND, TVE_EXPAND, W(a)));
+    EXPECT_FALSE(SendMessageW(tree, TVM_GETITEMW, 0, 0));
+}
+
+TEST_F(Tree, SelectingExpandsTheParentsAndTheParentMayRefuse)
+{
+    Build();
+    EXPECT_TRUE(SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a1a)));
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_SELCHANGINGW, W(a1a), TVC_UNKNOWN},
+                                         {TVN_ITEMEXPANDINGW, W(a1), TVE_EXPAND},
+                                         {TVN_ITEMEXPANDEDW, W(a1), TVE_EXPAND},
+                                         {TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND},
+                                         {TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND},
+                                         {TVN_SELCHANGEDW, W(a1a), TVC_UNKNOWN}}));
+    EXPECT_EQ(Next(TVGN_CARET), a1a);
+    EXPECT_TRUE(State(a1a) & TVIS_SELECTED);
+    EXPECT_TRUE(SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a1a))); // the same: nothing said
+    EXPECT_TRUE(Take().empty());
+
+    Answers()[TVN_SELCHANGINGW] = TRUE;
+    EXPECT_FALSE(SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(b)));
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_SELCHANGINGW, W(b), TVC_UNKNOWN}}));
+    EXPECT_EQ(Next(TVGN_CARET), a1a);
+    EXPECT_FALSE(State(b) & TVIS_SELECTED);
+}
+
+TEST_F(Tree, TvmExpandNotifiesOnlyTheFirstTimeAndCollapsingMovesTheSelectionQuietly)
+{
+    Build();
+    EXPECT_TRUE(Expand(a, TVE_EXPAND));
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND}, {TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND}}));
+    EXPECT_EQ(State(a) & (TVIS_EXPANDED | TVIS_EXPANDEDONCE), static_cast<UINT>(TVIS_EXPANDED | TVIS_EXPANDEDONCE));
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a2));
+    Take();
+    EXPECT_TRUE(Expand(a, TVE_COLLAPSE));
+    EXPECT_TRUE(Expand(a, TVE_TOGGLE));
+    EXPECT_TRUE(Expand(a, TVE_TOGGLE));
+    EXPECT_TRUE(Take().empty()) << "TVM_EXPAND is silent once the item was expanded";
+    EXPECT_EQ(Next(TVGN_CARET), a) << "the hidden selection moved to the collapsed item";
+    EXPECT_FALSE(Expand(a2, TVE_EXPAND)) << "no children, no expansion";
+
+    Answers()[TVN_ITEMEXPANDINGW] = TRUE;
+    EXPECT_FALSE(Expand(b, TVE_EXPAND));
+    EXPECT_FALSE(State(b) & TVIS_EXPANDED);
+}
+
+TEST_F(Tree, KeysNotifyFirstThenMoveExpandAndCollapse)
+{
+    Build();
+    SetFocus(tree); // nothing selected: the first visible item is
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_SELCHANGINGW, W(a), TVC_UNKNOWN},
+                                         {TVN_SELCHANGEDW, W(a), TVC_UNKNOWN},
+                                         {NM_SETFOCUS}}));
+    Key(VK_RIGHT); // collapsed: expands
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_RIGHT},
+                                         {TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND},
+                                         {TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND}}));
+    Key(VK_RIGHT); // expanded: to the first child
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_RIGHT},
+                                         {TVN_SELCHANGINGW, W(a1), TVC_BYKEYBOARD},
+                                         {TVN_SELCHANGEDW, W(a1), TVC_BYKEYBOARD}}));
+    Key(VK_DOWN);
+    EXPECT_EQ(Next(TVGN_CARET), a2);
+    Key(VK_BACK);
+    EXPECT_EQ(Next(TVGN_CARET), a);
+    Key(VK_LEFT); // expanded: collapses, and the parent hears it as from the user
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_DOWN},
+                                         {TVN_SELCHANGINGW, W(a2), TVC_BYKEYBOARD},
+                                         {TVN_SELCHANGEDW, W(a2), TVC_BYKEYBOARD},
+                                         {TVN_KEYDOWN, 0, VK_BACK},
+                                         {TVN_SELCHANGINGW, W(a), TVC_BYKEYBOARD},
+                                         {TVN_SELCHANGEDW, W(a), TVC_BYKEYBOARD},
+                                         {TVN_KEYDOWN, 0, VK_LEFT},
+                                         {TVN_ITEMEXPANDINGW, W(a), TVE_COLLAPSE},
+                                         {TVN_ITEMEXPANDEDW, W(a), TVE_COLLAPSE}}));
+    Key(VK_MULTIPLY); // everything below A
+    EXPECT_TRUE(State(a) & TVIS_EXPANDED);
+    EXPECT_TRUE(State(a1) & TVIS_EXPANDED);
+    Key(VK_SUBTRACT);
+    EXPECT_FALSE(State(a) & TVIS_EXPANDED);
+    Key(VK_ADD);
+    EXPECT_TRUE(State(a) & TVIS_EXPANDED);
+    Key(VK_END);
+    EXPECT_EQ(Next(TVGN_CARET), b);
+    Key(VK_HOME);
+    EXPECT_EQ(Next(TVGN_CARET), a);
+    Key(VK_NEXT); // a page down: the last item when fewer rows than a page
+    EXPECT_EQ(Next(TVGN_CARET), b);
+    Key(VK_PRIOR);
+    EXPECT_EQ(Next(TVGN_CARET), a);
+    Take();
+    Key(VK_RETURN);
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_RETURN}, {NM_RETURN}}));
+}
+
+TEST_F(Tree, TapsSelectToggleOnTheButtonAndDoubleTapsToggle)
+{
+    Build();
+    RECT row{};
+    std::memcpy(&row, &b, sizeof b); // the item goes in the rectangle's first bytes
+    ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row)));
+    int middle = (row.top + row.bottom) / 2;
+    ASSERT_TRUE(LwDeviceTap(row.left + 4, 26 + middle)); // on B's text
+    Drain();
+    EXPECT_TRUE(Matches(Take(), {{NM_CLICK},
+                                 {TVN_SELCHANGINGW, W(b), TVC_BYMOUSE},
+                                 {TVN_SELCHANGEDW, W(b), TVC_BYMOUSE},
+                                 {NM_SETFOCUS}}));
+    SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(19 / 2, middle)); // B's button
+    EXPECT_EQ(Take(), (std::vector<Note>{{NM_CLICK},
+                                         {TVN_ITEMEXPANDINGW, W(b), TVE_EXPAND},
+                                         {TVN_ITEMEXPANDEDW, W(b), TVE_EXPAND}}));
+    SendMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(row.left + 4, middle));
+    EXPECT_EQ(Take(), (std::vector<Note>{{NM_DBLCLK},
+                                         {TVN_ITEMEXPANDINGW, W(b), TVE_COLLAPSE},
+                                         {TVN_ITEMEXPANDEDW, W(b), TVE_COLLAPSE}}));
+    Answers()[NM_DBLCLK] = TRUE; // the parent handled it
+    SendMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(row.left + 4, middle));
+    EXPECT_EQ(Take(), (std::vector<Note>{{NM_DBLCLK}}));
+}
+
+TEST_F(Tree, DeletionNotifiesChildrenFirstAndMovesTheSelection)
+{
+    Build();
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a1a));
+    Take();
+    EXPECT_TRUE(SendMessageW(tree, TVM_DELETEITEM, 0, W(a1)));
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_DELETEITEMW, W(a1a)},
+                                         {TVN_DELETEITEMW, W(a1)},
+                                         {TVN_SELCHANGINGW, W(a2), TVC_UNKNOWN},
+                                         {TVN_SELCHANGEDW, W(a2), TVC_UNKNOWN}}));
+    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 4);
+    EXPECT_TRUE(SendMessageW(tree, TVM_DELETEITEM, 0, W(TVI_ROOT)));
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_DELETEITEMW, W(a2)},
+                                         {TVN_DELETEITEMW, W(a)},
+                                         {TVN_DELETEITEMW, W(b1)},
+                                         {TVN_DELETEITEMW, W(b)}}));
+    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(Next(TVGN_CARET), nullptr);
+
+    // Destroying the tree deletes what is left, each with its notification.
+    HTREEITEM last = Insert(TVI_ROOT, u"last");
+    DestroyWindow(tree);
+    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_DELETEITEMW, W(last)}}));
+}
+
+TEST_F(Tree, ManyRowsScrollAndTheBarSendsWmVscroll)
+{
+    std::vector<HTREEITEM> items;
+    for (int i = 0; i < 100; ++i)
+        items.push_back(Insert(TVI_ROOT, u"row"));
+    int page = static_cast<int>(SendMessageW(tree, TVM_GETVISIBLECOUNT, 0, 0));
+    ASSERT_GT(page, 5);
+    EXPECT_TRUE(SendMessageW(tree, TVM_ENSUREVISIBLE, 0, W(items[50])));
+    EXPECT_EQ(Next(TVGN_FIRSTVISIBLE), items[50 - page + 1]);
+    EXPECT_FALSE(SendMessageW(tree, TVM_ENSUREVISIBLE, 0, W(items[50]))); // already in view
+    SendMessageW(tree, WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(Next(TVGN_FIRSTVISIBLE), items[100 - page]); // no gap below the last row
+    SendMessageW(tree, WM_VSCROLL, SB_TOP, 0);
+
+    // A tap low on the bar pages down, through the tree's own WM_VSCROLL.
+    Received_().clear();
+    WNDPROC original = reinterpret_cast<WNDPROC>(GetWindowLongW(tree, GWL_WNDPROC));
+    static WNDPROC chained;
+    chained = original;
+    SetWindowLongW(tree, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        Received_().push_back({w, m, wp, lp});
+        return CallWindowProcW(chained, w, m, wp, lp);
+    }));
+    SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(235, 200));
+    auto scrolls = Of(tree, WM_VSCROLL);
+    ASSERT_EQ(scrolls.size(), 1u);
+    EXPECT_EQ(scrolls[0].wParam, static_cast<WPARAM>(SB_PAGEDOWN));
+    EXPECT_EQ(Next(TVGN_FIRSTVISIBLE), items[static_cast<size_t>(page)]);
+    EXPECT_NE(Pixel(235, 100), RGB(255, 255, 255)) << "the bar is drawn at the right edge";
+}
+
+TEST_F(Tree, ScreenShowsLinesButtonsAndTheHighlightWhileFocused)
+{
+    Build();
+    Insert(TVI_ROOT, std::u16string(200, u'W').c_str()); // far wider than the tree
+    MoveWindow(tree, 0, 0, 120, 268, TRUE);
+    Expand(a, TVE_EXPAND); // rows: A, A1, A2, B, WWW...
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(b));
+    int height = static_cast<int>(SendMessageW(tree, TVM_GETITEMHEIGHT, 0, 0));
+    int middleA = height / 2;
+    int middleB = 3 * height + height / 2;
+    int centre = 19 / 2;
+    // A's button: a grey frame, white inside, a black minus (expanded);
+    // B's (collapsed) has the plus bar too.
+    EXPECT_EQ(Pixel(centre - 4, middleA), RGB(128, 128, 128));
+    EXPECT_EQ(Pixel(centre - 2, middleA - 2), RGB(255, 255, 255));
+    EXPECT_EQ(Pixel(centre, middleA), RGB(0, 0, 0));
+    EXPECT_EQ(Pixel(centre, middleA - 2), RGB(255, 255, 255));
+    EXPECT_EQ(Pixel(centre, middleB - 2), RGB(0, 0, 0));
+    // A's dotted line runs down past its children towards B.
+    int lineY = height + height / 2 - 3;
+    EXPECT_TRUE(Pixel(centre, lineY) == RGB(128, 128, 128) || Pixel(centre, lineY + 1) == RGB(128, 128, 128));
+    // The selected B: navy under its text while the tree has the focus, not
+    // without, grey with TVS_SHOWSELALWAYS.
+    SetFocus(tree);
+    EXPECT_EQ(Pixel(19 + 1, middleB), RGB(0, 0, 128));
+    SetFocus(parent);
+    EXPECT_EQ(Pixel(19 + 1, middleB), RGB(255, 255, 255));
+    SetWindowLongW(tree, GWL_STYLE, GetWindowLongW(tree, GWL_STYLE) | TVS_SHOWSELALWAYS);
+    InvalidateRect(tree, nullptr, TRUE);
+    EXPECT_EQ(Pixel(19 + 1, middleB), RGB(192, 192, 192));
+    // The long title is cut at the tree's edge: the parent beside stays white.
+    int middleLong = 4 * height + height / 2;
+    bool inked = false;
+    for (int x = 19; x < 120 && !inked; ++x)
+        inked = inked || Pixel(x, middleLong) != RGB(255, 255, 255);
+    EXPECT_TRUE(inked);
+    for (int x = 121; x < 240; x += 6)
+        EXPECT_EQ(Pixel(x, middleLong), RGB(255, 255, 255)) << x;
+}
