@@ -154,6 +154,26 @@ bool ScrollBarMouse(HWND control, ScrollBar* bar, const RECT& client, UINT messa
     return true;
 }
 
+RowPainter::RowPainter(HWND window, HFONT font, const RECT& client, const ScrollBar& bar)
+    : window_(window), barArea_(ScrollBarArea(client, bar)), bar_(bar)
+{
+    if (!BeginPaint(window, &paint_))
+        return;
+    RECT rows{client.left, client.top, barArea_.left, client.bottom};
+    FillRect(paint_.hdc, &rows, GetSysColorBrush(COLOR_WINDOW));
+    previousFont_ = SelectObject(paint_.hdc, ControlFont(font));
+    SetBkMode(paint_.hdc, TRANSPARENT);
+}
+
+RowPainter::~RowPainter()
+{
+    if (!paint_.hdc)
+        return;
+    SelectObject(paint_.hdc, previousFont_);
+    DrawScrollBar(paint_.hdc, barArea_, bar_);
+    EndPaint(window_, &paint_);
+}
+
 HFONT ControlFont(HFONT font)
 {
     return font ? font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT));

@@ -50,6 +50,25 @@ int ScrollTarget(const ScrollBar& bar, WPARAM wParam);
 // took the event.
 bool ScrollBarMouse(HWND control, ScrollBar* bar, const RECT& client, UINT message, int x, int y);
 
+// A control's WM_PAINT: begun with the rows' area (left of the bar) white, the
+// control's font selected and text drawn transparent; ended with the bar.
+class RowPainter {
+public:
+    RowPainter(HWND window, HFONT font, const RECT& client, const ScrollBar& bar);
+    ~RowPainter();
+    RowPainter(const RowPainter&) = delete;
+    RowPainter& operator=(const RowPainter&) = delete;
+    HDC dc() const { return paint_.hdc; }
+    int right() const { return barArea_.left; } // where the rows end
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    RECT barArea_;
+    const ScrollBar& bar_;
+    HGDIOBJ previousFont_ = nullptr;
+};
+
 // Row height for the control's font: text height plus a margin, at least 16,
 // even (as Windows rounds it).
 int RowHeight(HWND control, HFONT font);

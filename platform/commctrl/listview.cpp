@@ -165,13 +165,16 @@ bool SetRowState(List* list, int row, UINT state, UINT mask)
         return false;
     list->rows[static_cast<size_t>(row)].state = next;
     UINT changed = old ^ next;
-    if ((changed & next & LVIS_SELECTED) && (StyleOf(list) & LVS_SINGLESEL))
+    if ((changed & next & LVIS_SELECTED) && (StyleOf(list) & LVS_SINGLESEL)) {
         DeselectAllBut(list, row);
+        if (!Alive(window, list) || !ValidRow(list, row))
+            return false;
+    }
     if (changed & LVIS_FOCUSED) {
         if (next & LVIS_FOCUSED) {
             if (list->focusedRow != -1 && list->focusedRow != row)
                 SetRowState(list, list->focusedRow, 0, LVIS_FOCUSED);
-            if (!Alive(window, list))
+            if (!Alive(window, list) || !ValidRow(list, row))
                 return false;
             list->focusedRow = row;
             EnsureVisible(list, row);
@@ -418,11 +421,6 @@ RECT ClientRect(const List* list)
     return RECT{0, 0, list->width, list->height};
 }
 
-int ContentRight(const List* list)
-{
-    return list->bar.Shown() ? std::max(0, list->width - kScrollBarWidth) : list->width;
-}
-
 int RowAt(const List* list, int y)
 {
     int header = HeaderHeight(list);
@@ -485,27 +483,18 @@ void DrawRow(const List* list, HDC dc, int index, DWORD style, int right)
 
 void OnPaint(List* list)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(list->window, &paint);
-    if (!dc)
-        return;
     UpdateBar(list);
-    DWORD style = StyleOf(list);
-    int right = ContentRight(list);
-    RECT content{0, 0, right, list->height};
-    FillRect(dc, &content, GetSysColorBrush(COLOR_WINDOW));
-    HGDIOBJ previousFont = SelectObject(dc, ControlFont(list->font));
-    SetBkMode(dc, TRANSPARENT);
-    DrawHeader(list, dc, right);
+    RowPainter painter(list->window, list->font, ClientRect(list), list->bar);
+    if (!painter.dc())
+        return;
+    DrawHeader(list, painter.dc(), painter.right());
     // Report view shows rows only under a column, as on Windows.
-    if (!list->columns.empty()) {
-        int shown = PageRows(list) + 1;
-        for (int row = list->bar.pos; row < list->bar.pos + shown && ValidRow(list, row); ++row)
-            DrawRow(list, dc, row, style, right);
-    }
-    SelectObject(dc, previousFont);
-    DrawScrollBar(dc, ScrollBarArea(ClientRect(list), list->bar), list->bar);
-    EndPaint(list->window, &paint);
+    if (list->columns.empty())
+        return;
+    DWORD style = StyleOf(list);
+    int shown = PageRows(list) + 1;
+    for (int row = list->bar.pos; row < list->bar.pos + shown && ValidRow(list, row); ++row)
+        DrawRow(list, painter.dc(), row, style, painter.right());
 }
 
 // ---- keys, taps and focus ---------------------------------------------------------------
@@ -599,7 +588,10 @@ void OnSetFocus(List* list)
 {
     if (list->focused)
         return;
-    NotifySimple(list->window, NM_SETFOCUS);
+    HWND window = list->window;
+    NotifySimple(window, NM_SETFOCUS);
+    if (!Alive(window, list))
+        return;
     list->focused = true;
     Redraw(list);
 }
@@ -608,7 +600,10 @@ void OnKillFocus(List* list)
 {
     if (!list->focused)
         return;
-    NotifySimple(list->window, NM_KILLFOCUS);
+    HWND window = list->window;
+    NotifySimple(window, NM_KILLFOCUS);
+    if (!Alive(window, list))
+        return;
     list->focused = false;
     list->buttonDown = false;
     Redraw(list);

@@ -1,75 +1,13 @@
 // The tree view ("SysTreeView32"). Items live in one array and link to each
-// other by index; their texts share one buffer. The rows shown are rebuilt
+// other by index; their texts share blocks of storage. The rows shown are rebuilt
 // only when the shape of what is shown changed, walking only expanded
 // branches, so filling a big tree under collapsed items costs one append per
 // item, and painting a screen costs its rows whatever the tree's size.
-#include "controls.h"
+#include "treeview.h"
 
-#include <window.h>
-
-#include <algorithm>
-#include <cstdint>
 #include <cstring>
-#include <vector>
 
-namespace lwcommctrl {
-namespace {
-
-constexpr uint32_t kNone = 0xFFFFFFFF;
-constexpr uint32_t kRoot = 0;
-constexpr int kIndent = 19;
-constexpr int kButtonSize = 9;
-constexpr int kTextMargin = 2;
-constexpr size_t kMaxCompactGarbage = 64 * 1024; // units of dead text kept before the buffer is compacted
-
-struct Item {
-    uint32_t parent = kNone;
-    uint32_t firstChild = kNone;
-    uint32_t lastChild = kNone;
-    uint32_t next = kNone;
-    uint32_t prev = kNone;
-    uint32_t textOffset = 0;
-    uint32_t textLength = 0;
-    UINT state = 0;
-    int children = 0;       // cChildren: whether a button shows
-    int row = -1;           // index in the rows shown, -1 when not shown
-    uint16_t generation = 0; // told apart from an earlier item of the slot
-    uint16_t depth = 0;     // 0 for the items at the root
-    bool live = false;
-    LPARAM param = 0;
-};
-// The share of an item besides its text, kept small for trees of tens of thousands.
-static_assert(sizeof(Item) <= 56);
-
-struct Tree {
-    HWND window = nullptr;
-    uint64_t id = 0; // in every handle, so another tree's handles are refused
-    HFONT font = nullptr;
-    int rowHeight = 16;
-    int width = 0;
-    int height = 0;
-    bool focused = false;
-    std::vector<Item> items; // items[kRoot] is the invisible root
-    std::vector<uint32_t> freeSlots;
-    std::u16string texts;
-    size_t deadText = 0;
-    uint32_t count = 0;
-    uint32_t selected = kNone;
-    uint32_t firstVisible = kNone;
-    std::vector<uint32_t> rows;
-    bool rowsStale = true;
-    ScrollBar bar;
-};
-
-Tree* TreeOf(HWND window)
-{
-    return reinterpret_cast<Tree*>(GetWindowLongW(window, 0));
-}
-
-DWORD StyleOf(const Tree* tree)
-{
-    return static_cast<DWORD>(GetWindowLongW(tree->window, GWL_STYLE));
-}
+namespace lwcommctrl::treeview {
 
 // ---- handles --------------------------------------------------------------------------
 
@@ -81,7 +19,6 @@ HTREEITEM HandleOf(const Tree* tree, uint32_t index)
     return reinterpret_cast<HTREEITEM>(static_cast<uintptr_t>(value));
 }
 
-// The item of a handle, kNone for a stale, foreign or made-up one.
 uint32_t IndexOf(const Tree* tree, HTREEITEM handle)
 {
     auto value = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
@@ -102,19 +39,16 @@ uint32_t ParentIndexOf(const Tree* tree, HTREEITEM handle)
 std::u16string TextOf(const Tree* tree, uint32_t index)
 {
     const Item& item = tree->items[index];
-    return tree->texts.substr(item.textOffset, item.textLength);
+    return std::u16string(tree->texts.Of(item.textOffset, item.textLength), item.textLength);
 }
 
 void CompactTexts(Tree* tree)
 {
-    std::u16string kept;
-    kept.reserve(tree->texts.size() - tree->deadText);
-    for (Item& item : tree->items) {
-        if (!item.live)
-            continue;
-        uint32_t offset = static_cast<uint32_t>(kept.size());
-        kept.append(tree->texts, item.textOffset, item.textLength);
-        item.textOffset = offset;
+    TextStore kept;
+    for (uint32_t index = 0; index < tree->items.size(); ++index) {
+        Item& item = tree->items[index];
+        if (item.live && item.textLength)
+            item.textOffset = kept.Add(tree->texts.At(item.textOffset), item.textLength);
     }
     tree->texts = std::move(kept);
     tree->deadText = 0;
@@ -124,13 +58,14 @@ void SetText(Tree* tree, uint32_t index, LPCWSTR text)
 {
     size_t length = BoundedLength(text);
     Item& item = tree->items[index];
-    if (length <= item.textLength) {
-        std::copy(text, text + length, tree->texts.begin() + item.textOffset);
+    if (length == 0) {
+        tree->deadText += item.textLength;
+    } else if (length <= item.textLength) {
+        std::copy(text, text + length, tree->texts.At(item.textOffset));
         tree->deadText += item.textLength - length;
     } else {
         tree->deadText += item.textLength;
-        item.textOffset = static_cast<uint32_t>(tree->texts.size());
-        tree->texts.append(text, length);
+        item.textOffset = tree->texts.Add(text, length);
     }
     item.textLength = static_cast<uint32_t>(length);
     if (tree->deadText > kMaxCompactGarbage && tree->deadText > tree->texts.size() / 2)
@@ -138,17 +73,6 @@ void SetText(Tree* tree, uint32_t index, LPCWSTR text)
 }
 
 // ---- shape ----------------------------------------------------------------------------
-
-bool Expanded(const Tree* tree, uint32_t index)
-{
-    return (tree->items[index].state & TVIS_EXPANDED) != 0;
-}
-
-bool HasChildren(const Tree* tree, uint32_t index)
-{
-    int children = tree->items[index].children;
-    return children != 0 && children != I_CHILDRENCALLBACK;
-}
 
 // Whether every ancestor is expanded, so the item has a row.
 bool IsShown(const Tree* tree, uint32_t index)
@@ -167,7 +91,6 @@ bool IsDescendant(const Tree* tree, uint32_t ancestor, uint32_t index)
     return false;
 }
 
-// The next item in display order, going into expanded items only.
 uint32_t NextShown(const Tree* tree, uint32_t index)
 {
     const Item& item = tree->items[index];
@@ -194,7 +117,6 @@ uint32_t PrevShown(const Tree* tree, uint32_t index)
     return item.parent == kRoot ? kNone : item.parent;
 }
 
-// The item `steps` rows on (back when negative), stopping at the ends.
 uint32_t StepShown(const Tree* tree, uint32_t index, int steps)
 {
     for (; steps > 0; --steps) {
@@ -212,13 +134,20 @@ uint32_t StepShown(const Tree* tree, uint32_t index, int steps)
     return index;
 }
 
-int PageRows(const Tree* tree)
+// As many of an expanded item's children as fit come into view, the item
+// staying on screen. Called once the rows are current.
+void RevealChildren(Tree* tree, uint32_t index)
 {
-    return std::max(0, tree->height / tree->rowHeight);
+    const Item& item = tree->items[index];
+    if (!item.live || item.row < 0 || item.firstChild == kNone || tree->items[item.firstChild].row < 0)
+        return;
+    int children = tree->items[item.lastChild].row - tree->items[item.firstChild].row + 1;
+    int position = item.row - tree->bar.pos;
+    int below = PageRows(tree) - position - 1;
+    if (position > 0 && children > below)
+        SetFirstRow(tree, tree->bar.pos + std::min(children - below, position));
 }
 
-// Rebuilds the rows when the shape of what is shown changed, and keeps the
-// first row shown within the rows, without a gap below the last one.
 void EnsureRows(Tree* tree)
 {
     if (tree->rowsStale) {
@@ -239,6 +168,13 @@ void EnsureRows(Tree* tree)
     int top = first == kNone ? 0 : tree->items[first].row;
     tree->bar.pos = std::clamp(top, 0, tree->bar.MaxPos());
     tree->firstVisible = tree->rows.empty() ? kNone : tree->rows[tree->bar.pos];
+    // The scroll an expansion asked for waits for the rows: expanding many
+    // items costs one rebuild, not one each.
+    if (tree->reveal != kNone) {
+        uint32_t expanded = tree->reveal;
+        tree->reveal = kNone;
+        RevealChildren(tree, expanded);
+    }
 }
 
 void Redraw(Tree* tree)
@@ -301,30 +237,18 @@ constexpr UINT kSelectMask = TVIF_TEXT | TVIF_HANDLE | TVIF_STATE | TVIF_PARAM;
 
 // ---- expanding and selecting ------------------------------------------------------------
 
-void ScrollChildrenIntoView(Tree* tree, uint32_t index)
-{
-    // As many of the new children as fit come into view, the item staying on screen.
-    EnsureRows(tree);
-    const Item& item = tree->items[index];
-    if (item.row < 0 || item.firstChild == kNone)
-        return;
-    int children = tree->items[item.lastChild].row - tree->items[item.firstChild].row + 1;
-    int position = item.row - tree->bar.pos;
-    int below = PageRows(tree) - position - 1;
-    if (position > 0 && children > below)
-        SetFirstRow(tree, tree->bar.pos + std::min(children - below, position));
-}
 
 bool Expand(Tree* tree, uint32_t index, bool byUser)
 {
     if (!HasChildren(tree, index))
         return false;
+    HWND window = tree->window;
     Item* item = &tree->items[index];
     // TVM_EXPAND tells the parent only the first time; keys and taps always do.
     bool notify = byUser || !(item->state & TVIS_EXPANDEDONCE);
     if (notify && NotifyItems(tree, TVN_ITEMEXPANDINGW, TVE_EXPAND, kExpandMask, kNone, index))
         return false;
-    if (!IsWindow(tree->window) || !tree->items[index].live)
+    if (!Alive(window, tree) || !tree->items[index].live)
         return false;
     item = &tree->items[index];
     if (item->firstChild == kNone)
@@ -333,11 +257,11 @@ bool Expand(Tree* tree, uint32_t index, bool byUser)
     item->state |= TVIS_EXPANDED;
     if (!wasExpanded) {
         ShapeChanged(tree);
-        ScrollChildrenIntoView(tree, index);
+        tree->reveal = index;
     }
     if (notify) {
         NotifyItems(tree, TVN_ITEMEXPANDEDW, TVE_EXPAND, kExpandMask, kNone, index);
-        if (IsWindow(tree->window) && tree->items[index].live)
+        if (Alive(window, tree) && tree->items[index].live)
             tree->items[index].state |= TVIS_EXPANDEDONCE;
     }
     return true;
@@ -347,9 +271,10 @@ bool Collapse(Tree* tree, uint32_t index, bool byUser)
 {
     if (!HasChildren(tree, index))
         return false;
+    HWND window = tree->window;
     if (byUser && NotifyItems(tree, TVN_ITEMEXPANDINGW, TVE_COLLAPSE, kExpandMask, kNone, index))
         return false;
-    if (!IsWindow(tree->window) || !tree->items[index].live || tree->items[index].firstChild == kNone)
+    if (!Alive(window, tree) || !tree->items[index].live || tree->items[index].firstChild == kNone)
         return false;
     bool wasExpanded = (tree->items[index].state & TVIS_EXPANDED) != 0;
     tree->items[index].state &= ~TVIS_EXPANDED;
@@ -378,22 +303,27 @@ void ExpandAllBelow(Tree* tree, uint32_t index)
     // Breadth-first with a list of its own: a deep tree must not run the stack out.
     std::vector<uint32_t> pending{index};
     HWND window = tree->window;
-    while (!pending.empty() && IsWindow(window) && TreeOf(window) == tree) {
+    while (!pending.empty() && Alive(window, tree)) {
         uint32_t at = pending.back();
         pending.pop_back();
         if (!tree->items[at].live)
             continue;
         Expand(tree, at, true);
+        if (!Alive(window, tree))
+            return;
         for (uint32_t child = tree->items[at].firstChild; child != kNone; child = tree->items[child].next)
             if (HasChildren(tree, child))
                 pending.push_back(child);
     }
+    if (Alive(window, tree))
+        tree->reveal = index; // the top item's children come into view, not the last one's
 }
 
 // Brings an item into view: its parents are expanded (as by the user) and the
 // rows scroll. True when they scrolled.
 bool EnsureVisible(Tree* tree, uint32_t index)
 {
+    HWND window = tree->window;
     // The nearest parent first, as Windows goes.
     std::vector<uint32_t> collapsed;
     for (uint32_t up = tree->items[index].parent; up != kRoot; up = tree->items[up].parent)
@@ -401,7 +331,7 @@ bool EnsureVisible(Tree* tree, uint32_t index)
             collapsed.push_back(up);
     for (uint32_t up : collapsed) {
         Expand(tree, up, true);
-        if (!IsWindow(tree->window) || TreeOf(tree->window) != tree || !tree->items[index].live)
+        if (!Alive(window, tree) || !tree->items[index].live)
             return false;
     }
     EnsureRows(tree);
@@ -417,18 +347,16 @@ bool EnsureVisible(Tree* tree, uint32_t index)
     return true;
 }
 
-// Moves the caret. False when the parent refused the change.
 bool Select(Tree* tree, uint32_t index, UINT cause)
 {
+    HWND window = tree->window;
     uint32_t previous = tree->selected;
     if (previous == index) {
         if (index != kNone)
             EnsureVisible(tree, index);
         return true;
     }
-    if (NotifyItems(tree, TVN_SELCHANGINGW, cause, kSelectMask, previous, index))
-        return false;
-    if (!IsWindow(tree->window))
+    if (NotifyItems(tree, TVN_SELCHANGINGW, cause, kSelectMask, previous, index) || !Alive(window, tree))
         return false;
     if (previous != kNone && tree->items[previous].live)
         tree->items[previous].state &= ~TVIS_SELECTED;
@@ -439,9 +367,10 @@ bool Select(Tree* tree, uint32_t index, UINT cause)
     tree->selected = index;
     if (index != kNone)
         EnsureVisible(tree, index);
+    if (!Alive(window, tree))
+        return false;
     Redraw(tree);
-    if (IsWindow(tree->window))
-        NotifyItems(tree, TVN_SELCHANGEDW, cause, kSelectMask,
+    NotifyItems(tree, TVN_SELCHANGEDW, cause, kSelectMask,
                     (previous != kNone && tree->items[previous].live) ? previous : kNone, tree->selected);
     return true;
 }
@@ -458,7 +387,7 @@ uint32_t NewItem(Tree* tree)
         tree->items[index] = Item{};
         tree->items[index].generation = generation;
     } else {
-        index = static_cast<uint32_t>(tree->items.size());
+        index = tree->items.size();
         tree->items.emplace_back();
     }
     tree->items[index].live = true;
@@ -501,7 +430,7 @@ void Unlink(Tree* tree, uint32_t index)
 int CompareTexts(const Tree* tree, uint32_t a, const char16_t* text, size_t length)
 {
     const Item& item = tree->items[a];
-    const char16_t* other = tree->texts.data() + item.textOffset;
+    const char16_t* other = tree->texts.Of(item.textOffset, item.textLength);
     for (size_t i = 0; i < std::min<size_t>(item.textLength, length); ++i) {
         auto x = towlower(other[i]), y = towlower(text[i]);
         if (x != y)
@@ -612,13 +541,13 @@ void RemoveSubtree(Tree* tree, uint32_t top)
         order.push_back({index, tree->items[index].generation});
     HWND window = tree->window;
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        if (!IsWindow(window) || TreeOf(window) != tree)
+        if (!Alive(window, tree))
             return;
         Item& item = tree->items[it->index];
         if (!item.live || item.generation != it->generation)
             continue;
         NotifyItems(tree, TVN_DELETEITEMW, TVC_UNKNOWN, TVIF_HANDLE | TVIF_PARAM, it->index, kNone);
-        if (!IsWindow(window) || TreeOf(window) != tree)
+        if (!Alive(window, tree))
             return;
         Item& again = tree->items[it->index];
         if (!again.live || again.generation != it->generation)
@@ -638,7 +567,8 @@ void RemoveSubtree(Tree* tree, uint32_t top)
 BOOL OnDeleteItem(Tree* tree, HTREEITEM handle)
 {
     if (handle == TVI_ROOT || handle == nullptr) {
-        while (tree->items[kRoot].firstChild != kNone && IsWindow(tree->window) && TreeOf(tree->window) == tree)
+        HWND window = tree->window;
+        while (Alive(window, tree) && tree->items[kRoot].firstChild != kNone)
             RemoveSubtree(tree, tree->items[kRoot].firstChild);
         return TRUE;
     }
@@ -653,8 +583,9 @@ BOOL OnDeleteItem(Tree* tree, HTREEITEM handle)
     if (newFirst == index || (newFirst != kNone && IsDescendant(tree, index, newFirst)))
         newFirst = item.next != kNone ? item.next : item.prev != kNone ? item.prev : item.parent;
     uint16_t selectionGeneration = newSelection == kNone ? 0 : tree->items[newSelection].generation;
+    HWND window = tree->window;
     RemoveSubtree(tree, index);
-    if (!IsWindow(tree->window) || TreeOf(tree->window) != tree)
+    if (!Alive(window, tree))
         return TRUE;
     if (newFirst != kNone && newFirst < tree->items.size() && tree->items[newFirst].live)
         tree->firstVisible = newFirst == kRoot ? kNone : newFirst;
@@ -680,7 +611,7 @@ BOOL OnGetItem(Tree* tree, TVITEMW* out)
     if (out->mask & TVIF_CHILDREN)
         out->cChildren = item.children;
     if (out->mask & TVIF_TEXT)
-        CopyText(tree->texts.data() + item.textOffset, item.textLength, out->pszText, out->cchTextMax);
+        CopyText(tree->texts.Of(item.textOffset, item.textLength), item.textLength, out->pszText, out->cchTextMax);
     return TRUE;
 }
 
@@ -773,365 +704,6 @@ LRESULT OnExpandMessage(Tree* tree, UINT action, HTREEITEM handle)
     case TVE_TOGGLE: return Toggle(tree, index, false);
     default: return FALSE;
     }
-}
-
-// ---- geometry ---------------------------------------------------------------------------
-
-bool LinesAtRoot(DWORD style)
-{
-    return (style & TVS_LINESATROOT) && (style & (TVS_HASLINES | TVS_HASBUTTONS));
-}
-
-// Left edge of an item's line column (negative at the root without lines there).
-int LinesLeft(const Item& item, DWORD style)
-{
-    return kIndent * (LinesAtRoot(style) ? item.depth : item.depth - 1);
-}
-
-int TextLeft(const Item& item, DWORD style)
-{
-    return LinesLeft(item, style) + kIndent;
-}
-
-int TextWidth(Tree* tree, HDC dc, uint32_t index)
-{
-    SIZE size{};
-    const Item& item = tree->items[index];
-    GetTextExtentPoint32W(dc, tree->texts.data() + item.textOffset, static_cast<int>(item.textLength), &size);
-    return size.cx;
-}
-
-RECT ClientRect(const Tree* tree)
-{
-    return RECT{0, 0, tree->width, tree->height};
-}
-
-int ContentRight(const Tree* tree)
-{
-    return tree->bar.Shown() ? std::max(0, tree->width - kScrollBarWidth) : tree->width;
-}
-
-uint32_t HitTest(Tree* tree, POINT at, UINT* flags)
-{
-    EnsureRows(tree);
-    *flags = 0;
-    if (at.x < 0)
-        *flags |= TVHT_TOLEFT;
-    else if (at.x >= tree->width)
-        *flags |= TVHT_TORIGHT;
-    if (at.y < 0)
-        *flags |= TVHT_ABOVE;
-    else if (at.y >= tree->height)
-        *flags |= TVHT_BELOW;
-    if (*flags)
-        return kNone;
-    size_t row = static_cast<size_t>(tree->bar.pos + at.y / tree->rowHeight);
-    if (row >= tree->rows.size()) {
-        *flags = TVHT_NOWHERE;
-        return kNone;
-    }
-    uint32_t index = tree->rows[row];
-    const Item& item = tree->items[index];
-    DWORD style = StyleOf(tree);
-    int textLeft = TextLeft(item, style);
-    HDC dc = GetDC(tree->window);
-    HGDIOBJ previous = SelectObject(dc, ControlFont(tree->font));
-    int textRight = textLeft + TextWidth(tree, dc, index) + 2 * kTextMargin;
-    SelectObject(dc, previous);
-    ReleaseDC(tree->window, dc);
-    if (at.x >= textRight)
-        *flags = TVHT_ONITEMRIGHT;
-    else if (at.x >= textLeft)
-        *flags = TVHT_ONITEMLABEL;
-    else if (at.x >= LinesLeft(item, style) && (style & TVS_HASBUTTONS))
-        *flags = TVHT_ONITEMBUTTON;
-    else
-        *flags = TVHT_ONITEMINDENT;
-    return index;
-}
-
-LRESULT OnHitTest(Tree* tree, TVHITTESTINFO* info)
-{
-    if (!info)
-        return 0;
-    uint32_t index = HitTest(tree, info->pt, &info->flags);
-    info->hItem = HandleOf(tree, index);
-    return reinterpret_cast<LRESULT>(info->hItem);
-}
-
-BOOL OnGetItemRect(Tree* tree, BOOL textOnly, RECT* rect)
-{
-    if (!rect)
-        return FALSE;
-    HTREEITEM handle;
-    std::memcpy(&handle, rect, sizeof handle); // the item comes in the rectangle's first bytes
-    uint32_t index = IndexOf(tree, handle);
-    if (index == kNone)
-        return FALSE;
-    EnsureRows(tree);
-    const Item& item = tree->items[index];
-    if (item.row < 0)
-        return FALSE;
-    int top = (item.row - tree->bar.pos) * tree->rowHeight;
-    *rect = RECT{0, top, tree->width, top + tree->rowHeight};
-    if (textOnly) {
-        HDC dc = GetDC(tree->window);
-        HGDIOBJ previous = SelectObject(dc, ControlFont(tree->font));
-        rect->left = TextLeft(item, StyleOf(tree));
-        rect->right = rect->left + TextWidth(tree, dc, index) + 2 * kTextMargin;
-        SelectObject(dc, previous);
-        ReleaseDC(tree->window, dc);
-    }
-    return TRUE;
-}
-
-// ---- painting ---------------------------------------------------------------------------
-
-// Dotted lines as Windows draws them: every other pixel, on even coordinates
-// of the content, so the dots stay in place when the rows scroll.
-void DottedVertical(HDC dc, int x, int top, int bottom, int rowOffset, COLORREF color)
-{
-    for (int y = top; y < bottom; ++y)
-        if (((y + rowOffset) & 1) == 0)
-            SetPixel(dc, x, y, color);
-}
-
-void DottedHorizontal(HDC dc, int left, int right, int y, COLORREF color)
-{
-    for (int x = left; x < right; ++x)
-        if ((x & 1) == 0)
-            SetPixel(dc, x, y, color);
-}
-
-void DrawButton(HDC dc, int centreX, int centreY, bool expanded)
-{
-    RECT box{centreX - kButtonSize / 2, centreY - kButtonSize / 2, centreX + kButtonSize / 2 + 1,
-             centreY + kButtonSize / 2 + 1};
-    FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
-    HBRUSH frame = GetSysColorBrush(COLOR_BTNSHADOW);
-    RECT edges[] = {{box.left, box.top, box.right, box.top + 1},
-                    {box.left, box.bottom - 1, box.right, box.bottom},
-                    {box.left, box.top, box.left + 1, box.bottom},
-                    {box.right - 1, box.top, box.right, box.bottom}};
-    for (const RECT& edge : edges)
-        FillRect(dc, &edge, frame);
-    HBRUSH sign = GetSysColorBrush(COLOR_WINDOWTEXT);
-    RECT minus{centreX - 2, centreY, centreX + 3, centreY + 1};
-    FillRect(dc, &minus, sign);
-    if (!expanded) {
-        RECT bar{centreX, centreY - 2, centreX + 1, centreY + 3};
-        FillRect(dc, &bar, sign);
-    }
-}
-
-void DrawRow(Tree* tree, HDC dc, uint32_t index, int top, DWORD style, int right)
-{
-    const Item& item = tree->items[index];
-    int bottom = top + tree->rowHeight;
-    int middle = top + tree->rowHeight / 2;
-    int rowOffset = tree->bar.pos * tree->rowHeight;
-    COLORREF line = GetSysColor(COLOR_GRAYTEXT);
-    if (style & TVS_HASLINES) {
-        // The ancestors' lines pass through when more of their siblings follow.
-        uint32_t at = item.parent;
-        while (at != kRoot) {
-            const Item& up = tree->items[at];
-            int x = LinesLeft(up, style) + kIndent / 2;
-            if (up.next != kNone && x >= 0 && x < right)
-                DottedVertical(dc, x, top, bottom, rowOffset, line);
-            at = up.parent;
-        }
-        int left = LinesLeft(item, style);
-        if (left >= 0 && left < right) {
-            int x = left + kIndent / 2;
-            bool fromAbove = item.prev != kNone || item.parent != kRoot;
-            DottedVertical(dc, x, fromAbove ? top : middle, item.next != kNone ? bottom : middle + 1, rowOffset, line);
-            DottedHorizontal(dc, x, std::min(left + kIndent, right), middle, line);
-        }
-    }
-    int left = LinesLeft(item, style);
-    if ((style & TVS_HASBUTTONS) && HasChildren(tree, index) && left >= 0 && left + kIndent / 2 < right)
-        DrawButton(dc, left + kIndent / 2, middle, Expanded(tree, index));
-
-    int textLeft = TextLeft(item, style);
-    if (textLeft >= right)
-        return;
-    const char16_t* text = tree->texts.data() + item.textOffset;
-    int width = TextWidth(tree, dc, index);
-    RECT label{textLeft, top, std::min(right, textLeft + width + 2 * kTextMargin), bottom};
-    bool selected = index == tree->selected;
-    bool highlight = selected && tree->focused;
-    bool grey = selected && !tree->focused && (style & TVS_SHOWSELALWAYS);
-    if (highlight || grey)
-        FillRect(dc, &label, GetSysColorBrush(highlight ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
-    SetTextColor(dc, GetSysColor(highlight ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    RECT box{textLeft + kTextMargin, top, right, bottom};
-    // A long title is cut at the edge, as on Windows (no ellipsis).
-    DrawTextW(dc, text, static_cast<int>(item.textLength), &box, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-}
-
-void OnPaint(Tree* tree)
-{
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(tree->window, &paint);
-    if (!dc)
-        return;
-    EnsureRows(tree);
-    DWORD style = StyleOf(tree);
-    int right = ContentRight(tree);
-    RECT content{0, 0, right, tree->height};
-    FillRect(dc, &content, GetSysColorBrush(COLOR_WINDOW));
-    HGDIOBJ previousFont = SelectObject(dc, ControlFont(tree->font));
-    SetBkMode(dc, TRANSPARENT);
-    int shown = tree->height / tree->rowHeight + 1; // the last one may show in part
-    for (int row = 0; row < shown; ++row) {
-        size_t at = static_cast<size_t>(tree->bar.pos + row);
-        if (at >= tree->rows.size())
-            break;
-        DrawRow(tree, dc, tree->rows[at], row * tree->rowHeight, style, right);
-    }
-    SelectObject(dc, previousFont);
-    DrawScrollBar(dc, ScrollBarArea(ClientRect(tree), tree->bar), tree->bar);
-    EndPaint(tree->window, &paint);
-}
-
-// ---- keys, taps and focus ---------------------------------------------------------------
-
-void OnKeyDown(Tree* tree, UINT key)
-{
-    NMTVKEYDOWN note{};
-    note.wVKey = static_cast<WORD>(key);
-    HWND window = tree->window;
-    lwuser::NotifyParent(window, TVN_KEYDOWN, &note.hdr);
-    if (!IsWindow(window) || TreeOf(window) != tree)
-        return;
-    uint32_t current = tree->selected;
-    if (current == kNone)
-        return;
-    uint32_t target = kNone;
-    int page = PageRows(tree);
-    switch (key) {
-    case VK_UP:
-        target = PrevShown(tree, current);
-        if (target == kNone)
-            target = tree->items[kRoot].firstChild;
-        break;
-    case VK_DOWN: target = NextShown(tree, current); break;
-    case VK_HOME: target = tree->items[kRoot].firstChild; break;
-    case VK_END: target = LastShownBelow(tree, kRoot); break;
-    case VK_PRIOR: target = StepShown(tree, current, -page); break;
-    case VK_NEXT: target = StepShown(tree, current, page); break;
-    case VK_LEFT:
-        if (Expanded(tree, current))
-            Collapse(tree, current, true);
-        else if (tree->items[current].parent != kRoot)
-            target = tree->items[current].parent;
-        break;
-    case VK_RIGHT:
-        if (HasChildren(tree, current)) {
-            if (!Expanded(tree, current))
-                Expand(tree, current, true);
-            else
-                target = tree->items[current].firstChild;
-        }
-        break;
-    case VK_BACK:
-        if (tree->items[current].parent != kRoot)
-            target = tree->items[current].parent;
-        break;
-    case VK_ADD: Expand(tree, current, true); break;
-    case VK_SUBTRACT: Collapse(tree, current, true); break;
-    case VK_MULTIPLY: ExpandAllBelow(tree, current); break;
-    case VK_RETURN: NotifySimple(window, NM_RETURN); break;
-    default: break;
-    }
-    if (IsWindow(window) && TreeOf(window) == tree && target != kNone && target != current)
-        Select(tree, target, TVC_BYKEYBOARD);
-}
-
-void OnButtonDown(Tree* tree, int x, int y)
-{
-    HWND window = tree->window;
-    if (ScrollBarMouse(window, &tree->bar, ClientRect(tree), WM_LBUTTONDOWN, x, y)) {
-        SetFocus(window);
-        return;
-    }
-    UINT flags;
-    uint32_t index = HitTest(tree, POINT{x, y}, &flags);
-    uint16_t generation = index == kNone ? 0 : tree->items[index].generation;
-    bool clicked = NotifySimple(window, NM_CLICK) != 0; // a non-zero answer keeps the tree from acting
-    if (!IsWindow(window) || TreeOf(window) != tree)
-        return;
-    bool stillThere = index != kNone && tree->items[index].live && tree->items[index].generation == generation;
-    if (!clicked && stillThere) {
-        if (flags & TVHT_ONITEMBUTTON)
-            Toggle(tree, index, true);
-        else if (flags & (TVHT_ONITEMLABEL | TVHT_ONITEMICON))
-            Select(tree, index, TVC_BYMOUSE);
-    }
-    if (IsWindow(window))
-        SetFocus(window);
-}
-
-void OnDoubleTap(Tree* tree, int x, int y)
-{
-    HWND window = tree->window;
-    SetFocus(window);
-    if (ScrollBarMouse(window, &tree->bar, ClientRect(tree), WM_LBUTTONDBLCLK, x, y))
-        return;
-    UINT flags;
-    uint32_t index = HitTest(tree, POINT{x, y}, &flags);
-    if (index == kNone)
-        return;
-    uint16_t generation = tree->items[index].generation;
-    if (NotifySimple(window, NM_DBLCLK) || !IsWindow(window) || TreeOf(window) != tree)
-        return;
-    if (tree->items[index].live && tree->items[index].generation == generation &&
-        (flags & (TVHT_ONITEMLABEL | TVHT_ONITEMICON | TVHT_ONITEMBUTTON)))
-        Toggle(tree, index, true);
-}
-
-void OnSetFocus(Tree* tree)
-{
-    tree->focused = true;
-    if (tree->selected == kNone) {
-        EnsureRows(tree);
-        if (tree->firstVisible != kNone)
-            Select(tree, tree->firstVisible, TVC_UNKNOWN);
-    }
-    Redraw(tree);
-    NotifySimple(tree->window, NM_SETFOCUS);
-}
-
-void OnKillFocus(Tree* tree)
-{
-    tree->focused = false;
-    Redraw(tree);
-    NotifySimple(tree->window, NM_KILLFOCUS);
-}
-
-void OnVScroll(Tree* tree, WPARAM wParam)
-{
-    EnsureRows(tree);
-    if (LOWORD(wParam) != SB_ENDSCROLL)
-        SetFirstRow(tree, ScrollTarget(tree->bar, wParam));
-}
-
-void OnSize(Tree* tree, int width, int height)
-{
-    tree->width = width;
-    tree->height = height;
-    EnsureRows(tree);
-    Redraw(tree);
-}
-
-void OnSetFont(Tree* tree, HFONT font, bool redraw)
-{
-    tree->font = font;
-    tree->rowHeight = RowHeight(tree->window, font);
-    tree->rowsStale = true;
-    if (redraw)
-        Redraw(tree);
 }
 
 // ---- life -------------------------------------------------------------------------------
@@ -1257,7 +829,11 @@ LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-} // namespace
+} // namespace lwcommctrl::treeview
+
+namespace lwcommctrl {
+
+using treeview::TreeProc;
 
 void RegisterTreeViewClass()
 {

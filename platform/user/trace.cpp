@@ -168,8 +168,10 @@ void RegisterNotifyName(UINT code, const char* name, TraceTextFn text)
 void TraceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     FILE* file = TraceFile();
+    if (!file)
+        return; // the common case, for every message: nothing more to look up
     Window* w = PeekWindowRecord(window);
-    if (!file || !w)
+    if (!w)
         return;
     Names& n = names();
     Entry entry;

@@ -328,3 +328,24 @@ TEST(ImageLists, RefuseBadInputAndDrawMaskedUnmaskedAndBlended)
     EXPECT_TRUE(ImageList_Destroy(plain));
     EXPECT_FALSE(ImageList_Destroy(masked));
 }
+
+// A parent may destroy the list from any notification; the list stops there.
+TEST_F(List, ParentThatDestroysTheListDuringANotificationEndsItCleanly)
+{
+    for (UINT code : {LVN_ITEMCHANGING, LVN_ITEMCHANGED, LVN_KEYDOWN, LVN_INSERTITEM, LVN_DELETEITEM, NM_SETFOCUS}) {
+        list = MakeList(LVS_SINGLESEL);
+        Rows(3);
+        HWND doomed = list;
+        OnNote() = [code, doomed](const NMHDR* header) {
+            if (header->code == code)
+                DestroyWindow(doomed);
+        };
+        SetState(0, kBoth, kBoth);
+        SendMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+        Insert(0, u"more");
+        SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+        EXPECT_FALSE(IsWindow(doomed)) << code;
+        OnNote() = nullptr;
+    }
+}

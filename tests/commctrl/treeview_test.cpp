@@ -137,6 +137,15 @@ TEST_F(Tree, ItemsReadAndChangeWithinTheirBuffersAndStaleHandlesAreRefused)
     get.hItem = a1;
     SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&get));
     EXPECT_EQ(get.lParam, 77);
+    // Texts changed again and again: the dead ones are dropped, the others kept.
+    for (int i = 0; i < 200; ++i) {
+        std::u16string text(static_cast<size_t>(500 + i % 2 * 500), static_cast<char16_t>(u'a' + i % 26));
+        set.pszText = text.data();
+        SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&set));
+    }
+    EXPECT_EQ(Text(a1, 2000), std::u16string(1000, u'a' + 199 % 26));
+    EXPECT_EQ(Text(a1a), u"A1a");
+    EXPECT_EQ(Text(b1), u"B1");
 
     // A deleted item's handle stays refused, even when its slot is taken again;
     // so is another tree's.
@@ -306,6 +315,13 @@ TEST_F(Tree, ManyRowsScrollAndTheBarSendsWmVscroll)
     SendMessageW(tree, WM_VSCROLL, SB_BOTTOM, 0);
     EXPECT_EQ(Next(TVGN_FIRSTVISIBLE), items[100 - page]); // no gap below the last row
     SendMessageW(tree, WM_VSCROLL, SB_TOP, 0);
+    // Expanding the last row on screen brings its children into view.
+    for (int i = 0; i < 5; ++i)
+        Insert(items[static_cast<size_t>(page - 1)], u"child");
+    Expand(items[static_cast<size_t>(page - 1)], TVE_EXPAND);
+    EXPECT_EQ(Next(TVGN_FIRSTVISIBLE), items[5]);
+    Expand(items[static_cast<size_t>(page - 1)], TVE_COLLAPSE);
+    SendMessageW(tree, WM_VSCROLL, SB_TOP, 0);
 
     // A tap low on the bar pages down, through the tree's own WM_VSCROLL.
     Received_().clear();
@@ -362,4 +378,27 @@ TEST_F(Tree, ScreenShowsLinesButtonsAndTheHighlightWhileFocused)
     EXPECT_TRUE(inked);
     for (int x = 121; x < 240; x += 6)
         EXPECT_EQ(Pixel(x, middleLong), RGB(255, 255, 255)) << x;
+}
+
+// A parent may destroy the tree from any notification; the tree stops there.
+TEST_F(Tree, ParentThatDestroysTheTreeDuringANotificationEndsItCleanly)
+{
+    for (UINT code : {TVN_SELCHANGINGW, TVN_SELCHANGEDW, TVN_ITEMEXPANDINGW, TVN_ITEMEXPANDEDW, TVN_KEYDOWN,
+                      TVN_DELETEITEMW, NM_SETFOCUS, NM_CLICK}) {
+        tree = MakeControl(WC_TREEVIEWW, TVS_HASBUTTONS | TVS_LINESATROOT);
+        Build();
+        HWND doomed = tree;
+        OnNote() = [code, doomed](const NMHDR* header) {
+            if (header->code == code)
+                DestroyWindow(doomed);
+        };
+        SetFocus(tree);
+        Key(VK_DOWN);
+        Key(VK_MULTIPLY);
+        SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 5));
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(b1));
+        SendMessageW(tree, TVM_DELETEITEM, 0, W(a));
+        EXPECT_FALSE(IsWindow(doomed)) << code;
+        OnNote() = nullptr;
+    }
 }

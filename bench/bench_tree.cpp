@@ -1,0 +1,247 @@
+// The contents tree of a big book: filled as the program fills it, against
+// leafwise-book listing the same contents. Run on demand, never as a test:
+//
+//   bench_tree TOOL BOOK [REPETITIONS]
+//
+// TOOL is leafwise-book, BOOK the huge benchmark book (see bench_book.cpp for
+// how they are made). It prints:
+//   fill    creating the tree, one TVM_INSERTITEMW per contents entry as the
+//           contents window's FillTree sends them (a parent per level,
+//           TVI_LAST, text and item data) and painting it once, against
+//           `TOOL contents BOOK` (target <= 0.5x);
+//   memory  heap bytes the filled tree holds per item besides its text
+//           (target <= 96), from malloc's own count;
+//   scroll  painting one screen of the tree scrolled to its middle, every item
+//           shown, against the same on a tree of 100 items (target ~1x).
+// Every figure is the median of the repetitions (default 9), the fill and the
+// tool measured interleaved so that the machine's load hits both alike. Runs
+// headless (QT_QPA_PLATFORM=offscreen unless set).
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <malloc.h>
+#include <memory>
+#include <string>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Entry {
+    int level;
+    std::u16string title;
+};
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double Since(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The tool's escapes (\t \n \r \\) undone.
+std::string Unescape(const std::string& field)
+{
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        char next = field[++i];
+        out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return out;
+}
+
+std::u16string Wide(const std::string& utf8)
+{
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::u16string wide(static_cast<size_t>(std::max(0, length)), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+// The entries as the tool lists them (level, title, local per line).
+std::vector<Entry> ReadContents(const std::string& tool, const std::string& book)
+{
+    std::vector<Entry> entries;
+    std::string command = "'" + tool + "' contents '" + book + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return entries;
+    std::string line;
+    for (int c; (c = fgetc(pipe)) != EOF;) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        size_t tab = line.find('\t');
+        size_t second = line.find('\t', tab + 1);
+        if (tab != std::string::npos && second != std::string::npos)
+            entries.push_back({std::atoi(line.c_str()), Wide(Unescape(line.substr(tab + 1, second - tab - 1)))});
+        line.clear();
+    }
+    pclose(pipe);
+    return entries;
+}
+
+// The tool's run, started directly (no shell), its output thrown away; -1 when it failed.
+double RunTool(const std::string& tool, const std::string& book)
+{
+    std::string command = "contents";
+    char* args[] = {const_cast<char*>(tool.c_str()), command.data(), const_cast<char*>(book.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    Clock::time_point start = Clock::now();
+    pid_t pid;
+    int status = -1;
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) == 0)
+        waitpid(pid, &status, 0);
+    double elapsed = Since(start);
+    posix_spawn_file_actions_destroy(&actions);
+    return status == 0 ? elapsed : -1;
+}
+
+LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND MakeParent()
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ParentProc;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = u"BenchParent";
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, u"BenchParent", u"Bench", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+}
+
+HWND MakeTree(HWND parent)
+{
+    RECT client;
+    GetClientRect(parent, &client);
+    // The contents window's tree: WS_CHILD | WS_VISIBLE | buttons, lines, lines at the root.
+    return CreateWindowExW(0, WC_TREEVIEWW, u"TreeItem", 0x50000007, 0, 0, client.right, client.bottom, parent,
+                           reinterpret_cast<HMENU>(4098), nullptr, nullptr);
+}
+
+// FillTree: a table of parents by level, each entry under the last item one
+// level up. Levels outside the table are held to its ends here.
+void Fill(HWND tree, const std::vector<Entry>& entries, UINT extraState = 0)
+{
+    HTREEITEM parents[32];
+    std::fill(std::begin(parents), std::end(parents), TVI_ROOT);
+    WCHAR text[256];
+    for (const Entry& entry : entries) {
+        int level = std::clamp(entry.level, 1, 31);
+        size_t length = std::min<size_t>(entry.title.size(), 255);
+        std::copy(entry.title.begin(), entry.title.begin() + static_cast<std::ptrdiff_t>(length), text);
+        text[length] = 0;
+        TVINSERTSTRUCTW insert{};
+        insert.hParent = parents[level - 1];
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT | TVIF_PARAM | (extraState ? TVIF_STATE : 0);
+        insert.item.pszText = text;
+        insert.item.cchTextMax = static_cast<int>(length);
+        insert.item.lParam = reinterpret_cast<LPARAM>(&entry);
+        insert.item.state = insert.item.stateMask = extraState;
+        parents[level] = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    }
+}
+
+// Creating, filling and painting once, in ms; *heapPerItem gets the bytes
+// the items hold besides their texts.
+double FillOnce(HWND parent, const std::vector<Entry>& entries, double* heapPerItem)
+{
+    size_t before = mallinfo2().uordblks;
+    Clock::time_point start = Clock::now();
+    HWND tree = MakeTree(parent);
+    Fill(tree, entries);
+    UpdateWindow(tree);
+    double elapsed = Since(start);
+    size_t text = 0;
+    for (const Entry& entry : entries)
+        text += std::min<size_t>(entry.title.size(), 255) * sizeof(char16_t);
+    double held = static_cast<double>(mallinfo2().uordblks - before);
+    *heapPerItem = (held - static_cast<double>(text)) / static_cast<double>(entries.size());
+    DestroyWindow(tree);
+    return elapsed;
+}
+
+// One screen painted with the tree scrolled to its middle, every item shown.
+double ScrolledPaint(HWND parent, const std::vector<Entry>& entries, int repetitions)
+{
+    HWND tree = MakeTree(parent);
+    Fill(tree, entries, TVIS_EXPANDED);
+    SendMessageW(tree, WM_VSCROLL, SB_TOP, 0);
+    UpdateWindow(tree);
+    int middle = static_cast<int>(entries.size() / 2);
+    for (int step = 0; step < middle / 10; ++step) // to the middle in pages, as a user would
+        SendMessageW(tree, WM_VSCROLL, SB_PAGEDOWN, 0);
+    UpdateWindow(tree);
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; ++i) {
+        InvalidateRect(tree, nullptr, TRUE);
+        Clock::time_point start = Clock::now();
+        UpdateWindow(tree);
+        times.push_back(Since(start));
+    }
+    DestroyWindow(tree);
+    return Median(times);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s TOOL BOOK [REPETITIONS]\n", argv[0]);
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    std::string tool = argv[1], book = argv[2];
+    int repetitions = argc > 3 ? std::max(1, std::atoi(argv[3])) : 9;
+    std::vector<Entry> entries = ReadContents(tool, book);
+    if (entries.empty()) {
+        fprintf(stderr, "no contents entries from %s\n", book.c_str());
+        return 1;
+    }
+    HWND parent = MakeParent();
+    std::vector<double> fills, tools;
+    double heap = 0;
+    for (int i = 0; i < repetitions; ++i) {
+        fills.push_back(FillOnce(parent, entries, &heap));
+        tools.push_back(RunTool(tool, book));
+    }
+    double fill = Median(fills), listing = Median(tools);
+    printf("entries %zu\n", entries.size());
+    printf("fill    %.1f ms against %.1f ms for `leafwise-book contents`: %.2fx (target <= 0.5x)\n", fill, listing,
+           fill / listing);
+    printf("memory  %.1f bytes per item besides its text (target <= 96)\n", heap);
+    std::vector<Entry> small(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(100, entries.size())));
+    double big = ScrolledPaint(parent, entries, 51);
+    double little = ScrolledPaint(parent, small, 51);
+    printf("scroll  %.3f ms a screen with %zu items against %.3f ms with %zu: %.2fx (target ~1x)\n", big,
+           entries.size(), little, small.size(), big / little);
+    DestroyWindow(parent);
+    return 0;
+}
