@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <iconv.h>
 #include <memory>
@@ -69,6 +70,8 @@ bool IsMultiByte(UINT codePage)
 std::string IconvName(UINT codePage)
 {
     switch (codePage) {
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
     case 932: return "CP932";
     case 936: return "GBK";
     case 949: return "CP949";
@@ -350,9 +353,9 @@ bool ConvertWithIconv(const char* toName, const char* fromName, const InUnit* in
     return true;
 }
 
-} // namespace
-
-UINT GetACP()
+// The code page fixed by LEAFWISE_CODEPAGE, or 0. Read once: the device has
+// one ANSI code page for the life of a process.
+UINT FixedCodePage()
 {
     static const UINT codePage = [] {
         const char* setting = getenv("LEAFWISE_CODEPAGE");
@@ -362,9 +365,124 @@ UINT GetACP()
             if (end && *end == 0 && value > 0 && value < 65536)
                 return (UINT)value;
         }
-        return CodePageFromLocale();
+        return 0u;
     }();
     return codePage;
+}
+
+bool IconvConverts(UINT codePage)
+{
+    iconv_t cd = iconv_open("UTF-16LE", IconvName(codePage).c_str());
+    if (cd == (iconv_t)-1)
+        return false;
+    iconv_close(cd);
+    return true;
+}
+
+struct LanguageCodePage {
+    WORD language;  // a whole language id, or a primary language alone (below 0x400)
+    UINT codePage;  // 0: the language has no ANSI code page
+};
+
+// The ANSI code page that Windows gives each language. Languages whose script
+// depends on the sublanguage are listed whole first; the rest by primary language.
+const LanguageCodePage kLanguageCodePages[] = {
+    // Chinese: Taiwan, Hong Kong and Macao write traditional characters.
+    {0x0404, 950}, {0x0C04, 950}, {0x1404, 950}, {0x7C04, 950}, {0x0804, 936}, {0x1004, 936}, {0x7804, 936},
+    // Serbian, Bosnian, Azerbaijani, Uzbek and Mongolian in Cyrillic or in Latin letters.
+    {0x0C1A, 1251}, {0x1C1A, 1251}, {0x281A, 1251}, {0x301A, 1251}, {0x201A, 1251}, {0x082C, 1251},
+    {0x0843, 1251}, {0x0450, 1251}, {0x0850, 0}, {0x042C, 1254}, {0x0443, 1254},
+    {0x1A, 1250},  // Croatian, and Serbian and Bosnian in Latin letters
+    {0x04, 936}, {0x11, 932}, {0x12, 949},
+    // Cyrillic
+    {0x19, 1251}, {0x22, 1251}, {0x23, 1251}, {0x02, 1251}, {0x2F, 1251}, {0x3F, 1251}, {0x40, 1251},
+    {0x44, 1251}, {0x28, 1251}, {0x6D, 1251}, {0x85, 1251},
+    // Central European
+    {0x05, 1250}, {0x0E, 1250}, {0x15, 1250}, {0x18, 1250}, {0x1B, 1250}, {0x1C, 1250}, {0x24, 1250},
+    {0x42, 1250},
+    {0x08, 1253},                                          // Greek
+    {0x1F, 1254}, {0x2C, 1254}, {0x43, 1254},             // Turkish, Azerbaijani, Uzbek
+    {0x0D, 1255},                                          // Hebrew
+    {0x01, 1256}, {0x20, 1256}, {0x29, 1256}, {0x80, 1256}, {0x8C, 1256},  // Arabic script
+    {0x25, 1257}, {0x26, 1257}, {0x27, 1257},             // Baltic
+    {0x2A, 1258},                                          // Vietnamese
+    {0x1E, 874},                                           // Thai
+    // Western European and the other Latin-script languages
+    {0x03, 1252}, {0x06, 1252}, {0x07, 1252}, {0x09, 1252}, {0x0A, 1252}, {0x0B, 1252}, {0x0C, 1252},
+    {0x0F, 1252}, {0x10, 1252}, {0x13, 1252}, {0x14, 1252}, {0x16, 1252}, {0x17, 1252}, {0x21, 1252},
+    {0x2D, 1252}, {0x2E, 1252}, {0x32, 1252}, {0x34, 1252}, {0x35, 1252}, {0x36, 1252}, {0x38, 1252},
+    {0x3B, 1252}, {0x3C, 1252}, {0x3E, 1252}, {0x41, 1252}, {0x52, 1252}, {0x56, 1252}, {0x62, 1252},
+    {0x64, 1252}, {0x68, 1252}, {0x6A, 1252}, {0x6B, 1252}, {0x6C, 1252}, {0x6E, 1252}, {0x6F, 1252},
+    {0x70, 1252}, {0x7A, 1252}, {0x7E, 1252}, {0x82, 1252}, {0x83, 1252}, {0x84, 1252}, {0x86, 1252},
+    {0x87, 1252}, {0x88, 1252}, {0x91, 1252}, {0x7F, 1252},  // the invariant locale
+    // Languages whose scripts have no ANSI code page
+    {0x2B, 0}, {0x37, 0}, {0x39, 0}, {0x45, 0}, {0x46, 0}, {0x47, 0}, {0x48, 0}, {0x49, 0}, {0x4A, 0},
+    {0x4B, 0}, {0x4C, 0}, {0x4D, 0}, {0x4E, 0}, {0x4F, 0}, {0x51, 0}, {0x53, 0}, {0x54, 0}, {0x57, 0},
+    {0x5A, 0}, {0x5B, 0}, {0x5E, 0}, {0x5D, 0}, {0x61, 0}, {0x65, 0}, {0x81, 0},
+};
+
+// The language's entry, or null when this platform does not know it.
+const LanguageCodePage* FindLanguage(WORD language)
+{
+    for (const LanguageCodePage& entry : kLanguageCodePages) {
+        if (entry.language == language)
+            return &entry;
+    }
+    for (const LanguageCodePage& entry : kLanguageCodePages) {
+        if (entry.language < 0x400 && entry.language == (language & 0x3FF))
+            return &entry;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+UINT GetACP()
+{
+    static const UINT codePage = FixedCodePage() ? FixedCodePage() : CodePageFromLocale();
+    return codePage;
+}
+
+BOOL IsValidCodePage(UINT codePage)
+{
+    if (codePage == CP_ACP || codePage == CP_UTF8)
+        return TRUE;
+    if (IsMultiByte(codePage))
+        return IconvConverts(codePage);
+    return ByteTableFor(codePage) != nullptr;
+}
+
+int GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int size)
+{
+    if (type != LOCALE_IDEFAULTANSICODEPAGE) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    if (size < 0 || (size > 0 && !data)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    WORD language = (WORD)(locale & 0xFFFF);
+    UINT codePage = 0;
+    if (language == LOCALE_NEUTRAL || language == LOCALE_USER_DEFAULT || language == LOCALE_SYSTEM_DEFAULT) {
+        codePage = GetACP();
+    } else if (const LanguageCodePage* entry = FindLanguage(language)) {
+        codePage = FixedCodePage() ? FixedCodePage() : entry->codePage;
+    } else {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    char digits[8];
+    int count = snprintf(digits, sizeof digits, "%u", codePage) + 1;
+    if (size == 0)
+        return count;
+    if (size < count) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    for (int i = 0; i < count; ++i)
+        data[i] = (WCHAR)digits[i];
+    return count;
 }
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength, LPWSTR wide,

@@ -181,5 +181,6 @@ DWORD DeviceToHostPath(LPCWSTR devicePath, LPSTR hostPath, DWORD size);
 DWORD HostToDevicePath(LPCSTR hostPath, LPWSTR devicePath, DWORD size);
 
 #include <strsafe.h>
+#include <winnls.h>
 #include <wcs16.h>
 #include <winmutex.h>

@@ -112,4 +112,63 @@ TEST(CodePage, AnsiCodePageFollowsTheSettingThenTheLocale)
     }
 }
 
+// The answer of GetLocaleInfoW(LOCALE_IDEFAULTANSICODEPAGE), or "fails".
+std::string AnsiCodePageOf(LCID locale)
+{
+    WCHAR digits[8];
+    int n = GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE, digits, 8);
+    return n > 0 ? std::string(digits, digits + n - 1) : "fails";
+}
+
+// Run with LEAFWISE_CODEPAGE unset (see CMakeLists.txt).
+TEST(Locale, AnsiCodePageOfEachLanguageAsWindowsGivesIt)
+{
+    const std::pair<LCID, const char*> expected[] = {
+        {0x0804, "936"},  {0x1004, "936"},  {0x0404, "950"},  {0x0C04, "950"},  {0x1404, "950"},
+        {0x0411, "932"},  {0x0412, "949"},  {0x0419, "1251"}, {0x0422, "1251"}, {0x0C1A, "1251"},
+        {0x081A, "1250"}, {0x041A, "1250"}, {0x0415, "1250"}, {0x0408, "1253"}, {0x041F, "1254"},
+        {0x042C, "1254"}, {0x082C, "1251"}, {0x040D, "1255"}, {0x0401, "1256"}, {0x0429, "1256"},
+        {0x0425, "1257"}, {0x042A, "1258"}, {0x041E, "874"},  {0x0409, "1252"}, {0x0C07, "1252"},
+        {0x0809, "1252"}, {0x0414, "1252"}, {0x0439, "0"},    {0x0437, "0"},
+        {0x00020804, "936"},  // a sort order does not change the language
+        {0x007F, "1252"}, {0x04FF, "fails"},
+    };
+    for (const auto& [locale, codePage] : expected)
+        EXPECT_EQ(AnsiCodePageOf(locale), codePage) << std::hex << locale;
+    EXPECT_EQ(AnsiCodePageOf(LOCALE_USER_DEFAULT), std::to_string(GetACP()));
+
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, GetLocaleInfoW(0x04FF, LOCALE_IDEFAULTANSICODEPAGE, nullptr, 0));
+    EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_EQ(5, GetLocaleInfoW(0x0419, LOCALE_IDEFAULTANSICODEPAGE, nullptr, 0));
+    WCHAR small[4];
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, GetLocaleInfoW(0x0419, LOCALE_IDEFAULTANSICODEPAGE, small, 4));
+    EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(0, GetLocaleInfoW(0x0419, 0x1005, small, 4));
+    EXPECT_EQ((DWORD)ERROR_INVALID_FLAGS, GetLastError());
+}
+
+TEST(Locale, ValidCodePagesAreThoseTheConversionsKnow)
+{
+    for (UINT codePage : {0u, 874u, 932u, 936u, 949u, 950u, 1250u, 1258u, 20866u, 21866u, 54936u, 65001u})
+        EXPECT_TRUE(IsValidCodePage(codePage)) << codePage;
+    for (UINT codePage : {1u, 99999u, 65000u})
+        EXPECT_FALSE(IsValidCodePage(codePage)) << codePage;
+    EXPECT_EQ(ToWide(20866, "\xf0\xd2\xc9"), u"\u041f\u0440\u0438");
+}
+
+// A fixed code page is every language's ANSI code page, as it is the device's.
+TEST(Locale, FixedCodePageIsEveryLanguagesAnsiCodePage)
+{
+    std::string command = std::string("env LEAFWISE_CODEPAGE=1251 ") + ACP_HOST + " 0x804 0x409 0x439 0x4FF";
+    FILE* child = popen(command.c_str(), "r");
+    ASSERT_NE(child, nullptr);
+    char line[128] = {};
+    EXPECT_NE(fgets(line, sizeof line, child), nullptr);
+    pclose(child);
+    EXPECT_STREQ(line, "1251 1251 1251 1251 fails\n");
+}
+
 } // namespace
