@@ -1,6 +1,8 @@
 // Opening a book, listing its objects, reading objects and the scratch folder.
 #include "Book.h"
 
+#include "ObjectReader.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -11,57 +13,30 @@ namespace {
 // from a book is damage, and is refused before anything is allocated for it.
 constexpr ULONGLONG kMaxObjectLength = 256u * 1024 * 1024;
 
-// Objects are converted to text a piece at a time, so that the raw bytes and
-// the text of a large contents file are never held in memory together.
-constexpr size_t kTextChunk = 64 * 1024;
+// Records of #SYSTEM that the book engine reads.
+enum SystemRecord : WORD {
+    kContentsFileRecord = 0,
+    kIndexFileRecord = 1,
+    kDefaultTopicRecord = 2,
+    kLanguageRecord = 4,  // begins with the book's LCID
+};
 
-// A cut between two pieces must not split a character. Bytes below 0x30 stand
-// for themselves in every code page the device uses (no lead or trail byte of
-// a double-byte or GB18030 character is that small).
-size_t CharacterBoundary(const BYTE* bytes, size_t count)
+// The ANSI code page of a language, when the platform converts it; 0 for no
+// language (LCID 0) or one without an ANSI code page.
+UINT AnsiCodePageOf(LCID language)
 {
-    for (size_t i = count; i > 0; --i) {
-        if (bytes[i - 1] < 0x30)
-            return i;
-    }
-    return 0;
-}
-
-// The Free Pascal writer (chmcmd among its users) marks the second directory
-// chunk as the first, so chmlib's enumeration can miss the contents file. Such
-// books name it in their #SYSTEM object (record code 0), and chmlib's lookup
-// still finds it. Only a name that ends in ".hhc" is taken.
-const ObjectEntry* ContentsFileNamedBySystem(Book& book)
-{
-    const ObjectEntry* system = book.FindObject(u"/#SYSTEM");
-    if (!system)
-        return nullptr;
-    BYTE* records = book.ReadObject(*system);
-    if (!records)
-        return nullptr;
-    WCHAR name[MAX_PATH] = {};
-    // A version, then records of a 16-bit code, a 16-bit length and the data.
-    for (size_t at = 4; at + 4 <= system->length;) {
-        size_t code = records[at] | records[at + 1] << 8;
-        size_t length = records[at + 2] | records[at + 3] << 8;
-        at += 4;
-        if (length > system->length - at)
-            break;
-        if (code == 0) {
-            size_t n = strnlen((const char*)records + at, length);
-            if (n > 4 && n < MAX_PATH && _strnicmp((const char*)records + at + n - 4, ".hhc", 4) == 0)
-                MultiByteToWideChar(CP_UTF8, 0, (const char*)records + at, (int)n, name, MAX_PATH - 1);
-            break;
-        }
-        at += length;
-    }
-    free(records);
-    return name[0] ? book.FindObject(name) : nullptr;
+    WCHAR digits[8];
+    if (language == 0 || GetLocaleInfoW(language, LOCALE_IDEFAULTANSICODEPAGE, digits, 8) == 0)
+        return 0;
+    UINT codePage = 0;
+    for (const WCHAR* at = digits; *at >= '0' && *at <= '9' && codePage < 100000; ++at)
+        codePage = codePage * 10 + (*at - '0');
+    return codePage && IsValidCodePage(codePage) ? codePage : 0;
 }
 
 } // namespace
 
-Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), limits{}
+Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), codePage(CP_ACP), limits{}
 {
     StringCchCopyW(tempFolder, MAX_PATH, u"\\Temp\\");
     bookPath[0] = 0;
@@ -84,6 +59,9 @@ void Book::EmptyLists()
     index.Clear();
     pathPool.Clear();
     textPool.Clear();
+    namedContentsFile = namedIndexFile = defaultTopic = nullptr;
+    noPath = rootPath = nullptr;
+    codePage = CP_ACP;
 }
 
 int Book::LoadContents(LPCWSTR path)
@@ -91,17 +69,18 @@ int Book::LoadContents(LPCWSTR path)
     if (!Open(path))
         return 0;
     const ObjectEntry* contentsFile = FindContentsFile();
+    // The Free Pascal writer (chmcmd among its users) marks the second
+    // directory chunk as the first, so chmlib's enumeration can miss the
+    // contents file; #SYSTEM names it, and chmlib's lookup still finds it.
     if (!contentsFile)
-        contentsFile = ContentsFileNamedBySystem(*this);
-    if (!contentsFile)
-        return 0;
-    size_t length = 0;
-    WCHAR* text = ReadObjectText(*contentsFile, &length);
-    if (!text)
+        contentsFile = NamedBySystem(namedContentsFile, ".hhc");
+    if (contentsFile) {
+        ParseSitemap(*contentsFile);
         return 1;
-    ParseContents(text, length);
-    free(text);
-    return 1;
+    }
+    // Without a contents file a book is still read through what else lists
+    // its pages.
+    return LoadBinaryContents() || LoadKeywordIndex() || LoadPageList();
 }
 
 int Book::Open(LPCWSTR path)
@@ -122,7 +101,62 @@ int Book::Open(LPCWSTR path)
     chm = chm_open(hostPath);
     if (!chm)
         return 0;
-    return ListObjects();
+    if (!ListObjects())
+        return 0;
+    ReadSystem();
+    return 1;
+}
+
+// #SYSTEM: a version, then records of a 16-bit code, a 16-bit length and the
+// data. It is looked up through chmlib rather than the object list, which
+// would be indexed for it: most books need no other lookup to list their contents.
+void Book::ReadSystem()
+{
+    LCID language = 0;
+    chmUnitInfo unit;
+    BYTE* records = nullptr;
+    if (chm_resolve_object(chm, "/#SYSTEM", &unit) != CHM_RESOLVE_FAILURE) {
+        ObjectEntry system{"/#SYSTEM", (DWORD)unit.length, (LONG)unit.space, (DWORD)unit.start};
+        records = ReadObject(system);
+    }
+    size_t size = records ? (size_t)unit.length : 0;
+    for (size_t at = 4; at + 4 <= size;) {
+        WORD code = records[at] | records[at + 1] << 8;
+        size_t length = records[at + 2] | records[at + 3] << 8;
+        at += 4;
+        if (length > size - at)
+            break;
+        const char* data = (const char*)records + at;
+        auto text = [&] { return pathPool.Copy(data, strnlen(data, std::min<size_t>(length, MAX_PATH - 1))); };
+        if (code == kContentsFileRecord)
+            namedContentsFile = text();
+        else if (code == kIndexFileRecord)
+            namedIndexFile = text();
+        else if (code == kDefaultTopicRecord)
+            defaultTopic = text();
+        else if (code == kLanguageRecord && length >= 4)
+            language = records[at] | records[at + 1] << 8 | records[at + 2] << 16 | (DWORD)records[at + 3] << 24;
+        at += length;
+    }
+    free(records);
+    // The book's language, from #SYSTEM, else from the container's header.
+    codePage = AnsiCodePageOf(language);
+    if (!codePage)
+        codePage = AnsiCodePageOf(limits.language);
+}
+
+// An object that #SYSTEM names (in the book's code page), when its name ends
+// in `extension`.
+const ObjectEntry* Book::NamedBySystem(const char* name, const char* extension)
+{
+    size_t length = name ? strlen(name) : 0;
+    size_t extensionLength = strlen(extension);
+    if (length <= extensionLength || _stricmp(name + length - extensionLength, extension) != 0)
+        return nullptr;
+    WCHAR wide[MAX_PATH] = {};
+    if (MultiByteToWideChar(codePage, 0, name, (int)length, wide, MAX_PATH - 1) == 0)
+        return nullptr;
+    return FindObject(wide);
 }
 
 int Book::ListObjects()
@@ -191,40 +225,12 @@ WCHAR* Book::ReadObjectText(const ObjectEntry& entry, size_t* length)
     // Every code page gives at most one UTF-16 unit per byte.
     size_t capacity = (size_t)entry.length + 100;
     WCHAR* text = static_cast<WCHAR*>(calloc(capacity, sizeof(WCHAR)));
-    BYTE* chunk = static_cast<BYTE*>(malloc(2 * kTextChunk));
-    if (!text || !chunk) {
-        free(text);
-        free(chunk);
+    if (!text)
         return nullptr;
-    }
-    size_t written = 0, carried = 0;
-    ULONGLONG offset = 0;
-    for (bool last = false; !last;) {
-        size_t wanted = (size_t)std::min<ULONGLONG>(kTextChunk, entry.length - offset);
-        LONGINT64 got = wanted ? chm_retrieve_object(chm, &unit, chunk + carried, offset, wanted) : 0;
-        if (got < 0)
-            got = 0;
-        offset += got;
-        size_t count = carried + (size_t)got;
-        // The text ends at the first zero byte, at the object's end, or where a
-        // read came up short (what was not read counts as zeros).
-        last = (size_t)got < wanted || offset >= entry.length;
-        if (const void* zero = memchr(chunk, 0, count)) {
-            count = static_cast<const BYTE*>(zero) - chunk;
-            last = true;
-        }
-        size_t cut = last ? count : CharacterBoundary(chunk, count);
-        if (cut == 0 && count >= kTextChunk)
-            cut = count;
-        if (cut > 0) {
-            int units = MultiByteToWideChar(CP_ACP, 0, (LPCSTR)chunk, (int)cut, text + written,
-                                            (int)(capacity - 1 - written));
-            written += units > 0 ? (size_t)units : 0;
-        }
-        carried = count - cut;
-        memmove(chunk, chunk + cut, carried);
-    }
-    free(chunk);
+    TextReader reader(chm, unit, entry.length, codePage);
+    size_t written = 0;
+    while (!reader.Done())
+        written += reader.Next(text + written, capacity - 1 - written);
     text[written] = 0;
     if (length)
         *length = written;

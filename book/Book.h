@@ -38,18 +38,44 @@ struct ExtractReport {
     WCHAR failedFile[MAX_PATH];  // that file's name in the folder
 };
 
+template <typename Unit>
+class SitemapScanner;
+
+// The objects of a binary table of contents, as read from a book (null and 0
+// for one that is missing).
+struct BinaryContents {
+    struct Table {
+        const BYTE* data;
+        size_t size;
+
+        // Whether `count` bytes at `offset` lie inside.
+        bool Holds(ULONGLONG offset, ULONGLONG count) const;
+        // The 32-bit little-endian number at `offset`, which the caller has checked.
+        DWORD At(size_t offset) const;
+        // The zero-terminated string at `offset`, cut at the table's end;
+        // empty when the offset lies outside.
+        const char* String(DWORD offset, size_t* length) const;
+    };
+    Table toc, topics, urls, urlStrings, strings;  // #TOCIDX, #TOPICS, #URLTBL, #URLSTR, #STRINGS
+};
+
 class Book {
 public:
     Book();
     virtual ~Book();
 
+    // The contents come from the contents file (the first ".hhc" object, or
+    // the one #SYSTEM names); a book without one is listed from its binary
+    // table of contents, else its keyword index, else its pages. 1 when the
+    // book was opened and one of these was found.
     int LoadContents(LPCWSTR path);
     int Open(LPCWSTR path);
     int ListObjects();
     const ObjectEntry* FindContentsFile() const;
     // Newly allocated with malloc (zero-padded bytes, or NUL-terminated UTF-16);
     // the caller frees it. Null when the object cannot be read. `length`, when
-    // given, receives the text's length in units, up to its terminator.
+    // given, receives the text's length in units, up to its terminator. Text
+    // is read in the charset it declares, else in `codePage`.
     BYTE* ReadObject(const ObjectEntry& entry);
     WCHAR* ReadObjectText(const ObjectEntry& entry, size_t* length = nullptr);
     void ClearTempFolder();
@@ -58,6 +84,11 @@ public:
     void ParseContents(const WCHAR* text);
     // The same, for a caller that knows where the text's terminator is.
     void ParseContents(const WCHAR* text, size_t length);
+
+    // Appends the entries of a binary table of contents, its texts read in
+    // `codePage`. Every offset is checked against its table, a loop ends the
+    // chain it closes, and entries deeper than 31 levels are left out.
+    void ParseBinaryContents(const BinaryContents& tables);
 
     const ObjectEntry* FindObject(LPCWSTR path);
     int ExtractObject(LPCWSTR path, LPCWSTR folder);
@@ -74,8 +105,24 @@ public:
     std::deque<TocEntry> contents;
     ExtractReport extractReport;
     ULONGLONG pageByteLimit;  // kMaxPageBytes, lowered by tests
+    // The code page of the book's own text, set by Open: the ANSI code page of
+    // its language (LCID of #SYSTEM, else of the container's header) as the
+    // platform gives it, else CP_ACP. A text that declares its charset is read in that.
+    UINT codePage;
 
 private:
+    template <typename Unit>
+    friend class SitemapScanner;
+
+    void ReadSystem();
+    const ObjectEntry* NamedBySystem(const char* name, const char* extension);
+    void ParseSitemap(const ObjectEntry& file);
+    int LoadBinaryContents();
+    int LoadKeywordIndex();
+    int LoadPageList();
+    // `title` is a copy in textPool; `local` (null for none) is copied.
+    void AppendEntry(const WCHAR* title, const WCHAR* local, size_t localLength, int level);
+
     void EmptyLists();
     void AppendObject(const chmUnitInfo& unit);
     bool ResolveUnit(const ObjectEntry& entry, chmUnitInfo* unit);
@@ -91,6 +138,12 @@ private:
     StringPool textPool;
     ObjectIndex index;                    // over `objects`, built at the first lookup
     std::deque<ObjectEntry> hiddenObjects;  // found by chmlib's lookup, missed by its enumeration
+    // What #SYSTEM names, in the book's code page (null when it does not).
+    const char* namedContentsFile = nullptr;
+    const char* namedIndexFile = nullptr;
+    const char* defaultTopic = nullptr;
+    const WCHAR* noPath = nullptr;    // the empty path of entries without a page, once stored
+    const WCHAR* rootPath = nullptr;  // the "/" of entries with an empty Local value
 };
 
 // Deletes the files directly inside a folder (given with its trailing

@@ -192,6 +192,22 @@ public:
 
     DWORD ListedEntries() const { return listed; }
 
+    // The names in listing chunks that the chain from the first listing chunk
+    // misses, in chunk order; only a damaged entry ends a chunk early.
+    std::vector<std::string> UnlistedPaths() const
+    {
+        std::vector<std::string> paths;
+        for (LONG page = 0; (DWORD)page < chunkCount; ++page) {
+            if (onChain[page] || !IsListing(page) || !FreeSpaceFits(page, kListingHeader))
+                continue;
+            EntryReader reader = Entries(page, kListingHeader);
+            Unit unit;
+            while (reader.More() && reader.Listing(&unit))
+                paths.emplace_back(unit.path);
+        }
+        return paths;
+    }
+
     // chmlib's lookup: down the index by the first name that sorts after the
     // path (case ignored, as chmlib compares), then the first equal name of
     // the listing chunk reached.
@@ -267,13 +283,13 @@ private:
 
     bool CheckListingChain(LONG head)
     {
-        std::vector<bool> seen(chunkCount);
+        onChain.assign(chunkCount, false);
         listed = 0;
         for (LONG page = head; page != -1; page = (LONG)Le32(Chunk(page) + 0x10)) {
             DWORD entries = 0;
-            if (!InRange(page) || seen[page] || !CheckListing(page, &entries))
+            if (!InRange(page) || onChain[page] || !CheckListing(page, &entries))
                 return false;
-            seen[page] = true;
+            onChain[page] = true;
             listed += entries;
         }
         return true;
@@ -314,9 +330,10 @@ private:
         if (!InRange(page))
             return false;
         if (IsListing(page)) {
+            // The listing chain's chunks were checked with it.
             DWORD entries = 0;
             (*visits)[page] = kDone;
-            return CheckListing(page, &entries);
+            return onChain[page] || CheckListing(page, &entries);
         }
         if (!IsIndex(page) || !FreeSpaceFits(page, kIndexHeader) || stack->size() >= (size_t)kMaxIndexDepth)
             return false;
@@ -329,6 +346,7 @@ private:
     DWORD chunkCount;
     LONG root = -1;
     DWORD listed = 0;
+    std::vector<bool> onChain;  // the listing chunks that chmlib's enumeration reads
     std::vector<BYTE> bytes;
 };
 
@@ -563,6 +581,8 @@ BOOL CheckContainer(LPCWSTR bookPath, ContainerLimits* limits)
     limits->section0Size = file.Size() - dataOffset;
     limits->section1Size = section1Size;
     limits->directoryEntries = directory.ListedEntries();
+    limits->language = Le32(itsf + 0x14);
+    limits->unlistedPaths = directory.UnlistedPaths();
     limits->stream = std::move(stream);
     return TRUE;
 }

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 // The compressed section's LZX blocks, walked before chmlib decodes them.
 class CompressedStream;
@@ -15,6 +17,10 @@ struct ContainerLimits {
     ULONGLONG section0Size;  // bytes of the uncompressed section that the file holds
     ULONGLONG section1Size;  // uncompressed length of the compressed section; 0 if none
     DWORD directoryEntries;  // the objects that chmlib's enumeration will report
+    DWORD language;          // the LCID that the container's header gives
+    // Objects that chmlib's enumeration misses (a writer's wrong first listing
+    // chunk), in directory order; chmlib's lookup still finds them.
+    std::vector<std::string> unlistedPaths;
     std::shared_ptr<CompressedStream> stream;  // null when section1Size is 0
 };
 

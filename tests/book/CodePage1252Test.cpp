@@ -36,4 +36,11 @@ TEST_F(CodePage1252Test, AByteTheCodePageLeavesUndefinedStandsForItself)
     free(text);
 }
 
+TEST_F(CodePage1252Test, AFixedCodePageWinsOverTheBooksLanguage)
+{
+    ASSERT_EQ(book.LoadContents(DeviceTestBook("codepage-936").c_str()), 1);
+    EXPECT_EQ(book.codePage, 1252u);
+    EXPECT_NE(Utf8(book.contents[0].title), "关于我们");
+}
+
 }  // namespace

@@ -1,8 +1,12 @@
-// A book written in code page 936, read with 936 as the ANSI code page. Its
-// own executable: the code page is fixed at the first conversion.
+// Books read in their own language's code page on a device whose ANSI code
+// page is 1252 (LEAFWISE_CODEPAGE unset, an en_US locale). Its own executable:
+// the code page is fixed at the first conversion.
 #include "BookTestSupport.h"
 
 #include <BookDamage.h>
+
+#include <algorithm>
+#include <cstring>
 
 using namespace booktest;
 namespace fs = std::filesystem;
@@ -19,8 +23,9 @@ protected:
 
 TEST_F(CodePage936Test, TitlesLocalsAndPagesAreReadInTheBooksCodePage)
 {
-    ASSERT_EQ(GetACP(), 936u);
+    ASSERT_EQ(GetACP(), 1252u);
     ASSERT_EQ(book.LoadContents(DeviceTestBook("codepage-936").c_str()), 1);
+    EXPECT_EQ(book.codePage, 936u);  // LCID 0x804
     EXPECT_THAT(Entries(book), ElementsAre("1|关于我们|/关于我们.htm", "1|标签手册|/html/标签.htm"));
 
     // The Local values were GBK bytes; the objects are named in UTF-8.
@@ -38,16 +43,50 @@ TEST_F(CodePage936Test, TitlesLocalsAndPagesAreReadInTheBooksCodePage)
     EXPECT_EQ(ScratchFiles().count("标签.htm"), 1u);
 }
 
-TEST_F(CodePage936Test, ABookOfAnotherCodePageMisreadsButDoesNotFail)
+// The language is #SYSTEM's LCID, else the header's, else the device's.
+TEST_F(CodePage936Test, TheLanguageOfSystemElseOfTheHeaderElseTheDevice)
 {
-    // Code page 1252 bytes read as 936: the titles come out wrong, the
-    // non-ASCII page is not found, and nothing breaks.
-    ASSERT_EQ(book.LoadContents(DeviceTestBook("codepage-1252").c_str()), 1);
-    ASSERT_EQ(book.contents.size(), 3u);
-    EXPECT_NE(Utf8(book.contents[0].title), "Café crème");
-    book.ClearTempFolder();
+    damage::Bytes built = damage::ReadHostFile(TestBookHostPath("codepage-936"));
+    const std::string record = std::string("\x04\x00\x24\x00\x04\x08\x00\x00", 8);  // code 4, 36 bytes, 0x804
+    auto found = std::search(built.begin(), built.end(), record.begin(), record.end());
+    ASSERT_NE(found, built.end());
+    size_t lcid = found - built.begin() + 4;
+    auto load = [&](uint16_t system, uint16_t header) {
+        damage::Bytes patched = built;
+        memcpy(&patched[lcid], &system, 2);
+        memcpy(&patched[0x14], &header, 2);
+        std::string host = (Scratch() / "patched.chm").string();
+        EXPECT_TRUE(damage::WriteHostFile(host, patched));
+        EXPECT_EQ(book.LoadContents(DevicePath(host).c_str()), 1);
+        return book.codePage;
+    };
+    EXPECT_EQ(load(0x419, 0x804), 1251u);
+    EXPECT_EQ(load(0, 0x804), 936u);
+    EXPECT_EQ(load(0x439, 0x804), 936u);  // Hindi has no ANSI code page
+    EXPECT_EQ(load(0, 0), (UINT)CP_ACP);
+    // Read as 1252, the titles come out wrong, the non-ASCII page is not
+    // found, and nothing breaks.
+    ASSERT_EQ(book.contents.size(), 2u);
+    EXPECT_NE(Utf8(book.contents[0].title), "关于我们");
     EXPECT_EQ(book.ExtractPage(book.contents[0].local, u"\\Temp"), 0);
-    EXPECT_EQ(book.ExtractPage(u"/plain.htm", u"\\Temp"), 1);
+}
+
+// With its contents file renamed away, a book is listed from its binary
+// table of contents, texts in the book's code page.
+TEST_F(CodePage936Test, ABookWithoutContentsFileIsListedFromItsBinaryContents)
+{
+    damage::Bytes built = damage::ReadHostFile(TestBookHostPath("binary-toc"));
+    const std::string name = "binary-toc.hhc";
+    int renamed = 0;
+    for (auto at = built.begin(); (at = std::search(at, built.end(), name.begin(), name.end())) != built.end(); ++renamed)
+        at[name.size() - 1] = 'x';
+    ASSERT_EQ(renamed, 2);  // in the directory and in #SYSTEM
+    std::string host = (Scratch() / "binary-only.chm").string();
+    ASSERT_TRUE(damage::WriteHostFile(host, built));
+    ASSERT_EQ(book.LoadContents(DevicePath(host).c_str()), 1);
+    EXPECT_EQ(book.FindContentsFile(), nullptr);
+    EXPECT_THAT(Entries(book), ElementsAre("1|First|/a.htm", "1|Heading|", "2|Глава|/b.htm", "3|Deep|/c.htm#part",
+                                           "1|Last|/c.htm"));
 }
 
 // A contents file is converted 64 KB at a time, each piece cut where no
@@ -62,7 +101,8 @@ TEST_F(CodePage936Test, AContentsFileOverSixtyFourKilobytesReadsIntact)
         return "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"" + name +
                "\"><param name=\"Local\" value=\"a.htm\"></OBJECT>\n";
     };
-    std::string text = "<UL>\n";
+    // The file declares its code page: the book's is 1252.
+    std::string text = "<meta charset=\"gbk\">\n<UL>\n";
     size_t fillers = 0;
     for (; text.size() + 2 * item("filler").size() < 65536; ++fillers)
         text += item("filler");

@@ -94,11 +94,9 @@ TEST_F(ContentsTest, HeadingsBeforeAnEmptyListAndAtTheVeryEnd)
     EXPECT_THAT(parse(u"<UL>" + heading + u"</UL"), IsEmpty());
 }
 
-TEST_F(ContentsTest, ABookWithoutContentsFileStaysOpenForItsPages)
+TEST_F(ContentsTest, ABookWithoutContentsFileIsListedFromItsKeywordIndex)
 {
-    EXPECT_THAT(Load("no-contents", 0), IsEmpty());
-    EXPECT_NE(book.chm, nullptr);
-    EXPECT_FALSE(book.objects.empty());
+    EXPECT_THAT(Load("no-contents"), ElementsAre("1|Keyword|/a.htm"));
     EXPECT_EQ(book.FindContentsFile(), nullptr);
     EXPECT_EQ(book.ExtractPage(u"/a.htm", u"\\Temp"), 1);
     EXPECT_EQ(ScratchFiles().size(), 2u);  // the page and its image

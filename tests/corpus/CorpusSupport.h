@@ -9,7 +9,8 @@ namespace corpustest {
 struct CorpusBook {
     const char* name;
     unsigned codePage;   // the ANSI code page of the book's language
-    bool hasContents;    // whether LoadContents finds a contents file
+    unsigned pageCodePage;  // the code page its pages declare (else the book's)
+    bool hasContents;    // whether LoadContents lists contents (a contents file, or what stands in for one)
     size_t entries;      // contents entries
     size_t pagesFound;   // entries with a local path that ExtractPage finds
 };

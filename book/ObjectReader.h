@@ -1,0 +1,56 @@
+// An object read a piece at a time, so that a large contents file or page is
+// never held whole in two forms.
+#pragma once
+
+#include <windows.h>
+
+#include <chm_lib.h>
+
+// The bytes of a resolved object up to its first zero byte (the text's end),
+// or up to where a read comes up short.
+class ObjectReader {
+public:
+    ObjectReader(chmFile* chm, const chmUnitInfo& unit, DWORD length) : chm(chm), unit(unit), length(length) {}
+
+    // Reads up to `room` bytes into `out`; returns how many belong to the text.
+    size_t Next(BYTE* out, size_t room);
+    // The text has ended: nothing more will be read.
+    bool Done() const { return done; }
+
+private:
+    chmFile* chm;
+    chmUnitInfo unit;
+    ULONGLONG length;
+    ULONGLONG offset = 0;  // of the next read in the object
+    bool done = false;
+};
+
+// The same text converted to UTF-16: in the code page the text declares for
+// itself (a byte-order mark or a meta tag, see Charset.h), else in the book's.
+class TextReader {
+public:
+    // Raw bytes read per piece.
+    static constexpr size_t kPieceBytes = 64 * 1024;
+    // The most units one piece converts to: every code page gives at most one
+    // unit per byte, and a piece may carry a cut character of the one before.
+    static constexpr size_t kMaxPieceUnits = 2 * kPieceBytes;
+
+    TextReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, UINT bookCodePage);
+    ~TextReader();
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+
+    // Converts the next piece into `out`, which has room for `room` units;
+    // returns the units written. Done() once the text has ended (at once when
+    // no buffer could be had for the reading).
+    size_t Next(WCHAR* out, size_t room);
+    bool Done() const { return done; }
+
+private:
+    ObjectReader reader;
+    UINT codePage;
+    BYTE* bytes;           // kPieceBytes read after what was carried over
+    size_t carried = 0;    // bytes of a cut character kept for the next piece
+    bool started = false;  // the declaration has been looked for
+    bool done = false;
+};
