@@ -1,15 +1,16 @@
 // leafwise-book: the book engine on the command line, for scripts, tests and
 // people who want a page out of a book.
 //
-//   leafwise-book objects BOOK
-//   leafwise-book contents BOOK
-//   leafwise-book extract BOOK PAGE [FOLDER]
+//   leafwise-book [--codepage N] objects BOOK
+//   leafwise-book [--codepage N] contents BOOK
+//   leafwise-book [--codepage N] extract [--clear] BOOK PAGE [FOLDER]
 #include <windows.h>
 
 #include <Book.h>
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -21,9 +22,9 @@
 namespace {
 
 const char kUsage[] =
-    "usage: leafwise-book objects BOOK\n"
-    "       leafwise-book contents BOOK\n"
-    "       leafwise-book extract BOOK PAGE [FOLDER]\n";
+    "usage: leafwise-book [--codepage N] objects BOOK\n"
+    "       leafwise-book [--codepage N] contents BOOK\n"
+    "       leafwise-book [--codepage N] extract [--clear] BOOK PAGE [FOLDER]\n";
 
 // The tool's output, encoded straight into one buffer that is written out
 // whenever it fills: a contents listing of a large book is tens of thousands
@@ -313,7 +314,48 @@ const char* Reason(DWORD error)
     }
 }
 
-int Extract(const char* bookPath, const char* page, const char* hostFolder)
+
+// Whether a folder holds any file or folder.
+bool HoldsAnything(const WCHAR* folderWithSlash)
+{
+    WCHAR pattern[MAX_PATH];
+    WIN32_FIND_DATAW found;
+    if (FAILED(StringCchPrintfW(pattern, MAX_PATH, u"%s*.*", folderWithSlash)))
+        return true;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
+// Makes FOLDER ready for an extraction: created when it is missing (one
+// level), used when empty, emptied of its files with --clear, and otherwise
+// refused, so that no file of the user's is ever lost to a page. Returns 0,
+// or the exit status.
+int PrepareFolder(const char* hostFolder, const WCHAR* folder, const WCHAR* folderWithSlash, bool clear)
+{
+    DWORD attributes = GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (CreateDirectoryW(folder, nullptr))
+            return 0;
+        fprintf(stderr, "leafwise-book: folder %s: %s\n", hostFolder, Reason(GetLastError()));
+        return 1;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        fprintf(stderr, "leafwise-book: folder %s: not a folder\n", hostFolder);
+        return 1;
+    }
+    if (clear) {
+        ClearFolder(folderWithSlash);
+    } else if (HoldsAnything(folderWithSlash)) {
+        fprintf(stderr, "leafwise-book: folder %s is not empty (--clear empties it)\n", hostFolder);
+        return 2;
+    }
+    return 0;
+}
+
+int Extract(const char* bookPath, const char* page, const char* hostFolder, bool clear)
 {
     Book book;
     WCHAR folder[MAX_PATH];
@@ -340,15 +382,21 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder)
         fprintf(stderr, "leafwise-book: page %s is not in book %s\n", page, bookPath);
         return 1;
     }
-    DWORD attributes = GetFileAttributesW(folder);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_PATH_NOT_FOUND;
-        // A refused scratch folder has been named, with the reason, by the platform.
-        if (hostFolder || error != ERROR_ACCESS_DENIED)
-            fprintf(stderr, "leafwise-book: folder %s: %s\n", folderName, Reason(error));
-        return 1;
+    if (hostFolder) {
+        if (int status = PrepareFolder(hostFolder, folder, folderWithSlash, clear))
+            return status;
+    } else {
+        // The scratch folder is the program's own, emptied before every page.
+        DWORD attributes = GetFileAttributesW(folder);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_PATH_NOT_FOUND;
+            // A refused scratch folder has been named, with the reason, by the platform.
+            if (error != ERROR_ACCESS_DENIED)
+                fprintf(stderr, "leafwise-book: folder %s: %s\n", folderName, Reason(error));
+            return 1;
+        }
+        ClearFolder(folderWithSlash);
     }
-    ClearFolder(folderWithSlash);
     book.ExtractPage(pagePath.c_str(), folder);
     const ExtractReport& report = book.extractReport;
     if (report.error != ERROR_SUCCESS) {
@@ -384,17 +432,49 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder)
     return 0;
 }
 
+int Usage()
+{
+    fputs(kUsage, stderr);
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string command = argc > 1 ? argv[1] : "";
-    if (command == "objects" && argc == 3)
-        return ListObjects(argv[2]);
-    if (command == "contents" && argc == 3)
-        return ListContents(argv[2]);
-    if (command == "extract" && (argc == 4 || argc == 5))
-        return Extract(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-    fputs(kUsage, stderr);
-    return 2;
+    std::vector<std::string> arguments;
+    const char* codePage = nullptr;
+    bool clear = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--codepage" && i + 1 < argc)
+            codePage = argv[++i];
+        else if (argument == "--clear")
+            clear = true;
+        else if (argument.rfind("--", 0) == 0)
+            return Usage();
+        else
+            arguments.push_back(argument);
+    }
+    if (codePage) {
+        // The code page the user fixes stands for the device's, for every
+        // book's language too: the platform reads it from its setting, before
+        // anything is converted.
+        char* end = nullptr;
+        unsigned long value = strtoul(codePage, &end, 10);
+        if (!*codePage || *end || value == 0 || value > 65535 || !IsValidCodePage((UINT)value)) {
+            fprintf(stderr, "leafwise-book: --codepage %s: not a code page this machine converts\n", codePage);
+            return 2;
+        }
+        setenv("LEAFWISE_CODEPAGE", std::to_string(value).c_str(), 1);
+    }
+    std::string command = arguments.empty() ? "" : arguments[0];
+    size_t count = arguments.size();
+    if (command == "objects" && count == 2 && !clear)
+        return ListObjects(arguments[1].c_str());
+    if (command == "contents" && count == 2 && !clear)
+        return ListContents(arguments[1].c_str());
+    if (command == "extract" && (count == 3 || count == 4))
+        return Extract(arguments[1].c_str(), arguments[2].c_str(), count == 4 ? arguments[3].c_str() : nullptr, clear);
+    return Usage();
 }

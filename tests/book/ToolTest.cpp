@@ -37,30 +37,58 @@ TEST_F(ToolTest, ContentsEscapesTheSeparatorsInsideFields)
     EXPECT_EQ(CountLines(result.out), 9);
 }
 
-TEST_F(ToolTest, ContentsOfABookWithoutContentsFileIsEmptyAndSucceeds)
+TEST_F(ToolTest, ContentsOfABookWithoutContentsFileListItsPages)
 {
-    RunResult result = RunTool({"contents", TestBookHostPath("no-contents")});
+    RunResult result = RunTool({"contents", TestBookHostPath("pages-only")});
     EXPECT_EQ(result.status, 0);
-    EXPECT_THAT(result.out, IsEmpty());
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "1\tSecond\t/second.htm");
+    EXPECT_EQ(CountLines(result.out), 4);
     EXPECT_THAT(result.err, IsEmpty());
 }
 
-TEST_F(ToolTest, ExtractEmptiesTheFolderAndListsWhatItWrote)
+// A folder named on the command line may hold the user's files: it is
+// created when missing and written when empty, and emptied only on request.
+TEST_F(ToolTest, ExtractCreatesAMissingFolderAndRefusesAFullOneUnlessCleared)
 {
+    const std::string images = TestBookHostPath("images");
     fs::path folder = Scratch() / "out";
-    fs::create_directories(folder / "sub");
-    std::ofstream(folder / "stale.htm") << "old";
-    RunResult result = RunTool({"extract", TestBookHostPath("images"), "/top.htm", folder.string()});
+    RunResult result = RunTool({"extract", images, "/top.htm", folder.string()});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "b.gif\ne.gif\nf.gif\ntop.htm\n");
-    EXPECT_FALSE(fs::exists(folder / "stale.htm"));
-    EXPECT_TRUE(fs::exists(folder / "sub"));
 
-    // Without a folder: the scratch folder.
-    result = RunTool({"extract", TestBookHostPath("images"), "/html/a.htm"});
+    fs::create_directories(folder / "sub");
+    std::ofstream(folder / "stale.htm") << "old";
+    result = RunTool({"extract", images, "/html/a.htm", folder.string()});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(CountLines(result.err), 1);
+    EXPECT_THAT(result.err, HasSubstr(folder.string()));
+    EXPECT_TRUE(fs::exists(folder / "stale.htm") && fs::exists(folder / "top.htm"));
+
+    result = RunTool({"extract", "--clear", images, "/html/a.htm", folder.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::exists(folder / "stale.htm") || fs::exists(folder / "top.htm"));
+    EXPECT_TRUE(fs::exists(folder / "sub") && fs::exists(folder / "a.htm"));
+
+    // "." is refused like any folder that holds something.
+    fs::path here = fs::current_path();
+    fs::current_path(folder);
+    result = RunTool({"extract", images, "/top.htm", "."});
+    fs::current_path(here);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_FALSE(fs::exists(folder / "top.htm"));
+
+    // Only one level is created.
+    result = RunTool({"extract", images, "/top.htm", (Scratch() / "a" / "b").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(fs::exists(Scratch() / "a"));
+
+    // Without a folder: the scratch folder, emptied first.
+    std::ofstream(Scratch() / "old.htm") << "old";
+    result = RunTool({"extract", images, "/html/a.htm"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_THAT(result.out, HasSubstr("my pic.gif\n"));
     EXPECT_TRUE(fs::exists(Scratch() / "a.htm"));
+    EXPECT_FALSE(fs::exists(Scratch() / "old.htm"));
 }
 
 TEST_F(ToolTest, FailuresNameTheBookOrThePage)
@@ -83,22 +111,24 @@ TEST_F(ToolTest, FailuresNameTheBookOrThePage)
 TEST_F(ToolTest, UsageErrorsExitWithTwo)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"objects"}, {"contents", "a", "b"}, {"extract", "book"}, {"extract", "a", "b", "c", "d"}, {"dump", "x"}}) {
+             {}, {"objects"}, {"contents", "a", "b"}, {"extract", "book"}, {"extract", "a", "b", "c", "d"}, {"dump", "x"},
+             {"--clear", "contents", "a"}, {"--codepage", "99999", "objects", "a"}, {"--codepage", "x", "objects", "a"},
+             {"--verbose", "objects", "a"}}) {
         RunResult result = RunTool(args);
         EXPECT_EQ(result.status, 2);
-        EXPECT_THAT(result.err, HasSubstr("usage"));
+        EXPECT_THAT(result.err, ::testing::AnyOf(HasSubstr("usage"), HasSubstr("not a code page")));
         EXPECT_THAT(result.out, IsEmpty());
     }
 }
 
+// The suite fixes code page 1252; --codepage fixes another for one run.
 TEST_F(ToolTest, OutputIsUtf8WhateverTheCodePage)
 {
-    std::string saved = getenv("LEAFWISE_CODEPAGE") ? getenv("LEAFWISE_CODEPAGE") : "";
-    setenv("LEAFWISE_CODEPAGE", "936", 1);
-    RunResult result = RunTool({"contents", TestBookHostPath("codepage-936")});
-    setenv("LEAFWISE_CODEPAGE", saved.c_str(), 1);
+    RunResult result = RunTool({"--codepage", "936", "contents", TestBookHostPath("codepage-936")});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "1\t关于我们\t/关于我们.htm\n1\t标签手册\t/html/标签.htm\n");
+    result = RunTool({"contents", TestBookHostPath("codepage-936")});
+    EXPECT_NE(result.out, "1\t关于我们\t/关于我们.htm\n1\t标签手册\t/html/标签.htm\n");
 }
 
 // Links: a link planted in the scratch folder, pointing nowhere or at a file
