@@ -251,8 +251,10 @@ void ClearFolder(LPCWSTR folder)
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        WCHAR fileName[MAX_PATH];
-        if (SUCCEEDED(StringCchPrintfW(fileName, MAX_PATH, u"%s%s", folder, found.cFileName)))
+        // Room for the folder and the longest name a search reports: a file
+        // of a 255-character name is the folder's as much as any other.
+        WCHAR fileName[2 * MAX_PATH];
+        if (SUCCEEDED(StringCchPrintfW(fileName, 2 * MAX_PATH, u"%s%s", folder, found.cFileName)))
             DeleteFileW(fileName);
     } while (FindNextFileW(search, &found));
     FindClose(search);

@@ -34,13 +34,14 @@ TEST_F(ScratchFolderTest, ClearingDeletesTheFilesButNotTheSubFolders)
     EXPECT_TRUE(fs::exists(Scratch() / "sub" / "kept.htm"));
 }
 
-TEST_F(ScratchFolderTest, ClearingRemovesLinksButNeverWhatTheyPointTo)
+TEST_F(ScratchFolderTest, ClearingRemovesLinksAndLongNamesButNeverWhatLinksPointTo)
 {
     fs::path outside = Scratch().string() + "-outside";
     Put(outside / "file", "mine");
     fs::create_symlink(outside / "file", Scratch() / "to-file");
     fs::create_directory_symlink(outside, Scratch() / "to-folder");
     fs::create_symlink(outside / "nowhere", Scratch() / "dangling");
+    Put(Scratch() / std::string(255, 'n'));  // the longest name a folder holds
     Book book;
     book.ClearTempFolder();
     EXPECT_TRUE(fs::is_empty(Scratch()));
