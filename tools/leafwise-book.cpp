@@ -333,13 +333,23 @@ bool HoldsAnything(const WCHAR* folderWithSlash)
 // level), used when empty, emptied of its files with --clear, and otherwise
 // refused, so that no file of the user's is ever lost to a page. Returns 0,
 // or the exit status.
+// Whether the platform has said why a folder cannot be used: it names a
+// refused scratch folder, with the reason, once, for every path in it.
+bool SaidByThePlatform(const WCHAR* folder, DWORD error)
+{
+    bool inScratch = _wcsnicmp(folder, u"\\Temp", 5) == 0 && (folder[5] == 0 || folder[5] == '\\');
+    return inScratch && error == ERROR_ACCESS_DENIED;
+}
+
 int PrepareFolder(const char* hostFolder, const WCHAR* folder, const WCHAR* folderWithSlash, bool clear)
 {
     DWORD attributes = GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         if (CreateDirectoryW(folder, nullptr))
             return 0;
-        fprintf(stderr, "leafwise-book: folder %s: %s\n", hostFolder, Reason(GetLastError()));
+        DWORD error = GetLastError();
+        if (!SaidByThePlatform(folder, error))
+            fprintf(stderr, "leafwise-book: folder %s: %s\n", hostFolder, Reason(error));
         return 1;
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -390,8 +400,7 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder, bool
         DWORD attributes = GetFileAttributesW(folder);
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_PATH_NOT_FOUND;
-            // A refused scratch folder has been named, with the reason, by the platform.
-            if (error != ERROR_ACCESS_DENIED)
+            if (!SaidByThePlatform(folder, error))
                 fprintf(stderr, "leafwise-book: folder %s: %s\n", folderName, Reason(error));
             return 1;
         }

@@ -260,7 +260,7 @@ bool EnsurePrivateFolder(const std::string& folder, const char* what)
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         int error = errno;
         SayRefused(folder, what, std::string("it cannot be made (") + strerror(error) + ")");
-        SetLastError(ErrorFromErrno(error));
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
     // Looked at without following: a link could lead anywhere, and a folder

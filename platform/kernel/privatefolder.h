@@ -7,8 +7,8 @@
 // without trailing slashes, which would make a link to a folder pass for one.
 std::string PrivateFolderPath(const char* setting, const char* name);
 
-// Creates the folder (mode 0700) when missing. False (ERROR_ACCESS_DENIED, or
-// why it could not be made) when it cannot be made, is a link or not a folder,
+// Creates the folder (mode 0700) when missing. False (ERROR_ACCESS_DENIED)
+// when it cannot be made, is a link or not a folder,
 // belongs to someone else or can be written by others: they could plant links
 // in it or hold its locks. A refusal is said once on stderr, naming `what`
 // ("scratch folder"), the folder and the reason.

@@ -188,12 +188,16 @@ TEST_F(ToolTest, ExtractRefusesFoldersItCannotTrustOrName)
     fs::create_directories(elsewhere / "root/books");
     std::ofstream(elsewhere / "kept") << "x";
     fs::create_directory_symlink(elsewhere, elsewhere / "link");
-    setenv("LEAFWISE_TEMP", (elsewhere / "link").c_str(), 1);
-    RunResult result = RunTool({"extract", TestBookHostPath("images"), "/top.htm"});
-    setenv("LEAFWISE_TEMP", Scratch().c_str(), 1);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(CountLines(result.err), 1) << result.err;
-    EXPECT_THAT(result.err, HasSubstr((elsewhere / "link").string() + " is refused: it is a link"));
+    RunResult result;
+    for (const auto& [temp, reason] : {std::pair<fs::path, std::string>{elsewhere / "link", "it is a link"},
+                                       {elsewhere / "missing/temp", "it cannot be made"}}) {
+        setenv("LEAFWISE_TEMP", temp.c_str(), 1);
+        result = RunTool({"extract", TestBookHostPath("images"), "/top.htm"});
+        setenv("LEAFWISE_TEMP", Scratch().c_str(), 1);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(CountLines(result.err), 1) << result.err;
+        EXPECT_THAT(result.err, HasSubstr(temp.string() + " is refused: " + reason));
+    }
     EXPECT_TRUE(fs::exists(elsewhere / "kept"));
 
     fs::copy_file(TestBookHostPath("images"), elsewhere / "root/books/images.chm");
