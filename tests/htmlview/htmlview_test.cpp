@@ -1,0 +1,359 @@
+// The HTML viewer control, driven as a parent window drives it: pages by
+// DTM_ADDTEXTW, pictures answered to NM_INLINE_IMAGE, links by taps and keys;
+// what it shows is read back from the device's screen.
+#include <htmlctrl.h>
+#include <lwdevice.h>
+#include <windows.h>
+
+#include "../support/modal.h"
+#include "bounds.h"
+#include "gdi_qt.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+namespace {
+
+struct Notice {
+    UINT code;
+    std::u16string target;
+    DWORD cookie;
+};
+
+std::vector<Notice>& Notices()
+{
+    static std::vector<Notice> log;
+    return log;
+}
+
+// How the parent answers a notification; by default it takes it and answers nothing.
+std::function<LRESULT(HWND viewer, const NM_HTMLVIEW&)>& Answer()
+{
+    static std::function<LRESULT(HWND, const NM_HTMLVIEW&)> answer;
+    return answer;
+}
+
+LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_NOTIFY)
+        return DefWindowProcW(window, message, wParam, lParam);
+    auto* notice = reinterpret_cast<const NM_HTMLVIEW*>(lParam);
+    Notices().push_back({notice->hdr.code, notice->szTarget ? notice->szTarget : u"", notice->dwCookie});
+    return Answer() ? Answer()(notice->hdr.hwndFrom, *notice) : 1;
+}
+
+HBITMAP Bitmap(int width, int height, QColor color)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return LwCreateBitmapFromImage(image, 32);
+}
+
+// Answers every picture with a bitmap of this colour (the control keeps a copy).
+LRESULT AnswerWith(HWND viewer, const NM_HTMLVIEW& notice, QColor color, int width = 40, int height = 40)
+{
+    INLINEIMAGEINFO info{notice.dwCookie, height, width, Bitmap(width, height, color), FALSE};
+    SendMessageW(viewer, DTM_SETIMAGE, 0, reinterpret_cast<LPARAM>(&info));
+    DeleteObject(info.hbm);
+    return 1;
+}
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+class HtmlView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LwDeviceStart();
+        ASSERT_TRUE(InitHTMLControl(GetModuleHandleW(nullptr)));
+        WNDCLASSW wc{};
+        if (!GetClassInfoW(nullptr, u"LwHtmlParent", &wc)) {
+            wc.lpfnWndProc = ParentProc;
+            wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+            wc.lpszClassName = u"LwHtmlParent";
+            RegisterClassW(&wc);
+        }
+        parent = CreateWindowExW(0, u"LwHtmlParent", u"Page", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+        viewer = CreateWindowExW(0, DISPLAYCLASS, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 240, 268, parent,
+                                 reinterpret_cast<HMENU>(4100), GetModuleHandleW(nullptr), nullptr);
+        ASSERT_TRUE(viewer);
+        Notices().clear();
+        Answer() = nullptr;
+        lwtest::Drain();
+    }
+    void TearDown() override
+    {
+        DestroyWindow(parent);
+        lwtest::Drain();
+        Answer() = nullptr;
+    }
+
+    void Load(const std::u16string& html)
+    {
+        SendMessageW(viewer, DTM_CLEAR, 0, 0);
+        SendMessageW(viewer, DTM_ADDTEXTW, FALSE, reinterpret_cast<LPARAM>(html.c_str()));
+        SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
+        lwtest::Drain();
+    }
+    COLORREF Pixel(int x, int y)
+    {
+        POINT p{x, y};
+        ClientToScreen(viewer, &p);
+        lwtest::Drain();
+        return LwDevicePixel(p.x, p.y);
+    }
+    void Tap(int x, int y)
+    {
+        POINT p{x, y};
+        ClientToScreen(viewer, &p);
+        ASSERT_TRUE(LwDeviceTap(p.x, p.y));
+        lwtest::Drain();
+    }
+    void Key(UINT key)
+    {
+        SendMessageW(viewer, WM_KEYDOWN, key, 1);
+        SendMessageW(viewer, WM_KEYUP, key, 0xC0000001);
+    }
+    std::u16string Text()
+    {
+        std::u16string text(static_cast<size_t>(SendMessageW(viewer, WM_GETTEXTLENGTH, 0, 0)) + 1, u'\0');
+        text.resize(static_cast<size_t>(SendMessageW(viewer, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+        return text;
+    }
+    std::vector<Notice> Of(UINT code)
+    {
+        std::vector<Notice> out;
+        for (const Notice& n : Notices())
+            if (n.code == code)
+                out.push_back(n);
+        return out;
+    }
+
+    HWND parent = nullptr;
+    HWND viewer = nullptr;
+};
+
+// Each picture is asked for in page order with its src as written, then the
+// title follows; answers given at once, later, by failure, or never all show.
+TEST_F(HtmlView, PicturesAreAskedForAndShownAsAnswered)
+{
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT {
+        if (n.hdr.code != NM_INLINE_IMAGE)
+            return 1;
+        if (std::u16string(n.szTarget) == u"red.gif")
+            return AnswerWith(v, n, Qt::red);
+        if (std::u16string(n.szTarget) == u"../img/my%20pic.gif")
+            return SendMessageW(v, DTM_IMAGEFAIL, 0, n.dwCookie), 1;
+        return 1; // answered later
+    };
+    Load(u"\xFEFF<html><head><title> The \n title </title></head><body>"
+         u"<img src=\"red.gif\"><img src=\"../img/my%20pic.gif\" width=\"30\" height=\"30\">"
+         u"<img src=\"/later.png\" width=\"40\" height=\"40\"></body></html>");
+
+    ASSERT_EQ(Notices().size(), 4u);
+    EXPECT_EQ(Notices()[0].target, u"red.gif");
+    EXPECT_EQ(Notices()[1].target, u"../img/my%20pic.gif");
+    EXPECT_EQ(Notices()[2].target, u"/later.png");
+    EXPECT_EQ(Notices()[3].code, static_cast<UINT>(NM_TITLE));
+    EXPECT_EQ(Notices()[3].target, u"The title");
+    EXPECT_NE(Notices()[0].cookie, Notices()[1].cookie);
+
+    // Document margin 4: the red picture at 4..44, the mark at 44..74, the late one at 74..114.
+    EXPECT_EQ(Pixel(20, 20), kRed);
+    EXPECT_EQ(Pixel(47, 30), RGB(224, 224, 224)) << "the broken-picture mark, on the line's baseline";
+    EXPECT_EQ(Pixel(90, 20), kWhite) << "an unanswered picture keeps its place empty";
+
+    // An answer after the layout; the bitmap handed over with bOwnBitmap goes with it.
+    HBITMAP owned = Bitmap(40, 40, Qt::blue);
+    INLINEIMAGEINFO late{Notices()[2].cookie, 40, 40, owned, TRUE};
+    EXPECT_TRUE(SendMessageW(viewer, DTM_SETIMAGE, 0, reinterpret_cast<LPARAM>(&late)));
+    BITMAP info;
+    EXPECT_EQ(GetObjectW(owned, sizeof info, &info), 0) << "the control deleted the bitmap it owned";
+    EXPECT_EQ(Pixel(90, 20), RGB(0, 0, 255));
+
+    // Cookies of nothing, and a page's cookies once the page is gone, are refused.
+    HBITMAP kept = Bitmap(4, 4, Qt::green);
+    INLINEIMAGEINFO stale{Notices()[0].cookie + 100, 4, 4, kept, FALSE};
+    EXPECT_FALSE(SendMessageW(viewer, DTM_SETIMAGE, 0, reinterpret_cast<LPARAM>(&stale)));
+    EXPECT_FALSE(SendMessageW(viewer, DTM_IMAGEFAIL, 0, Notices()[0].cookie + 100));
+    EXPECT_FALSE(SendMessageW(viewer, DTM_SETIMAGE, 0, 0));
+    EXPECT_EQ(GetObjectW(kept, sizeof info, &info), static_cast<int>(sizeof info)) << "not owned: left alone";
+    DeleteObject(kept);
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u""));
+    EXPECT_FALSE(SendMessageW(viewer, DTM_IMAGEFAIL, 0, Notices()[2].cookie));
+    EXPECT_EQ(SendMessageW(viewer, WM_GETTEXTLENGTH, 0, 0), 0);
+}
+
+// A parent that does not take the request leaves the mark; with shrink on, a
+// picture wider than the control is scaled to its width with its proportions.
+TEST_F(HtmlView, UnansweredRequestsFailAndShrinkFitsWidePictures)
+{
+    Answer() = [](HWND, const NM_HTMLVIEW&) -> LRESULT { return 0; };
+    Load(u"<img src=\"a.gif\">");
+    EXPECT_EQ(Pixel(6, 12), RGB(224, 224, 224));
+
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT { return AnswerWith(v, n, Qt::red, 900, 90); };
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<img src=\"wide.gif\"><p>after</p>"));
+    lwtest::Drain();
+    EXPECT_EQ(Pixel(100, 60), kRed) << "at its own size the picture is 90 high";
+    SendMessageW(viewer, DTM_ENABLESHRINK, 0, TRUE);
+    EXPECT_EQ(Pixel(100, 20), kRed);
+    EXPECT_NE(Pixel(100, 60), kRed) << "232 wide, so 23 high";
+    EXPECT_EQ(Pixel(237, 20), kWhite) << "nothing past the width";
+}
+
+// Taps and keys follow links only through NM_HOTSPOT, with the href as written.
+TEST_F(HtmlView, LinksAreFollowedByTapAndKeys)
+{
+    Load(u"<a href=\"Sub/Page.htm#part\">FIRSTLINK</a> plain text here<br>"
+         u"<a href=\"HTTP://www.example.com/\">second</a> <a href=\"#top\">third</a>");
+    Tap(200, 9); // plain text
+    EXPECT_TRUE(Of(NM_HOTSPOT).empty());
+    Tap(12, 9);
+    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
+    EXPECT_EQ(Of(NM_HOTSPOT)[0].target, u"Sub/Page.htm#part");
+    EXPECT_EQ(Pixel(5, 5), RGB(0, 0, 128)) << "the tapped link carries the focus mark";
+
+    Notices().clear();
+    Key(VK_DOWN); // the next link in view
+    Key(VK_RETURN);
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    SendMessageW(viewer, WM_KEYDOWN, VK_SHIFT, 1);
+    Key(VK_TAB);
+    Key(VK_TAB);
+    SendMessageW(viewer, WM_KEYUP, VK_SHIFT, 0xC0000001);
+    Key(VK_RETURN);
+    std::vector<Notice> followed = Of(NM_HOTSPOT);
+    ASSERT_EQ(followed.size(), 3u);
+    EXPECT_EQ(followed[0].target, u"HTTP://www.example.com/");
+    EXPECT_EQ(followed[1].target, u"#top");
+    EXPECT_EQ(followed[2].target, u"Sub/Page.htm#part");
+    EXPECT_EQ(SendMessageW(viewer, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS, DLGC_WANTARROWS);
+}
+
+// Down scrolls a page without links in view; an anchor scrolls to itself.
+TEST_F(HtmlView, KeysScrollAndAnchorsBringTheirPlaceToTheTop)
+{
+    std::u16string page = u"<p>top</p>";
+    for (int k = 0; k < 60; ++k)
+        page += u"<p>line</p>";
+    page += u"<p style=\"background-color:#ff0000\"><a name=\"part\">PART</a><br>.<br>.<br>.</p><p id=\"other\">o</p>";
+    for (int k = 0; k < 60; ++k)
+        page += u"<p>line</p>";
+    Load(page);
+    EXPECT_FALSE(SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"missing")));
+    EXPECT_NE(Pixel(100, 8), kRed);
+    EXPECT_TRUE(SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"part")));
+    EXPECT_EQ(Pixel(100, 8), kRed);
+    EXPECT_TRUE(SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"other")));
+    EXPECT_NE(Pixel(100, 8), kRed);
+
+    Key(VK_HOME);
+    EXPECT_NE(Pixel(100, 8), kRed);
+    std::u16string before = Text();
+    for (int k = 0; k < 200 && Pixel(100, 8) != kRed; ++k)
+        Key(VK_DOWN);
+    EXPECT_EQ(Pixel(100, 8), kRed) << "Down scrolls down to the red paragraph";
+    EXPECT_EQ(Text(), before);
+}
+
+// Plain text is shown as written; WM_SETTEXT replaces the page; the byte-order
+// mark never reaches the text.
+TEST_F(HtmlView, TextInAndOut)
+{
+    SendMessageW(viewer, DTM_ADDTEXTW, TRUE, reinterpret_cast<LPARAM>(u"\xFEFF<b>bold?</b>"));
+    SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
+    EXPECT_EQ(Text(), u"<b>bold?</b>");
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<p>one</p><p>two</p>"));
+    EXPECT_EQ(Text(), u"one\ntwo");
+    EXPECT_FALSE(SendMessageW(viewer, DTM_ADDTEXTW, 0, 0));
+    SendMessageW(viewer, DTM_CLEAR, 0, 0);
+    EXPECT_EQ(Text(), u"");
+}
+
+// Watches a folder for any file being opened or read.
+class OpenWatch {
+public:
+    explicit OpenWatch(const std::string& folder)
+    {
+        fd_ = inotify_init1(IN_NONBLOCK);
+        inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_ACCESS);
+    }
+    ~OpenWatch() { close(fd_); }
+    bool Opened()
+    {
+        char buffer[4096];
+        return read(fd_, buffer, sizeof buffer) > 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Nothing a page names is ever read: pictures, style sheets, scripts, frames,
+// backgrounds, by path or by URL.
+TEST_F(HtmlView, LoadsNothingThePageNames)
+{
+    char pattern[] = "/tmp/leafwise-htmlview-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    std::string folder = pattern;
+    for (const char* name : {"pic.png", "style.css", "script.js", "frame.htm", "back.png", "a.png@2x.png"})
+        std::ofstream(folder + "/" + name) << "p { color: red }";
+    std::u16string f = QString::fromStdString(folder).toStdU16String();
+    OpenWatch watch(folder);
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT {
+        return n.hdr.code == NM_INLINE_IMAGE ? SendMessageW(v, DTM_IMAGEFAIL, 0, n.dwCookie), 1 : 1;
+    };
+    Load(u"<html><head><link rel=\"stylesheet\" type=\"text/css\" href=\"file://" + f + u"/style.css\">"
+         u"<link rel=stylesheet href=\"" + f + u"/style.css\"><style>@import url(" + f + u"/style.css);"
+         u" body { background-image: url(" + f + u"/back.png) }</style>"
+         u"<script src=\"" + f + u"/script.js\">document.write('x')</script></head>"
+         u"<body background=\"" + f + u"/back.png\"><img src=\"/etc/passwd\"><img src=\"" + f + u"/pic.png\">"
+         u"<img src=\"file://" + f + u"/a.png\"><iframe src=\"" + f + u"/frame.htm\"></iframe>"
+         u"<table background=\"" + f + u"/back.png\"><tr><td>cell</td></tr></table></body></html>");
+    Pixel(10, 10); // painted
+    EXPECT_FALSE(watch.Opened());
+    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), 3u);
+    EXPECT_EQ(Of(NM_INLINE_IMAGE)[0].target, u"/etc/passwd");
+    std::filesystem::remove_all(folder);
+}
+
+// Hostile pages are cut where they pass a bound and leave the control working.
+TEST_F(HtmlView, HostilePagesAreCutAndTheControlAnswers)
+{
+    std::u16string images;
+    for (int k = 0; k < 100000; ++k)
+        images += u"<img src=\"x.gif\">";
+    Load(images);
+    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), lwhtml::kMaxImages);
+
+    std::u16string tables, lists;
+    for (int k = 0; k < 10000; ++k) {
+        tables += u"<table><tr><td>t";
+        lists += u"<ul><li>l";
+    }
+    Load(tables);
+    std::u16string text = Text();
+    EXPECT_EQ(std::count(text.begin(), text.end(), u't'), static_cast<long>(lwhtml::kMaxTableDepth));
+    Load(lists);
+    text = Text();
+    EXPECT_EQ(std::count(text.begin(), text.end(), u'l'), static_cast<long>(lwhtml::kMaxOpenElements));
+    std::u16string line(5u << 20, u'a');
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    EXPECT_EQ(Text().size(), lwhtml::kMaxWord);
+
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<p>fine</p>"));
+    EXPECT_EQ(Text(), u"fine");
+}
+
+} // namespace
