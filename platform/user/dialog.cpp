@@ -93,7 +93,9 @@ LRESULT DefaultDialogProcessing(HWND dialog, UINT message, WPARAM wParam, LPARAM
         if (LOWORD(wParam) == WA_INACTIVE) {
             if (state && IsChild(dialog, GetFocus()))
                 state->savedFocus = GetFocus();
-        } else {
+        } else if ((state && IsChild(dialog, state->savedFocus)) || !IsChild(dialog, GetFocus())) {
+            // A first activation keeps the control that WM_INITDIALOG gave the
+            // focus to (answering FALSE), as Windows does.
             RestoreFocus(dialog, state);
         }
         return 0;

@@ -86,6 +86,10 @@ TEST_F(InstanceTest, SecondStartBringsTheFirstForwardAndEndsWithZero)
     otherClass.lpfnWndProc = DefWindowProcW;
     otherClass.lpszClassName = u"Other";
     RegisterClassW(&otherClass);
+    // The main window owns a dialog (as About is), and a stranger covers both.
+    HWND about = CreateWindowExW(0, u"Other", u"About", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, app.mainWindow, nullptr, nullptr, nullptr);
+    ShowWindow(about, SW_SHOW);
     HWND other = CreateWindowExW(0, u"Other", u"Other", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     ShowWindow(other, SW_SHOW);
@@ -97,10 +101,12 @@ TEST_F(InstanceTest, SecondStartBringsTheFirstForwardAndEndsWithZero)
     pid_t second = StartLeafwise("/nowhere/book.chm");
     EXPECT_EQ(WaitForExit(second, 10000), 0);
     EXPECT_LT(Seconds(start), 5.0);
-    lwtest::PumpUntil([&] { return GetForegroundWindow() == app.mainWindow; }, 2000);
-    EXPECT_EQ(GetForegroundWindow(), app.mainWindow);
+    // The main window comes forward with the dialog it owns above it.
+    lwtest::PumpUntil([&] { return GetForegroundWindow() == about; }, 2000);
+    EXPECT_EQ(GetForegroundWindow(), about);
 
     DestroyWindow(other);
+    DestroyWindow(about);
     UnregisterClassW(u"Other", nullptr);
     DestroyWindow(app.mainWindow);
 }

@@ -112,6 +112,25 @@ TEST_F(FileAssociationTest, HiveThatCannotBeWrittenGivesTheFailureAndLosesNothin
     EXPECT_FALSE(std::filesystem::exists(root + "/data/applications/leafwise-chmfile.desktop"));
 }
 
+// Each value counts: with the other two already in place, a read-only hive
+// fails only the missing ".chm" value, and that alone is a failure.
+TEST_F(FileAssociationTest, AMissingExtensionValueAloneIsAFailure) {
+    FileAssociation(mainWindow);
+    std::remove(boxLog.c_str());
+    const std::string complete = ReadFile(HiveFile());
+    std::string withoutExtension = complete;
+    size_t section = withoutExtension.find("[HKEY_CLASSES_ROOT\\.chm]\n@=\"CHMFile\"\n");
+    ASSERT_NE(section, std::string::npos) << complete;
+    withoutExtension.erase(section, std::string("[HKEY_CLASSES_ROOT\\.chm]\n@=\"CHMFile\"\n").size());
+    WriteFile(HiveFile(), withoutExtension);
+    chmod(HiveFile().c_str(), 0444);
+
+    FileAssociation(mainWindow);
+    ExpectOneBox("CHM File association failed!", MB_OK | MB_ICONERROR);
+    EXPECT_EQ(Value(u".chm"), u"");
+    EXPECT_EQ(Value(u"CHMFile\\DefaultIcon"), u"\"" + std::u16string(program) + u"\", 0");
+}
+
 TEST_F(FileAssociationTest, DamagedHiveIsKeptAsideAndTheAssociationStillMade) {
     const std::string damaged = "[HKEY_CLASSES_ROOT\\.chm]\n@=\"unterminated\n";
     WriteFile(HiveFile(), damaged);

@@ -31,6 +31,17 @@ TEST(WideString, StorageGrowsToTheRequestPlusSixteenAndKeepsTheText) {
     EXPECT_EQ(s.Buffer()[45], 0);
 }
 
+TEST(WideString, AssigningAsManyUnitsAsTheRoomGrowsItForTheTerminator) {
+    WideString s(u"abc");
+    ASSERT_EQ(s.Capacity(), 19u);
+    const std::u16string full(19, u'x');
+    s.Assign(full.c_str());
+    EXPECT_EQ(s.Capacity(), 35u);
+    EXPECT_EQ(Text(s), full);
+    s.Assign(std::u16string(18, u'y').c_str());  // fits with its terminator: kept in place
+    EXPECT_EQ(s.Capacity(), 35u);
+}
+
 TEST(WideString, SizesThatWouldWrapAreRefused) {
     WideString s(u"keep");
     EXPECT_FALSE(s.Reserve(0xFFFFFFF0u));

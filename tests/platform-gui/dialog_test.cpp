@@ -15,6 +15,7 @@ struct DialogRun {
     std::vector<HWND> colorAsked;  // the statics that asked
     bool endOnCommand = true;      // WM_COMMAND ends with its low word
     INT_PTR endOnInit = -2;        // EndDialog during WM_INITDIALOG when not -2
+    int focusOnInit = 0;           // the control WM_INITDIALOG gives the focus to, answering FALSE
 };
 
 DialogRun* run;
@@ -28,6 +29,10 @@ BOOL CALLBACK RecordingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         run->initParam = lParam;
         if (run->endOnInit != -2)
             EndDialog(dialog, run->endOnInit);
+        if (run->focusOnInit) {
+            SetFocus(GetDlgItem(dialog, run->focusOnInit));
+            return FALSE;
+        }
         return TRUE;
     case WM_COMMAND:
         if (run->endOnCommand) {
@@ -114,6 +119,29 @@ TEST_F(Dialogs, ModalLoopEndsWithTheEndDialogCode)
     EXPECT_EQ(order.front(), WM_INITDIALOG);
     EXPECT_EQ(order[1], WM_ACTIVATE);
     EXPECT_EQ(order.back(), WM_DESTROY);
+}
+
+// TRUE from WM_INITDIALOG gives the focus to the first tab stop; FALSE leaves
+// it where the procedure put it.
+TEST_F(Dialogs, InitDialogsAnswerDecidesTheFocus)
+{
+    std::vector<Item> items = {{WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 40, 10, 10, 0x82, u"first"},
+                               {WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 20, 40, 10, 11, 0x82, u"second"}};
+    std::vector<BYTE> bytes = DialogBytes(u"Focus", WS_POPUP, 100, 80, items);
+    for (int chosen : {0, 11}) {
+        state = {};
+        state.focusOnInit = chosen;
+        int focusedId = -1;
+        {
+            ModalCloser closer([] { return run->dialog && GetActiveWindow() == run->dialog; },
+                               [&] {
+                                   focusedId = GetDlgCtrlID(GetFocus());
+                                   PostMessageW(run->dialog, WM_COMMAND, MAKEWPARAM(1, 0), 0);
+                               });
+            DialogBoxIndirectParamW(nullptr, AsTemplate(bytes), nullptr, RecordingDialogProc, 0);
+        }
+        EXPECT_EQ(focusedId, chosen ? chosen : 10);
+    }
 }
 
 TEST_F(Dialogs, NestedLoopsEachEndWithTheirOwnCode)

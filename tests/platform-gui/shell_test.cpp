@@ -223,6 +223,8 @@ TEST_F(Shell, OverriddenBackKeyBecomesHotKeyOnPressAndRelease)
     LwDeviceBackKey(false);
     ASSERT_TRUE(PumpUntil([&] { return Of(window, WM_HOTKEY).size() == 2; }));
     auto hotKeys = Of(window, WM_HOTKEY);
+    EXPECT_EQ(hotKeys[0].wParam, 2u);  // the Back key's hot-key id
+    EXPECT_EQ(hotKeys[1].wParam, 2u);
     EXPECT_EQ(HIWORD(hotKeys[0].lParam), VK_TBACK);
     EXPECT_EQ(LOWORD(hotKeys[0].lParam), 0);
     EXPECT_EQ(HIWORD(hotKeys[1].lParam), VK_TBACK);
@@ -330,6 +332,23 @@ TEST_F(Shell, FullScreenDialogWithBarEndsOnItsKeysAndOnBack)
 
     ModalCloser pressOk([] { return LwDeviceSoftKeys().size() == 2; }, [] { LwDevicePressKey(VK_F1); });
     EXPECT_EQ(DialogBoxIndirectParamW(module, AsTemplate(bytes), nullptr, AboutLikeProc, 0), 2);
+}
+
+TEST_F(Shell, FullScreenWithoutBarCoversTheSoftKeyStripToo)
+{
+    HWND window = MakeWindow(WS_VISIBLE);
+    SHINITDLGINFO init{SHIDIM_FLAGS, window, SHIDIF_SIZEDLGFULLSCREEN};
+    ASSERT_TRUE(SHInitDialog(&init));
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.top, 26);
+    EXPECT_EQ(rect.bottom, 294);
+    init.dwFlags = SHIDIF_FULLSCREENNOMENUBAR;
+    ASSERT_TRUE(SHInitDialog(&init));
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.top, 26);
+    EXPECT_EQ(rect.bottom, 320);
+    EXPECT_EQ(rect.right - rect.left, 240);
 }
 
 TEST_F(Shell, InitDialogChecksItsArguments)
