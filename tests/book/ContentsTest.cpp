@@ -63,7 +63,7 @@ TEST_F(ContentsTest, TitlesAndLocalsKeep255CharactersAndAreTakenVerbatim)
     std::string name255 = std::string(251, 'n') + ".htm";
     EXPECT_EQ(entries[2], "1|Long local|/" + name255);
     EXPECT_EQ(entries[3], "1|Longer local, cut|/" + name255);  // "#beyond" lay past 255 characters
-    EXPECT_EQ(entries[4], "1|Tab\there, back\\slash|/a.htm");
+    EXPECT_EQ(entries[4], "1|Tab\there,\r back\\slash|/a.htm");
     EXPECT_EQ(entries[5], "1|Fish &amp; chips|/a.htm");      // no references decoded
     EXPECT_EQ(entries[6], "1|  spaced  |/a.htm");            // nothing trimmed
     EXPECT_EQ(entries[7], "1||/a.htm");                      // an empty name is a name

@@ -267,7 +267,8 @@ TEST_F(ExtractTest, HostileLookupPathsFindNothingAndWriteNothingOutside)
     Open("images");
     std::u16string tooLong = u"/" + std::u16string(300, u'a');
     std::u16string wideTooLong = u"/" + std::u16string(100, u'\u4e2d');  // 300 bytes in UTF-8
-    for (const std::u16string& path : {tooLong, wideTooLong, std::u16string(u"/../../../../etc/passwd"),
+    std::u16string noRoomForSlash(259, u'a');  // fits the lookup, but not with a "/" in front
+    for (const std::u16string& path : {tooLong, wideTooLong, noRoomForSlash, std::u16string(u"/../../../../etc/passwd"),
                                        std::u16string(u"\\..\\..\\x.htm"), std::u16string(u"/."), std::u16string(u"#top")}) {
         EXPECT_EQ(book.FindObject(path.c_str()), nullptr) << Utf8(path);
         EXPECT_EQ(Show(path), 0);

@@ -32,7 +32,7 @@ TEST_F(ToolTest, ContentsEscapesTheSeparatorsInsideFields)
 {
     RunResult result = RunTool({"contents", TestBookHostPath("titles")});
     EXPECT_EQ(result.status, 0);
-    EXPECT_THAT(result.out, HasSubstr("1\tTab\\there, back\\\\slash\t/a.htm\n"));
+    EXPECT_THAT(result.out, HasSubstr("1\tTab\\there,\\r back\\\\slash\t/a.htm\n"));
     EXPECT_THAT(result.out, HasSubstr("0\tUnclosed\t/a.htm\\n\n"));
     EXPECT_EQ(CountLines(result.out), 9);
 }
@@ -129,6 +129,9 @@ TEST_F(ToolTest, OutputIsUtf8WhateverTheCodePage)
     EXPECT_EQ(result.out, "1\t关于我们\t/关于我们.htm\n1\t标签手册\t/html/标签.htm\n");
     result = RunTool({"contents", TestBookHostPath("codepage-936")});
     EXPECT_NE(result.out, "1\t关于我们\t/关于我们.htm\n1\t标签手册\t/html/标签.htm\n");
+    result = RunTool({"--codepage", "1252", "contents", TestBookHostPath("codepage-1252")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "1\tCafé crème\t/café.htm\n1\t“Quoted” – naïve\t/plain.htm\n1\tPrice €5\t/plain.htm\n");
 }
 
 // Links: a link planted in the scratch folder, pointing nowhere or at a file

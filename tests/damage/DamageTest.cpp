@@ -459,6 +459,18 @@ TEST_F(DamageTest, DamagedCompressionTablesRefuseTheBook)
             book[d.at + i] = (uint8_t)(d.value >> (8 * i));
         EXPECT_FALSE(Exercise(book, 8, d.what).opened) << d.what;
     }
+    // A window beyond the decoder's with a reset interval that fits it, so
+    // that only the window's own bound can refuse it.
+    Bytes book = healthy;
+    book[control + 16] = 128;  // units of 32768 bytes: 4 MB
+    book[control + 12] = 64;
+    EXPECT_FALSE(Exercise(book, 8, "a 4 MB window").opened);
+    // A listing chunk that names itself as the next: the walk would go round for ever.
+    book = healthy;
+    const uint32_t head = (uint32_t)get(healthy, layout.directoryOffset + 0x20);  // the first listing chunk
+    for (int i = 0; i < 4; ++i)
+        book[layout.ChunkOffset(head) + 0x10 + i] = (uint8_t)(head >> (8 * i));
+    EXPECT_FALSE(Exercise(book, 8, "a chunk that leads to itself").opened);
 }
 
 // Names from a book decide the file names in the scratch folder: an empty,
@@ -492,6 +504,27 @@ TEST_F(DamageTest, HostileNamesWriteNothingOutsideTheScratchFolder)
     EXPECT_EQ(damage::SnapshotFolder(watched, scratch), before);
     book.Close();
     EXPECT_EQ(CountFiles(scratch), 0u);
+}
+
+// Names as books write them: a "%" that is not "%20" stays, a "#" in a folder
+// is part of the name, and a backslash ends a folder like a slash.
+TEST_F(DamageTest, NamesAreTakenAsTheyAreWritten)
+{
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    crafted.Put("/50%25 off.htm", "percent");
+    crafted.Put("/c#/page.htm", "sharp");
+    crafted.Put("/dir\\name.gif", "backslash");
+    std::u16string path = PlaceCrafted(crafted);
+    Book book;
+    ASSERT_TRUE(book.Open(path.c_str()));
+    const ObjectEntry* percent = book.FindObject(u"/50%25%20off.htm");
+    ASSERT_NE(percent, nullptr);
+    EXPECT_STREQ(percent->path, "/50%25 off.htm");
+    const ObjectEntry* sharp = book.FindObject(u"/c#/page.htm#top");
+    ASSERT_NE(sharp, nullptr);
+    EXPECT_STREQ(sharp->path, "/c#/page.htm");
+    EXPECT_EQ(book.ExtractObject(u"/dir\\name.gif", u"\\Temp"), 1);
+    EXPECT_EQ(damage::ReadHostFile(scratch + "/name.gif"), (Bytes{'b', 'a', 'c', 'k', 's', 'l', 'a', 's', 'h'}));
 }
 
 // Over-long paths are refused, never cut: a cut path names another object or

@@ -41,6 +41,11 @@ fi
 rm -rf "$copy"
 mkdir -p "$copy"
 (cd "$here" && git ls-files -z | tar --null -T - -cf - 2>/dev/null) | tar -xf - -C "$copy"
+# A run stopped in the middle of a slip left that slip's objects behind.
+if [ -f "$work/slipped" ]; then
+    touch "$copy/$(cat "$work/slipped")"
+    rm -f "$work/slipped"
+fi
 
 build_dir() { [ "$1" = asan ] && echo "$work/build-asan" || echo "$work/build"; }
 
@@ -97,6 +102,7 @@ run_slip() {
     name=$(printf 'slip%03d' "$number")
     local target=$copy/$file
     cp -p "$target" "$work/original" 2>/dev/null || { echo "$name STALE  $file: no such file"; stale=$((stale + 1)); return; }
+    echo "$file" >"$work/slipped"
     if ! apply "$target" "$old" "$new"; then
         echo "$name STALE  $file: no \"$old\" in it"
         stale=$((stale + 1))
@@ -115,6 +121,7 @@ run_slip() {
     # Back to the original text, newer than the slip's objects.
     cp "$work/original" "$target"
     touch "$target"
+    rm -f "$work/slipped"
 }
 
 for slips in "$@"; do
