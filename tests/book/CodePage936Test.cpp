@@ -114,6 +114,7 @@ TEST_F(CodePage936Test, AContentsFileOverSixtyFourKilobytesReadsIntact)
 
     damage::CraftedBook crafted(healthy);
     crafted.Put("/Documents/Table of Contents.hhc", text);
+    crafted.Put("/big.htm", text);  // a page is converted in the same 64 KB pieces
     damage::Bytes built = crafted.Build();
     ASSERT_TRUE(crafted.ok);
     std::string host = (Scratch() / "large-936.chm").string();
@@ -123,6 +124,10 @@ TEST_F(CodePage936Test, AContentsFileOverSixtyFourKilobytesReadsIntact)
     ASSERT_EQ(entries.size(), fillers + 1);
     EXPECT_EQ(entries.back(), "1|丂中|/a.htm");
     EXPECT_EQ(entries[fillers - 1], "1|filler|/a.htm");
+    WCHAR* page = book.ReadObjectText(*book.FindObject(u"/big.htm"));
+    ASSERT_NE(page, nullptr);
+    EXPECT_NE(std::u16string(page).find(u"value=\"丂中\""), std::u16string::npos);
+    free(page);
 }
 
 }  // namespace
