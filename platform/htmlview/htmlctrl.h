@@ -52,19 +52,22 @@ BOOL InitHTMLControl(HINSTANCE instance);
 // FALSE for a null record, a cookie this page did not hand out, or a handle that
 // is not a bitmap.
 #define DTM_SETIMAGE (WM_USER + 103)
-// Lays out the source added since the control was last emptied, then asks the
-// parent for every picture (NM_INLINE_IMAGE, in the page's order), then sends
-// NM_TITLE when the page has a title. The view starts at the top. Answers TRUE.
+// Lays out the source added since the control was last emptied (the view
+// starts at the top) and sends NM_TITLE when the page has a title. The layout
+// goes on in the background, from the message loop, until the whole page is
+// laid out; every picture it reaches is asked for then (NM_INLINE_IMAGE, in
+// the page's order), never from inside this call. Answers TRUE.
 #define DTM_ENDOFSOURCE (WM_USER + 104)
 // lParam: the name of an anchor of the page (<a name="x"> or an element's id,
 // without "#"). Scrolls the page so that the anchor is at the top (as near as
 // the page's length allows). TRUE when the page has the anchor, else FALSE and
 // the view stays.
 #define DTM_ANCHORW (WM_USER + 106)
-// lParam: TRUE fits the page to the control's width (pictures wider than it are
-// scaled down with their proportions, wide tables and preformatted lines are
-// wrapped); FALSE shows pictures at their size, with a horizontal scroll bar
-// when needed. Applies to the page shown and to later ones. Answers TRUE.
+// lParam: TRUE (the control starts so) scales pictures wider than the control
+// down to its width, with their proportions; FALSE shows them at their size,
+// with a horizontal scroll bar when needed. Text is wrapped to the width in
+// both modes, wide tables and preformatted lines too. Applies to the page shown
+// and to later ones. Answers TRUE.
 #define DTM_ENABLESHRINK (WM_USER + 107)
 // lParam: the cookie of an NM_INLINE_IMAGE that cannot be answered with a
 // picture; the control shows the broken-picture mark (a framed box with a cross)
@@ -89,8 +92,8 @@ typedef struct _INLINEIMAGEINFO {
 // ---- notifications to the parent (WM_NOTIFY, wParam the control's id) -------------------
 // A link was followed (tap or Enter). szTarget: the href as written.
 #define NM_HOTSPOT (WM_USER + 101)
-// The page needs a picture. szTarget: the src as written; dwCookie: what to
-// answer with, by DTM_SETIMAGE or DTM_IMAGEFAIL, now or later. A parent that
+// The layout reached a picture. szTarget: the src as written; dwCookie: what
+// to answer with, by DTM_SETIMAGE or DTM_IMAGEFAIL, now or later. A parent that
 // answers 0 (does not handle it) leaves the broken-picture mark; otherwise the
 // place stays empty (at the img tag's size) until the answer comes.
 #define NM_INLINE_IMAGE (WM_USER + 102)

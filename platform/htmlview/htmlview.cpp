@@ -12,7 +12,9 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QTextBrowser>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -28,7 +30,7 @@ struct ViewState {
     QPointer<QTextBrowser> browser;
     PictureHandler* pictures = nullptr; // owned by the browser
     std::u16string source;              // added since the control was emptied
-    bool shrink = false;
+    bool shrink = true;
     // The page whose pictures are being asked for or shown: the one built by
     // the last DTM_ENDOFSOURCE (owned by the browser), null when empty.
     PageDocument* page = nullptr;
@@ -38,6 +40,11 @@ struct ViewState {
     QString pressedHref;      // the link under the stylus, from down to up
     bool scrollBarPressed = false;
     bool shift = false;
+    // Pictures whose size changed while answers came in a row, laid out
+    // again together once the answers are in: [first, last] positions, or -1.
+    bool batching = false;
+    int changedFirst = -1;
+    int changedLast = -1;
 };
 
 ViewState* StateOf(HWND window)
@@ -94,11 +101,15 @@ void ShowFocusMark(ViewState* s)
 
 // A new document for the browser, with the pictures handled by the control
 // before anything lays it out (Qt's own handler would read image files).
-PageDocument* NewPage(ViewState* s)
+PageDocument* NewPage(HWND window, ViewState* s)
 {
-    auto* page = new PageDocument(s->browser);
+    auto* page = new PageDocument(s->browser, window, s->generation);
     page->documentLayout()->registerHandler(QTextFormat::ImageObject, s->pictures);
+    // No page size: nothing is laid out while the page is built, only once the
+    // browser shows it at its width.
+    page->setPageSize(QSizeF(0, 0));
     page->setDefaultFont(PageFont());
+    page->setUndoRedoEnabled(false);
     return page;
 }
 
@@ -116,15 +127,22 @@ void Show(ViewState* s, PageDocument* page)
         delete old;
 }
 
-// Empties the view: an empty document, nothing to ask for.
-void Clear(ViewState* s)
+void Forget(ViewState* s)
 {
     ++s->generation;
-    s->source.clear();
     s->focused = -1;
     s->pressedHref.clear();
+    s->batching = false;
+    s->changedFirst = s->changedLast = -1;
+}
+
+// Empties the view: an empty document, nothing to ask for.
+void Clear(HWND window, ViewState* s)
+{
+    Forget(s);
+    s->source.clear();
     s->page = nullptr;
-    Show(s, NewPage(s));
+    Show(s, NewPage(window, s));
 }
 
 LRESULT AddText(ViewState* s, bool plain, LPCWSTR text)
@@ -148,46 +166,19 @@ LRESULT AddText(ViewState* s, bool plain, LPCWSTR text)
     return TRUE;
 }
 
-// Asks the parent for one picture; false when the answer replaced the page or
-// destroyed the window.
-bool AskForPicture(HWND window, ViewState* s, unsigned generation, size_t index)
-{
-    PageDocument* page = s->page;
-    std::u16string source = page->pictures[index].source.toStdU16String();
-    NM_HTMLVIEW notification{};
-    notification.szTarget = source.c_str();
-    notification.dwCookie = page->firstCookie + static_cast<DWORD>(index);
-    LRESULT handled = NotifyParent(window, NM_INLINE_IMAGE, &notification.hdr);
-    if (!StillOn(window, s, generation))
-        return false;
-    // Nobody will answer a request the parent did not take.
-    if (!handled && page->pictures[index].state == Picture::State::Pending)
-        page->pictures[index].state = Picture::State::Failed;
-    return true;
-}
-
 LRESULT EndOfSource(HWND window, ViewState* s)
 {
-    unsigned generation = ++s->generation;
+    Forget(s);
     size_t length = BoundedLength(s->source.data(), s->source.size());
-    PageDocument* page = NewPage(s);
+    PageDocument* page = NewPage(window, s);
     page->setHtml(QString::fromUtf16(s->source.data(), static_cast<qsizetype>(length)));
     page->Index(s->nextCookie);
     page->shrink = s->shrink;
-    if (s->shrink)
-        page->FitTables(s->browser->viewport()->width());
+    page->FitToWidth(s->browser->viewport()->width());
     s->nextCookie += static_cast<DWORD>(page->pictures.size());
     s->page = page;
-    s->focused = -1;
-    // Pictures are asked for before the page is laid out, so that answers
-    // given at once cost no second layout.
-    for (size_t k = 0; k < page->pictures.size(); ++k) {
-        if (!AskForPicture(window, s, generation, k)) {
-            if (IsWindow(window) && StateOf(window) == s && s->page != page)
-                delete page; // replaced before it was ever shown
-            return TRUE;
-        }
-    }
+    // The layout starts here and goes on in the background; the pictures it
+    // reaches are asked for from the message loop (kMsgAskPictures).
     Show(s, page);
     std::u16string title = page->metaInformation(QTextDocument::DocumentTitle).simplified().toStdU16String();
     if (!title.empty()) {
@@ -200,11 +191,34 @@ LRESULT EndOfSource(HWND window, ViewState* s)
 
 // ---- pictures ----------------------------------------------------------------------------
 
-// Lays the picture out again when the page is shown already.
-void PictureChanged(ViewState* s, const Picture& picture)
+// Lays a picture out again when its size changed and the layout has placed it
+// already (the layout sizes the others when it reaches them); answers in a
+// row are laid out together.
+void PictureChanged(ViewState* s, const Picture& picture, QSizeF before)
 {
-    if (s->browser->document() == s->page)
+    if (s->browser->document() != s->page)
+        return;
+    QTextLayout* layout = s->page->findBlock(picture.position).layout();
+    if (!layout || layout->lineCount() == 0)
+        return;
+    if (PictureSize(*s->page, picture) == before) {
+        s->browser->viewport()->update();
+        return;
+    }
+    if (!s->batching) {
         s->page->markContentsDirty(picture.position, 1);
+        return;
+    }
+    s->changedFirst = s->changedFirst < 0 ? picture.position : std::min(s->changedFirst, picture.position);
+    s->changedLast = std::max(s->changedLast, picture.position);
+}
+
+void EndBatch(ViewState* s)
+{
+    s->batching = false;
+    if (s->changedFirst >= 0 && s->browser->document() == s->page)
+        s->page->markContentsDirty(s->changedFirst, s->changedLast - s->changedFirst + 1);
+    s->changedFirst = s->changedLast = -1;
 }
 
 LRESULT SetImage(ViewState* s, const INLINEIMAGEINFO* info)
@@ -219,12 +233,13 @@ LRESULT SetImage(ViewState* s, const INLINEIMAGEINFO* info)
     if (!picture || image.isNull())
         return FALSE;
     size_t bytes = static_cast<size_t>(image.sizeInBytes());
+    QSizeF before = PictureSize(*s->page, *picture);
     if (picture->state == Picture::State::Shown)
         s->page->pictureBytes -= static_cast<size_t>(picture->image.sizeInBytes());
     if (s->page->pictureBytes + bytes > kMaxPictureBytes) {
         picture->state = Picture::State::Failed;
         picture->image = QImage();
-        PictureChanged(s, *picture);
+        PictureChanged(s, *picture, before);
         return FALSE;
     }
     s->page->pictureBytes += bytes;
@@ -232,7 +247,7 @@ LRESULT SetImage(ViewState* s, const INLINEIMAGEINFO* info)
     picture->image = image;
     picture->natural = info->iOrigWidth > 0 && info->iOrigHeight > 0 ? QSize(info->iOrigWidth, info->iOrigHeight)
                                                                       : image.size();
-    PictureChanged(s, *picture);
+    PictureChanged(s, *picture, before);
     return TRUE;
 }
 
@@ -241,24 +256,65 @@ LRESULT ImageFail(ViewState* s, DWORD cookie)
     Picture* picture = s->page ? s->page->PictureOf(cookie) : nullptr;
     if (!picture)
         return FALSE;
+    QSizeF before = PictureSize(*s->page, *picture);
     if (picture->state == Picture::State::Shown)
         s->page->pictureBytes -= static_cast<size_t>(picture->image.sizeInBytes());
     picture->state = Picture::State::Failed;
     picture->image = QImage();
-    PictureChanged(s, *picture);
+    PictureChanged(s, *picture, before);
     return TRUE;
 }
 
+// Asks the parent for one picture; false when the answer replaced the page or
+// destroyed the window.
+bool AskForPicture(HWND window, ViewState* s, unsigned generation, size_t index)
+{
+    PageDocument* page = s->page;
+    std::u16string source = page->pictures[index].source.toStdU16String();
+    NM_HTMLVIEW notification{};
+    notification.szTarget = source.c_str();
+    notification.dwCookie = page->firstCookie + static_cast<DWORD>(index);
+    LRESULT handled = NotifyParent(window, NM_INLINE_IMAGE, &notification.hdr);
+    if (!StillOn(window, s, generation))
+        return false;
+    // Nobody will answer a request the parent did not take.
+    if (!handled && page->pictures[index].state == Picture::State::Pending)
+        ImageFail(s, notification.dwCookie);
+    return true;
+}
+
+// Asks for the pictures the layout reached since the last time, in the page's order.
+void AskForPictures(HWND window, ViewState* s, unsigned generation)
+{
+    if (!s->page || s->generation != generation)
+        return;
+    PageDocument* page = s->page;
+    page->askPosted = false;
+    s->batching = true;
+    for (size_t k = 0; k < page->pictures.size(); ++k) {
+        if (!page->pictures[k].reached || page->pictures[k].asked)
+            continue;
+        page->pictures[k].asked = true;
+        if (!AskForPicture(window, s, generation, k))
+            return;
+    }
+    EndBatch(s);
+}
+
+// Pictures not laid out yet take the new mode when the layout reaches them.
 LRESULT EnableShrink(ViewState* s, bool on)
 {
     s->shrink = on;
-    if (s->page && s->page->shrink != on) {
-        s->page->shrink = on;
-        if (on)
-            s->page->FitTables(s->browser->viewport()->width());
-        if (s->browser->document() == s->page)
-            s->page->markContentsDirty(0, s->page->characterCount());
-    }
+    if (!s->page || s->page->shrink == on)
+        return TRUE;
+    std::vector<QSizeF> before;
+    for (const Picture& picture : s->page->pictures)
+        before.push_back(PictureSize(*s->page, picture));
+    s->page->shrink = on;
+    s->batching = true;
+    for (size_t k = 0; k < before.size(); ++k)
+        PictureChanged(s, s->page->pictures[k], before[k]);
+    EndBatch(s);
     return TRUE;
 }
 
@@ -476,7 +532,7 @@ LRESULT GetText(ViewState* s, bool lengthOnly, WPARAM size, LPWSTR buffer)
 
 LRESULT SetText(HWND window, ViewState* s, LPCWSTR text)
 {
-    Clear(s);
+    Clear(window, s);
     if (text && !IS_INTRESOURCE(text) && text[0]) {
         AddText(s, false, text);
         EndOfSource(window, s);
@@ -496,7 +552,7 @@ LRESULT OnNcCreate(HWND window, WPARAM wParam, LPARAM lParam)
         return FALSE;
     }
     s->pictures = new PictureHandler(s->browser);
-    Show(s, NewPage(s));
+    Show(s, NewPage(window, s));
     SetWindowLongW(window, 0, reinterpret_cast<LONG_PTR>(s));
     return DefWindowProcW(window, WM_NCCREATE, wParam, lParam);
 }
@@ -532,8 +588,11 @@ LRESULT CALLBACK HtmlViewProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case DTM_ENABLESHRINK:
         return EnableShrink(s, lParam != FALSE);
     case DTM_CLEAR:
-        Clear(s);
+        Clear(window, s);
         return TRUE;
+    case kMsgAskPictures:
+        AskForPictures(window, s, static_cast<unsigned>(wParam));
+        return 0;
     case WM_SETTEXT:
         return SetText(window, s, reinterpret_cast<LPCWSTR>(lParam));
     case WM_GETTEXT:

@@ -11,7 +11,8 @@
 
 namespace lwhtml {
 
-PageDocument::PageDocument(QObject* parent) : QTextDocument(parent)
+PageDocument::PageDocument(QObject* parent, HWND control, unsigned generation)
+    : QTextDocument(parent), control(control), generation(generation)
 {
     // Qt falls back to a process-wide provider when loadResource finds nothing;
     // a provider of our own that finds nothing closes that door too.
@@ -61,11 +62,21 @@ Picture* PageDocument::PictureOf(DWORD cookie)
     return cookie >= firstCookie && index < pictures.size() ? &pictures[index] : nullptr;
 }
 
-const Picture* PageDocument::PictureAt(int position) const
+Picture* PageDocument::PictureAt(int position)
 {
     auto it = std::lower_bound(pictures.begin(), pictures.end(), position,
                                [](const Picture& p, int at) { return p.position < at; });
     return it != pictures.end() && it->position == position ? &*it : nullptr;
+}
+
+void PageDocument::Reached(int position)
+{
+    Picture* picture = PictureAt(position);
+    if (!picture || picture->reached)
+        return;
+    picture->reached = true;
+    if (!askPosted)
+        askPosted = PostMessageW(control, kMsgAskPictures, generation, 0) != FALSE;
 }
 
 int PageDocument::AnchorPosition(const QString& name) const
@@ -80,7 +91,7 @@ int PageDocument::AnchorPosition(const QString& name) const
     return -1;
 }
 
-void PageDocument::FitTables(int width)
+void PageDocument::FitToWidth(int width)
 {
     std::vector<QTextFrame*> frames{rootFrame()};
     while (!frames.empty()) {
@@ -109,6 +120,8 @@ void PageDocument::FitTables(int width)
             table->setFormat(format);
         }
     }
+    // Preformatted lines wrap as the rest of the text does. (A default style
+    // sheet saying so would double the time Qt takes to import a page.)
     QTextCursor cursor(this);
     for (QTextBlock block = begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
@@ -147,19 +160,25 @@ QSizeF MarkSize(const Picture& picture)
 
 } // namespace
 
+QSizeF PictureSize(const PageDocument& page, const Picture& picture)
+{
+    QSizeF size = picture.state == Picture::State::Shown    ? ShownSize(picture)
+                  : picture.state == Picture::State::Failed ? MarkSize(picture)
+                                                            : picture.declared;
+    qreal room = page.textWidth() - 2 * page.documentMargin();
+    if (page.shrink && room > 0 && size.width() > room)
+        size = QSizeF(room, size.height() * room / size.width());
+    return size;
+}
+
 QSizeF PictureHandler::intrinsicSize(QTextDocument* document, int position, const QTextFormat&)
 {
     auto* page = dynamic_cast<PageDocument*>(document);
-    const Picture* picture = page ? page->PictureAt(position) : nullptr;
+    Picture* picture = page ? page->PictureAt(position) : nullptr;
     if (!picture)
         return {};
-    QSizeF size = picture->state == Picture::State::Shown    ? ShownSize(*picture)
-                  : picture->state == Picture::State::Failed ? MarkSize(*picture)
-                                                             : picture->declared;
-    qreal room = document->textWidth() - 2 * document->documentMargin();
-    if (page->shrink && room > 0 && size.width() > room)
-        size = QSizeF(room, size.height() * room / size.width());
-    return size;
+    page->Reached(position);
+    return PictureSize(*page, *picture);
 }
 
 void PictureHandler::drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int position,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windef.h>
+#include <winuser.h>
 
 #include <QImage>
 #include <QObject>
@@ -14,6 +15,10 @@
 
 namespace lwhtml {
 
+// Posted to the control (wParam: the page's generation) when the layout
+// reached pictures that were not asked for yet.
+constexpr UINT kMsgAskPictures = WM_USER + 0x710;
+
 struct Picture {
     enum class State { Pending, Shown, Failed };
     int position = 0;   // of its object character in the document
@@ -22,6 +27,8 @@ struct Picture {
     State state = State::Pending;
     QImage image;       // Shown: the pixels
     QSize natural;      // Shown: the size the parent gave
+    bool reached = false; // the layout needed its size
+    bool asked = false;   // NM_INLINE_IMAGE went out for it
 };
 
 struct Link {
@@ -34,7 +41,8 @@ struct Link {
 // and data URLs, which the control must not. Images come from `pictures`.
 class PageDocument : public QTextDocument {
 public:
-    explicit PageDocument(QObject* parent);
+    // `control` is the window that asks for the pictures the layout reaches.
+    PageDocument(QObject* parent, HWND control, unsigned generation);
 
     // Reads the pictures and links of the document as built by setHtml, and
     // numbers the pictures from `firstCookie`.
@@ -42,17 +50,23 @@ public:
     // The picture a cookie of this page names, or null.
     Picture* PictureOf(DWORD cookie);
     // The picture at a position of the document, or null.
-    const Picture* PictureAt(int position) const;
+    Picture* PictureAt(int position);
+    // The layout needs the picture at a position: the control is told, by a
+    // posted message, never from inside the layout.
+    void Reached(int position);
     // The first position carrying the anchor name, or -1.
     int AnchorPosition(const QString& name) const;
-    // Wide tables and preformatted lines are made to wrap within `width`.
-    void FitTables(int width);
+    // Tables wider than `width` are made to fit it, and preformatted lines to wrap.
+    void FitToWidth(int width);
 
     std::vector<Picture> pictures; // in document order
     std::vector<Link> links;       // in document order
     DWORD firstCookie = 0;
     size_t pictureBytes = 0;       // pixels kept for this page
     bool shrink = false;           // pictures wider than the text are scaled down
+    bool askPosted = false;        // a kMsgAskPictures is on its way
+    HWND control;
+    unsigned generation;
 
 protected:
     QVariant loadResource(int type, const QUrl& name) override;
@@ -70,6 +84,9 @@ public:
     void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int position,
                     const QTextFormat& format) override;
 };
+
+// The size a picture takes in the layout of its page.
+QSizeF PictureSize(const PageDocument& page, const Picture& picture);
 
 // The side of the broken-picture mark when the tag gives no size.
 constexpr int kBrokenSide = 20;

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -160,11 +162,12 @@ TEST_F(HtmlView, PicturesAreAskedForAndShownAsAnswered)
          u"<img src=\"/later.png\" width=\"40\" height=\"40\"></body></html>");
 
     ASSERT_EQ(Notices().size(), 4u);
+    EXPECT_EQ(Notices()[0].code, static_cast<UINT>(NM_TITLE));
+    EXPECT_EQ(Notices()[0].target, u"The title");
+    Notices().erase(Notices().begin());
     EXPECT_EQ(Notices()[0].target, u"red.gif");
     EXPECT_EQ(Notices()[1].target, u"../img/my%20pic.gif");
     EXPECT_EQ(Notices()[2].target, u"/later.png");
-    EXPECT_EQ(Notices()[3].code, static_cast<UINT>(NM_TITLE));
-    EXPECT_EQ(Notices()[3].target, u"The title");
     EXPECT_NE(Notices()[0].cookie, Notices()[1].cookie);
 
     // Document margin 4: the red picture at 4..44, the mark at 44..74, the late one at 74..114.
@@ -193,8 +196,9 @@ TEST_F(HtmlView, PicturesAreAskedForAndShownAsAnswered)
     EXPECT_EQ(SendMessageW(viewer, WM_GETTEXTLENGTH, 0, 0), 0);
 }
 
-// A parent that does not take the request leaves the mark; with shrink on, a
-// picture wider than the control is scaled to its width with its proportions.
+// A parent that does not take the request leaves the mark; with shrink on (as
+// it starts), a picture wider than the control is scaled to its width with its
+// proportions.
 TEST_F(HtmlView, UnansweredRequestsFailAndShrinkFitsWidePictures)
 {
     Answer() = [](HWND, const NM_HTMLVIEW&) -> LRESULT { return 0; };
@@ -202,6 +206,7 @@ TEST_F(HtmlView, UnansweredRequestsFailAndShrinkFitsWidePictures)
     EXPECT_EQ(Pixel(6, 12), RGB(224, 224, 224));
 
     Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT { return AnswerWith(v, n, Qt::red, 900, 90); };
+    SendMessageW(viewer, DTM_ENABLESHRINK, 0, FALSE);
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<img src=\"wide.gif\"><p>after</p>"));
     lwtest::Drain();
     EXPECT_EQ(Pixel(100, 60), kRed) << "at its own size the picture is 90 high";
@@ -354,6 +359,37 @@ TEST_F(HtmlView, HostilePagesAreCutAndTheControlAnswers)
 
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<p>fine</p>"));
     EXPECT_EQ(Text(), u"fine");
+}
+
+// Run by TraceNamesMessagesAndTargets in a process of its own, whose trace
+// file is set before its first message.
+TEST_F(HtmlView, TraceChild)
+{
+    if (!getenv("LW_HTMLVIEW_TRACE_CHILD"))
+        GTEST_SKIP() << "runs inside TraceNamesMessagesAndTargets";
+    Load(u"<title>Traced</title><img src=\"a.gif\">");
+    SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"here"));
+}
+
+TEST(HtmlViewTrace, TraceNamesMessagesAndTargets)
+{
+    std::string path = ::testing::TempDir() + "/lw-htmlview-trace-" + std::to_string(getpid()) + ".log";
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LEAFWISE_TRACE", QString::fromStdString(path));
+    environment.insert("LW_HTMLVIEW_TRACE_CHILD", "1");
+    child.setProcessEnvironment(environment);
+    child.start("/proc/self/exe", {"--gtest_filter=HtmlView.TraceChild"});
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitCode(), 0);
+    std::ifstream file(path);
+    std::string trace((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const char* line : {"DISPLAYCLASS\tDTM_ADDTEXTW\t0x0\t", "\"<title>Traced</title><img src=\\\"a.gif\\\">\"",
+                             "DISPLAYCLASS\tDTM_ENDOFSOURCE", "LwHtmlParent\tWM_NOTIFY:NM_TITLE\t0x1004\t",
+                             "\t\"Traced\"", "LwHtmlParent\tWM_NOTIFY:NM_INLINE_IMAGE\t0x1004\t", "\t\"a.gif\"",
+                             "DISPLAYCLASS\tDTM_ANCHORW\t0x0\t"})
+        EXPECT_NE(trace.find(line), std::string::npos) << line;
+    std::filesystem::remove(path);
 }
 
 } // namespace
