@@ -25,6 +25,7 @@
 #include <windows.h>
 
 #include <Book.h>
+#include "imagepage.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -107,44 +108,6 @@ void BenchContents(const std::string& tool, const std::string& bare, const std::
     printf("  contents huge: leafwise-book %.1f ms, bare chmlib %.1f ms, ratio %.2fx (target <= 1.5x); "
            "enum_chmLib %.1f ms\n",
            t, b, t / b, e);
-}
-
-// The page path, and the objects it and its images are, of the first contents
-// page with at least `wanted` images found in the book.
-struct ImagePage {
-    std::u16string page;
-    std::vector<std::string> objects;  // paths as the book stores them, the page first
-};
-
-ImagePage FindImagePage(Book& book, size_t wanted)
-{
-    for (const TocEntry& entry : book.contents) {
-        const ObjectEntry* page = entry.local[0] ? book.FindObject(entry.local) : nullptr;
-        if (!page)
-            continue;
-        WCHAR* text = book.ReadObjectText(*page);
-        if (!text)
-            continue;
-        ImagePage result{entry.local, {page->path}};
-        std::set<std::string> seen;
-        for (const WCHAR* tag = wcsstr(text, u"<img"); tag; tag = wcsstr(tag + 4, u"<img")) {
-            const WCHAR* src = wcsstr(tag, u"src=\"");
-            const WCHAR* close = wcschr(tag, '>');
-            if (!src || !close || src > close)
-                continue;
-            std::u16string value(src + 5, std::min(wcschr(src + 5, '"'), close) - (src + 5));
-            WCHAR imagePath[MAX_PATH];
-            if (!ResolveImagePath(entry.local, value.c_str(), imagePath, MAX_PATH))
-                continue;
-            const ObjectEntry* image = book.FindObject(imagePath);
-            if (image && seen.insert(image->path).second)
-                result.objects.push_back(image->path);
-        }
-        free(text);
-        if (result.objects.size() > wanted)
-            return result;
-    }
-    return {};
 }
 
 void BenchExtract(const std::string& bookFile, const char* label, int repetitions)

@@ -1,0 +1,357 @@
+// The page window: loads page files from the scratch folder into the HTML
+// viewer and answers the viewer's links, pictures and title.
+#include "PageWindow.h"
+
+#include "Book.h"
+#include "DecodedImage.h"
+#include "FileStream.h"
+#include "resource.h"
+
+#include <aygshell.h>
+
+#include <cstdlib>
+
+PageWindow* currentPageWindow = nullptr;
+
+namespace {
+
+const WCHAR kPageWindowClass[] = TEXT("XTHtmlView");
+constexpr UINT_PTR kViewerId = 4100;
+// The viewer shows at most 4M units of a page; a page file is read up to a
+// little more than that, so that a hostile book cannot make it hold more.
+constexpr DWORD kMaxPageBytes = 16u << 20;
+
+WCHAR resolvedLink[MAX_PATH];
+
+void SlashesToBackslashes(LPWSTR path)
+{
+    for (; *path; ++path) {
+        if (*path == '/')
+            *path = '\\';
+    }
+}
+
+// Replaces every "%20" by a space, the rest moving two units to the left.
+void DecodeSpaces(LPWSTR text)
+{
+    for (LPWSTR at = wcsstr(text, u"%20"); at; at = wcsstr(text, u"%20")) {
+        *at = ' ';
+        for (LPWSTR to = at + 1;; ++to) {
+            to[0] = to[2];
+            if (!to[0])
+                break;
+        }
+    }
+}
+
+// The part after the last "/" or backslash.
+LPCWSTR BaseName(LPCWSTR path)
+{
+    LPCWSTR base = path;
+    for (LPCWSTR p = path; *p; ++p) {
+        if (*p == '/' || *p == '\\')
+            base = p + 1;
+    }
+    return base;
+}
+
+// Web links are not followed: any "www." or "http://", in any letter case.
+bool IsWebLink(LPCWSTR target)
+{
+    for (LPCWSTR p = target; *p; ++p) {
+        if (_wcsnicmp(p, u"www.", 4) == 0 || _wcsnicmp(p, u"http://", 7) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+PageWindow::PageWindow()
+    : instance(nullptr), window(nullptr), viewer(nullptr), pageText(nullptr), book(nullptr),
+      currentFolder(), baseFolder()
+{
+}
+
+PageWindow::~PageWindow()
+{
+    // A window that outlived its object would answer links from a book that is gone.
+    if (currentPageWindow == this) {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        currentPageWindow = nullptr;
+    }
+    free(pageText);
+}
+
+bool PageWindow::Create(Book* openBook, HINSTANCE programInstance, LPCWSTR scratchFolder)
+{
+    book = openBook;
+    instance = programInstance;
+    if (FAILED(StringCchCopyW(baseFolder, MAX_PATH, scratchFolder)))
+        return false;
+
+    WNDCLASSW windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = PageWindowProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = nullptr;
+    windowClass.hCursor = nullptr;
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = kPageWindowClass;
+    RegisterClassW(&windowClass);  // fails harmlessly when an earlier page window declared it
+
+    // No WS_VISIBLE: the window shows once its page is loaded.
+    HWND created = CreateWindowExW(0, kPageWindowClass, TEXT(""), WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    return created != nullptr;
+}
+
+LRESULT PageWindow::OnCreate(HWND createdWindow)
+{
+    window = createdWindow;
+
+    SHMENUBARINFO bar = {};
+    bar.cbSize = sizeof bar;
+    bar.hwndParent = window;
+    bar.dwFlags = 0;
+    bar.nToolBarId = IDR_PAGE_MENUBAR;
+    bar.hInstRes = instance;
+    bar.nBmpId = 0;
+    bar.cBmpImages = 0;
+    bar.clrBk = 0;
+    if (!SHCreateMenuBar(&bar))
+        return -1;
+    if (!CreateViewer())
+        return -1;
+    // The Back key comes as WM_HOTKEY, where it is swallowed.
+    SendMessageW(bar.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK,
+                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+    return 0;
+}
+
+bool PageWindow::CreateViewer()
+{
+    if (!InitHTMLControl(instance))
+        return false;
+    RECT client;
+    GetClientRect(window, &client);
+    viewer = CreateWindowExW(0, DISPLAYCLASS, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, client.left,
+                             client.top, client.right - client.left, client.bottom - client.top, window,
+                             reinterpret_cast<HMENU>(kViewerId), instance, nullptr);
+    SetFocus(viewer);
+    PostMessageW(viewer, DTM_ENABLESHRINK, 0, TRUE);
+    return true;
+}
+
+bool PageWindow::LoadPage(LPCWSTR folder, LPCWSTR fileName)
+{
+    WCHAR path[MAX_PATH];
+    if (FAILED(StringCchPrintfW(path, MAX_PATH, TEXT("%s\\%s"), baseFolder, fileName)) ||
+        FAILED(StringCchCopyW(currentFolder, MAX_PATH, folder)))
+        return false;
+    SlashesToBackslashes(path);
+
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(TEXT("")));
+    free(pageText);
+    pageText = nullptr;
+
+    bool result = false;
+    FileStream stream;
+    if (stream.Open(path, FileStream::kRead) == 0) {
+        DWORD length = stream.Length();
+        if (length > kMaxPageBytes)
+            length = kMaxPageBytes;
+        // Whole units and a zero unit after them, also for a file of odd length.
+        pageText = static_cast<BYTE*>(calloc(length + 3, 1));
+        if (pageText) {
+            if (length != 0) {
+                DWORD read = 0;
+                ReadFile(stream.Handle(), pageText, length, &read, nullptr);
+                SendMessageW(viewer, DTM_ADDTEXTW, 0, reinterpret_cast<LPARAM>(pageText));
+                SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
+            }
+            result = true;
+        }
+        stream.Close();
+    }
+    SetFocus(viewer);
+    return result;
+}
+
+void PageWindow::Show()
+{
+    ShowWindow(window, SW_SHOW);
+}
+
+void PageWindow::Close()
+{
+    DestroyWindow(window);
+}
+
+LRESULT PageWindow::OnNotify(UINT_PTR id, NMHDR* notification)
+{
+    if (id != kViewerId || !notification)
+        return 0;
+    auto* page = reinterpret_cast<const NM_HTMLVIEW*>(notification);
+    LPCWSTR target = page->szTarget ? page->szTarget : TEXT("");
+    switch (notification->code) {
+    case NM_HOTSPOT:
+        FollowLink(target);
+        break;
+    case NM_INLINE_IMAGE:
+        OnInlineImage(page);
+        break;
+    case NM_TITLE:
+        SetWindowTextW(window, target);
+        break;
+    default:
+        break;
+    }
+    return 1;
+}
+
+void PageWindow::FollowLink(LPCWSTR target)
+{
+    if (IsWebLink(target))
+        return;
+    // An anchor of the page shown: scroll to it, nothing is loaded.
+    if (target[0] == '#') {
+        SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(target + 1));
+        return;
+    }
+    LPCWSTR resolved = ResolveLink(target);
+    if (!resolved || !book)
+        return;
+
+    // "page.htm#part": the page is the object before the "#", when the book
+    // finds it so; a name that holds a "#" of its own is taken whole.
+    WCHAR pagePath[MAX_PATH];
+    StringCchCopyW(pagePath, MAX_PATH, resolved);
+    LPCWSTR anchor = nullptr;
+    WCHAR* name = pagePath + (BaseName(pagePath) - pagePath);
+    if (WCHAR* mark = wcschr(name, '#'); mark && mark != name) {
+        const ObjectEntry* whole = book->FindObject(pagePath);
+        *mark = 0;
+        if (whole && whole == book->FindObject(pagePath))
+            anchor = mark + 1;
+        else
+            *mark = '#';
+    }
+
+    WCHAR folder[MAX_PATH];
+    StringCchCopyW(folder, MAX_PATH, pagePath);
+    if (WCHAR* slash = wcsrchr(folder, '/'))
+        *slash = 0;
+    LPCWSTR fileName = BaseName(pagePath);
+    // A name that does not fit beside the scratch folder would be read cut short.
+    WCHAR file[MAX_PATH];
+    if (FAILED(StringCchPrintfW(file, MAX_PATH, TEXT("%s\\%s"), baseFolder, fileName)))
+        return;
+
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    book->ClearTempFolder();
+    book->ExtractPage(pagePath, baseFolder);
+    LoadPage(folder, fileName);
+    if (anchor)
+        SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(anchor));
+    SetCursor(LoadCursorW(nullptr, IDC_NO));
+}
+
+LPCWSTR PageWindow::ResolveLink(LPCWSTR target)
+{
+    resolvedLink[0] = 0;
+    HRESULT made = S_OK;
+    if (target[0] == 0) {
+        return resolvedLink;
+    } else if (target[0] == '/') {
+        made = StringCchCopyW(resolvedLink, MAX_PATH, target);
+    } else if (target[0] != '.') {
+        made = StringCchPrintfW(resolvedLink, MAX_PATH, TEXT("%s/%s"), currentFolder, target);
+    } else if (wcsncmp(target, TEXT("./"), 2) == 0) {
+        made = StringCchPrintfW(resolvedLink, MAX_PATH, TEXT("%s/%s"), currentFolder, target + 2);
+    } else {
+        WCHAR folder[MAX_PATH];
+        StringCchCopyW(folder, MAX_PATH, currentFolder);
+        LPCWSTR rest = target;
+        while (wcsncmp(rest, TEXT("../"), 3) == 0) {
+            rest += 3;
+            if (WCHAR* slash = wcsrchr(folder, '/'))
+                *slash = 0;
+        }
+        made = StringCchPrintfW(resolvedLink, MAX_PATH, TEXT("%s/%s"), folder, rest);
+    }
+    if (FAILED(made)) {
+        resolvedLink[0] = 0;
+        return nullptr;
+    }
+    return resolvedLink;
+}
+
+void PageWindow::OnInlineImage(const NM_HTMLVIEW* notification)
+{
+    HWND from = notification->hdr.hwndFrom;
+    WCHAR name[MAX_PATH];
+    WCHAR path[MAX_PATH];
+    LPCWSTR target = notification->szTarget ? notification->szTarget : TEXT("");
+    bool named = SUCCEEDED(StringCchCopyW(name, MAX_PATH, BaseName(target)));
+    if (named) {
+        DecodeSpaces(name);
+        named = SUCCEEDED(StringCchPrintfW(path, MAX_PATH, TEXT("%s\\%s"), baseFolder, name));
+        SlashesToBackslashes(path);
+    }
+
+    HDC dc = GetDC(window);
+    DecodedImage image;
+    HBITMAP bitmap = nullptr;
+    if (named && image.Decode(dc, path))
+        bitmap = image.Render(image.Width(), image.Height(), image.Width(), image.Height());
+    if (bitmap) {
+        INLINEIMAGEINFO info = {};
+        info.dwCookie = notification->dwCookie;
+        info.iOrigHeight = image.Height();
+        info.iOrigWidth = image.Width();
+        info.hbm = bitmap;
+        info.bOwnBitmap = FALSE;
+        SendMessageW(from, DTM_SETIMAGE, 0, reinterpret_cast<LPARAM>(&info));
+        // The viewer keeps a copy of the pixels; this bitmap is ours to delete.
+        DeleteObject(bitmap);
+    } else {
+        SendMessageW(from, DTM_IMAGEFAIL, 0, notification->dwCookie);
+    }
+    ReleaseDC(window, dc);
+}
+
+LRESULT CALLBACK PageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        currentPageWindow = static_cast<PageWindow*>(create->lpCreateParams);
+        return currentPageWindow->OnCreate(window);
+    }
+    PageWindow* page = currentPageWindow;
+    if (!page)
+        return DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+    case WM_ACTIVATE:
+        // Another window became active: the page window ends.
+        if (LOWORD(wParam) == WA_INACTIVE)
+            DestroyWindow(window);
+        return 0;
+    case WM_NOTIFY:
+        return page->OnNotify(wParam, reinterpret_cast<NMHDR*>(lParam));
+    case WM_COMMAND:
+        if (wParam == IDOK || wParam == IDCANCEL) {
+            page->Close();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_HOTKEY:
+        return 1;  // the Back key, swallowed
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
