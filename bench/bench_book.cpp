@@ -25,7 +25,7 @@
 #include <windows.h>
 
 #include <Book.h>
-#include "imagepage.h"
+#include "benchsupport.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -45,19 +45,6 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double Milliseconds(Clock::time_point since)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
 
 // Runs a program with its output thrown away (standard error into `errFile`
 // when given); returns the wall time in ms, or -1 when it failed.
@@ -79,12 +66,6 @@ double RunTimed(const std::vector<std::string>& argv, const char* errFile = null
     double elapsed = Milliseconds(start);
     posix_spawn_file_actions_destroy(&actions);
     return status == 0 ? elapsed : -1;
-}
-
-std::u16string DevicePath(const std::string& host)
-{
-    WCHAR device[MAX_PATH];
-    return HostToDevicePath(fs::absolute(host).c_str(), device, MAX_PATH) ? device : u"";
 }
 
 void BenchContents(const std::string& tool, const std::string& bare, const std::string& book, int repetitions)

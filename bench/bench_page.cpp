@@ -20,7 +20,7 @@
 #include <PageWindow.h>
 #include <lwdevice.h>
 
-#include "imagepage.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QTextBrowser>
@@ -36,25 +36,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double Milliseconds(Clock::time_point since)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-std::u16string DevicePath(const std::string& host)
-{
-    WCHAR device[MAX_PATH];
-    return HostToDevicePath(fs::absolute(host).c_str(), device, MAX_PATH) ? device : u"";
-}
 
 // Delivers what is queued now, and not what that posts in turn: the bare
 // viewer gets one round of Qt's events likewise.

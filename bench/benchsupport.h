@@ -1,21 +1,45 @@
-// The page the page benchmarks work on: the first contents page of a book
-// with more than a given number of distinct images found in the book.
+// What the book and page benchmarks share: timing, device paths, and the page
+// they work on.
 #pragma once
 
 #include <Book.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
+using Clock = std::chrono::steady_clock;
+
+inline double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+inline double Milliseconds(Clock::time_point since)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+inline std::u16string DevicePath(const std::string& host)
+{
+    WCHAR device[MAX_PATH];
+    return HostToDevicePath(std::filesystem::absolute(host).c_str(), device, MAX_PATH) ? device : u"";
+}
+
+// A page and the images it names that the book has.
 struct ImagePage {
     std::u16string page;
     std::vector<std::string> objects;  // paths as the book stores them, the page first
     std::vector<std::u16string> sources;  // the img src values as written, one per object after the page
 };
 
+// The first contents page of a book with more than `wanted` distinct images
+// found in the book; empty when there is none.
 inline ImagePage FindImagePage(Book& book, size_t wanted)
 {
     for (const TocEntry& entry : book.contents) {
