@@ -1,8 +1,11 @@
 // Both controls in a modal dialog, subclassed as the contents window
 // subclasses its tree: the device's Enter, Back and a tap reach the subclass
-// through the queue and the dialog manager, and the control still acts.
+// through the queue and the dialog manager, and the control still acts. And
+// their classes: there from the start, and brought back by InitCommonControlsEx.
 #include "controlfixture.h"
 #include "templates.h"
+
+#include "controls.h"
 
 using namespace lwtest;
 
@@ -106,3 +109,31 @@ TEST_P(Subclassed, SeesEnterBackAndATapAndTheControlStillActs)
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, Subclassed, ::testing::Values(WC_TREEVIEWW, WC_LISTVIEWW));
+
+// The classes are there without a call, as in the device's core library; taken
+// back, InitCommonControlsEx brings back what it names.
+TEST(CommonControls, ClassesExistFromTheStartAndInitBringsThemBack)
+{
+    LwDeviceStart();
+    std::vector<BYTE> bytes = DialogBytes(u"Lists", WS_POPUP, 100, 100,
+                                          {{WS_CHILD | LVS_REPORT, 0, 0, 50, 50, 7, 0, u"", 0, WC_LISTVIEWW}});
+    HWND dialog = CreateDialogIndirectParamW(nullptr, AsTemplate(bytes), nullptr,
+                                             [](HWND, UINT, WPARAM, LPARAM) -> BOOL { return FALSE; }, 0);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(GetDlgItem(dialog, 7)) << "a template naming the list finds it";
+    DestroyWindow(dialog);
+
+    lwcommctrl::UnregisterTreeViewClass();
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CreateWindowExW(0, WC_TREEVIEWW, u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
+    EXPECT_FALSE(InitCommonControlsEx(nullptr));
+    INITCOMMONCONTROLSEX init{sizeof init - 1, ICC_TREEVIEW_CLASSES};
+    EXPECT_FALSE(InitCommonControlsEx(&init));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    init.dwSize = sizeof init;
+    EXPECT_TRUE(InitCommonControlsEx(&init));
+    HWND tree = CreateWindowExW(0, WC_TREEVIEWW, u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(tree);
+    DestroyWindow(tree);
+}
