@@ -4,11 +4,12 @@
 //   bench_tree TOOL BOOK [REPETITIONS]
 //
 // TOOL is leafwise-book, BOOK the huge benchmark book (see bench_book.cpp for
-// how they are made). It prints:
+// how they are made). The entries come from the book engine, as the contents
+// window gets them. It prints:
 //   fill    creating the tree, one TVM_INSERTITEMW per contents entry as the
 //           contents window's FillTree sends them (a parent per level,
-//           TVI_LAST, text and item data) and painting it once, against
-//           `TOOL contents BOOK` (target <= 0.5x);
+//           TVI_LAST, the title and the entry's address) and painting it once,
+//           against `TOOL contents BOOK` (target <= 0.5x);
 //   memory  heap bytes the filled tree holds per item besides its text
 //           (target <= 96), from malloc's own count;
 //   scroll  painting one screen of the tree scrolled to its middle, every item
@@ -20,86 +21,19 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <chrono>
+#include "benchsupport.h"
+
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <malloc.h>
-#include <memory>
-#include <string>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <vector>
 
 extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Entry {
-    int level;
-    std::u16string title;
-};
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double Since(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// The tool's escapes (\t \n \r \\) undone.
-std::string Unescape(const std::string& field)
-{
-    std::string out;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\' || i + 1 == field.size()) {
-            out += field[i];
-            continue;
-        }
-        char next = field[++i];
-        out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    }
-    return out;
-}
-
-std::u16string Wide(const std::string& utf8)
-{
-    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::u16string wide(static_cast<size_t>(std::max(0, length)), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
-
-// The entries as the tool lists them (level, title, local per line).
-std::vector<Entry> ReadContents(const std::string& tool, const std::string& book)
-{
-    std::vector<Entry> entries;
-    std::string command = "'" + tool + "' contents '" + book + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return entries;
-    std::string line;
-    for (int c; (c = fgetc(pipe)) != EOF;) {
-        if (c != '\n') {
-            line += static_cast<char>(c);
-            continue;
-        }
-        size_t tab = line.find('\t');
-        size_t second = line.find('\t', tab + 1);
-        if (tab != std::string::npos && second != std::string::npos)
-            entries.push_back({std::atoi(line.c_str()), Wide(Unescape(line.substr(tab + 1, second - tab - 1)))});
-        line.clear();
-    }
-    pclose(pipe);
-    return entries;
-}
+using Entries = std::vector<const TocEntry*>;
 
 // The tool's run, started directly (no shell), its output thrown away; -1 when it failed.
 double RunTool(const std::string& tool, const std::string& book)
@@ -114,7 +48,7 @@ double RunTool(const std::string& tool, const std::string& book)
     int status = -1;
     if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) == 0)
         waitpid(pid, &status, 0);
-    double elapsed = Since(start);
+    double elapsed = Milliseconds(start);
     posix_spawn_file_actions_destroy(&actions);
     return status == 0 ? elapsed : -1;
 }
@@ -146,15 +80,15 @@ HWND MakeTree(HWND parent)
 
 // FillTree: a table of parents by level, each entry under the last item one
 // level up. Levels outside the table are held to its ends here.
-void Fill(HWND tree, const std::vector<Entry>& entries, UINT extraState = 0)
+void Fill(HWND tree, const Entries& entries, UINT extraState = 0)
 {
     HTREEITEM parents[32];
     std::fill(std::begin(parents), std::end(parents), TVI_ROOT);
     WCHAR text[256];
-    for (const Entry& entry : entries) {
-        int level = std::clamp(entry.level, 1, 31);
-        size_t length = std::min<size_t>(entry.title.size(), 255);
-        std::copy(entry.title.begin(), entry.title.begin() + static_cast<std::ptrdiff_t>(length), text);
+    for (const TocEntry* entry : entries) {
+        int level = std::clamp(entry->level, 1, 31);
+        size_t length = std::min<size_t>(wcslen(entry->title), 255);
+        std::copy(entry->title, entry->title + length, text);
         text[length] = 0;
         TVINSERTSTRUCTW insert{};
         insert.hParent = parents[level - 1];
@@ -162,7 +96,7 @@ void Fill(HWND tree, const std::vector<Entry>& entries, UINT extraState = 0)
         insert.item.mask = TVIF_TEXT | TVIF_PARAM | (extraState ? TVIF_STATE : 0);
         insert.item.pszText = text;
         insert.item.cchTextMax = static_cast<int>(length);
-        insert.item.lParam = reinterpret_cast<LPARAM>(&entry);
+        insert.item.lParam = reinterpret_cast<LPARAM>(entry);
         insert.item.state = insert.item.stateMask = extraState;
         parents[level] = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     }
@@ -170,17 +104,17 @@ void Fill(HWND tree, const std::vector<Entry>& entries, UINT extraState = 0)
 
 // Creating, filling and painting once, in ms; *heapPerItem gets the bytes
 // the items hold besides their texts.
-double FillOnce(HWND parent, const std::vector<Entry>& entries, double* heapPerItem)
+double FillOnce(HWND parent, const Entries& entries, double* heapPerItem)
 {
     size_t before = mallinfo2().uordblks;
     Clock::time_point start = Clock::now();
     HWND tree = MakeTree(parent);
     Fill(tree, entries);
     UpdateWindow(tree);
-    double elapsed = Since(start);
+    double elapsed = Milliseconds(start);
     size_t text = 0;
-    for (const Entry& entry : entries)
-        text += std::min<size_t>(entry.title.size(), 255) * sizeof(char16_t);
+    for (const TocEntry* entry : entries)
+        text += std::min<size_t>(wcslen(entry->title), 255) * sizeof(char16_t);
     double held = static_cast<double>(mallinfo2().uordblks - before);
     *heapPerItem = (held - static_cast<double>(text)) / static_cast<double>(entries.size());
     DestroyWindow(tree);
@@ -188,7 +122,7 @@ double FillOnce(HWND parent, const std::vector<Entry>& entries, double* heapPerI
 }
 
 // One screen painted with the tree scrolled to its middle, every item shown.
-double ScrolledPaint(HWND parent, const std::vector<Entry>& entries, int repetitions)
+double ScrolledPaint(HWND parent, const Entries& entries, int repetitions)
 {
     HWND tree = MakeTree(parent);
     Fill(tree, entries, TVIS_EXPANDED);
@@ -203,7 +137,7 @@ double ScrolledPaint(HWND parent, const std::vector<Entry>& entries, int repetit
         InvalidateRect(tree, nullptr, TRUE);
         Clock::time_point start = Clock::now();
         UpdateWindow(tree);
-        times.push_back(Since(start));
+        times.push_back(Milliseconds(start));
     }
     DestroyWindow(tree);
     return Median(times);
@@ -220,7 +154,11 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     std::string tool = argv[1], book = argv[2];
     int repetitions = argc > 3 ? std::max(1, std::atoi(argv[3])) : 9;
-    std::vector<Entry> entries = ReadContents(tool, book);
+    Book opened;
+    opened.LoadContents(DevicePath(book).c_str());
+    Entries entries;
+    for (const TocEntry& entry : opened.contents)
+        entries.push_back(&entry);
     if (entries.empty()) {
         fprintf(stderr, "no contents entries from %s\n", book.c_str());
         return 1;
@@ -237,7 +175,7 @@ int main(int argc, char** argv)
     printf("fill    %.1f ms against %.1f ms for `leafwise-book contents`: %.2fx (target <= 0.5x)\n", fill, listing,
            fill / listing);
     printf("memory  %.1f bytes per item besides its text (target <= 96)\n", heap);
-    std::vector<Entry> small(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(100, entries.size())));
+    Entries small(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(100, entries.size())));
     double big = ScrolledPaint(parent, entries, 51);
     double little = ScrolledPaint(parent, small, 51);
     printf("scroll  %.3f ms a screen with %zu items against %.3f ms with %zu: %.2fx (target ~1x)\n", big,
