@@ -209,7 +209,10 @@ TEST_F(InstanceTest, SilentHolderDelaysTheStartLittle)
     Clock::time_point start = Clock::now();
     pid_t second = StartLeafwise();
     EXPECT_EQ(WaitForExit(second, 60000), 0);
-    EXPECT_LT(Seconds(start), 3.0) << "five tries of 500 ms, and 200 ms for the silent socket once";
+    // Five tries of 500 ms and one 200 ms wait come to 2.7 s; the bound leaves
+    // room for a loaded machine and still tells them from the 40 s that two
+    // seconds per question of every try cost.
+    EXPECT_LT(Seconds(start), 8.0);
     close(go[1]);
 }
 
