@@ -2,6 +2,7 @@
 #include "ReaderApp.h"
 
 #include "resource.h"
+#include "TocWindow.h"
 
 ReaderApp* readerApp = nullptr;
 
@@ -75,9 +76,27 @@ bool ReaderApp::Init(HINSTANCE programInstance)
     return window != nullptr;
 }
 
+namespace {
+
+// The shell starts the program with a book's path as its whole command line,
+// taken as it comes: quotes or a trailing blank make it no book.
+bool NamesABook(LPCWSTR commandLine)
+{
+    static const WCHAR extension[] = TEXT(".chm");
+    constexpr size_t kExtension = sizeof extension / sizeof extension[0] - 1;
+    size_t length = wcslen(commandLine);
+    return length > kExtension && _wcsicmp(commandLine + length - kExtension, extension) == 0;
+}
+
+}  // namespace
+
 int ReaderApp::Run(LPCWSTR commandLine, int showCommand)
 {
-    // A book named on the command line is opened here, before the window shows.
+    if (NamesABook(commandLine)) {
+        OpenBook(commandLine);
+        DestroyWindow(mainWindow);  // never shown; its WM_QUIT is left unread
+        return 0;
+    }
 
     ShowWindow(mainWindow, showCommand);
     UpdateWindow(mainWindow);
@@ -92,6 +111,15 @@ int ReaderApp::Run(LPCWSTR commandLine, int showCommand)
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+void ReaderApp::OpenBook(LPCWSTR path)
+{
+    TocWindow contents;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    contents.LoadBook(path);
+    SetCursor(LoadCursorW(nullptr, IDC_NO));
+    contents.RunModal(instance, mainWindow);
 }
 
 LRESULT ReaderApp::OnCreate(HWND window)

@@ -11,8 +11,13 @@ public:
     // True when this is the only running instance and the main window exists
     // (created hidden, with its soft-key bar).
     bool Init(HINSTANCE instance);
-    // Shows the main window and runs the message loop; the exit code.
+    // A command line longer than four units that ends in ".chm" (any case) is
+    // a book: it is read at once and 0 returned, the main window never shown.
+    // Otherwise shows the main window and runs the message loop; the exit code.
     int Run(LPCWSTR commandLine, int showCommand);
+    // Reads the book in the contents window, modal over the main window; returns
+    // when it closes. A book that cannot be read shows an empty tree.
+    void OpenBook(LPCWSTR path);
 
     // WM_CREATE of the main window: 0, or -1 when the soft-key bar cannot be made.
     LRESULT OnCreate(HWND window);

@@ -1,0 +1,243 @@
+// The contents window and books named on the command line, driven as a user
+// drives them: the caption, the tree's shape, "Browse", the Back key, and what
+// "Close" and WM_CLOSE leave in the scratch folder.
+#include "appfixture.h"
+
+#include "BookTestSupport.h"
+#include "ReaderApp.h"
+#include "TocWindow.h"
+
+#include <commctrl.h>
+#include <strsafe.h>
+
+namespace apptest {
+namespace {
+
+namespace fs = std::filesystem;
+using booktest::DeviceTestBook;
+
+class ContentsTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        char pattern[] = "/tmp/leafwise-contents-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        scratch = pattern;
+        setenv("LEAFWISE_TEMP", pattern, 1);
+    }
+    void TearDown() override
+    {
+        AppTest::TearDown();
+        std::error_code ignored;
+        fs::remove_all(scratch, ignored);
+    }
+
+    size_t ScratchFileCount() const
+    {
+        std::error_code ignored;
+        return std::distance(fs::directory_iterator(scratch, ignored), fs::directory_iterator());
+    }
+    static HINSTANCE Program() { return GetModuleHandleW(nullptr); }
+    static bool DialogActive() { return lwtest::ModalCloser::ActiveClassIs(u"#32770"); }
+    static bool PageActive() { return lwtest::ModalCloser::ActiveClassIs(u"XTHtmlView"); }
+
+    // Runs `contents` modally; `whileOpen` runs inside once its dialog is up and
+    // must end it. The dialog's result.
+    static INT_PTR RunContents(TocWindow* contents, std::function<void()> whileOpen)
+    {
+        lwtest::ModalCloser closer(DialogActive, std::move(whileOpen));
+        return contents->RunModal(Program(), nullptr);
+    }
+    // Starts the program with `commandLine`; `whileShown` runs once the first
+    // window (contents dialog or main window) is up and must end the program.
+    // Each start is a first instance: a runtime folder of its own, the class gone after.
+    int Launch(const std::u16string& commandLine, std::function<void(ReaderApp&)> whileShown)
+    {
+        std::string folder = runtime + "/XXXXXX";
+        EXPECT_NE(mkdtemp(folder.data()), nullptr);
+        setenv("LEAFWISE_RUNTIME", folder.c_str(), 1);
+        ReaderApp app;
+        EXPECT_TRUE(app.Init(Program()));
+        int exitCode = -1;
+        {
+            lwtest::ModalCloser closer([&] { return DialogActive() || IsWindowVisible(app.mainWindow); },
+                                       [&] { whileShown(app); });
+            exitCode = app.Run(commandLine.c_str(), SW_SHOW);
+        }
+        UnregisterClassW(u"Leafwise", Program());
+        return exitCode;
+    }
+    static HTREEITEM Next(HWND tree, UINT relation, HTREEITEM item = nullptr)
+    {
+        return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+    }
+
+    fs::path scratch;
+};
+
+TEST_F(ContentsTest, BookOnTheCommandLineOpensAloneAndCloseEndsWithZero)
+{
+    // Capitals in the extension name a book as well.
+    fs::path capitals = scratch.parent_path() / (scratch.filename().string() + "-IMAGES.CHM");
+    fs::copy_file(booktest::TestBookHostPath("images"), capitals);
+    std::u16string title;
+    std::vector<std::u16string> keys;
+    bool mainShown = true;
+    LRESULT items = 0;
+    int exitCode = Launch(booktest::DevicePath(capitals.string()), [&](ReaderApp& app) {
+        title = LwDeviceTitle();
+        keys = LwDeviceSoftKeys();
+        mainShown = IsWindowVisible(app.mainWindow);
+        items = SendDlgItemMessageW(GetActiveWindow(), kContentsTreeId, TVM_GETCOUNT, 0, 0);
+        LwDevicePressKey(VK_F2);  // "Close"
+    });
+    fs::remove(capitals);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(title, booktest::Wide(capitals.filename().string()));
+    EXPECT_EQ(keys, (std::vector<std::u16string>{u"Browse", u"Close"}));
+    EXPECT_FALSE(mainShown);
+    EXPECT_EQ(items, 2);
+    EXPECT_EQ(FindWindowW(u"Leafwise", u"Leafwise"), nullptr) << "the hidden main window is destroyed";
+}
+
+TEST_F(ContentsTest, CommandLinesThatNameNoBookShowTheMainWindow)
+{
+    std::u16string book = DeviceTestBook("images");
+    for (const std::u16string& commandLine : {std::u16string(u".chm"), std::u16string(u".CHM"), u"\"" + book + u"\"",
+                                              book + u" ", std::u16string(u"")}) {
+        bool mainShown = false;
+        int exitCode = Launch(commandLine, [&](ReaderApp& app) {
+            mainShown = IsWindowVisible(app.mainWindow);
+            LwDevicePressKey(VK_F2);  // "Exit"
+        });
+        EXPECT_EQ(exitCode, 0);
+        EXPECT_TRUE(mainShown) << booktest::Utf8(commandLine);
+    }
+}
+
+TEST_F(ContentsTest, CaptionIsTheFileNameCutAtAWholeCharacter)
+{
+    struct Case {
+        std::u16string path, title;
+    };
+    std::u16string long78(78, u'n');
+    for (const Case& c : {Case{u"\\nowhere\\missing.chm", u"missing.chm"},
+                          Case{u"no-folder.chm", u"no-folder.chm"},
+                          Case{u"/only/forward/slashes.chm", u"/only/forward/slashes.chm"},
+                          Case{u"\\books\\" + long78 + u"x.chm", long78 + u"x"},
+                          // A pair of surrogates across the 79-unit bound is left out whole.
+                          Case{u"\\books\\" + long78 + u"\U0001F4D6.chm", long78}}) {
+        TocWindow contents;
+        EXPECT_FALSE(contents.LoadBook(c.path.c_str()));  // none of them exists
+        EXPECT_EQ(std::u16string(contents.title), c.title);
+        EXPECT_TRUE(contents.book.contents.empty());
+    }
+}
+
+// Entries of these levels, in this order, titled by their index.
+void AddEntries(Book* book, std::initializer_list<int> levels)
+{
+    static const std::u16string titles[] = {u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"10"};
+    int index = 0;
+    for (int level : levels)
+        book->contents.push_back(TocEntry{titles[index++].c_str(), u"", level, nullptr});
+}
+
+TEST_F(ContentsTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
+{
+    TocWindow contents;
+    StringCchCopyW(contents.title, 80, u"Levels");
+    // 1,2,3,1,3: the fifth hangs under the level-2 item of the first branch.
+    // Level 0 hangs at the root and takes level 1's place; 31 has no level-30
+    // item above it; 40 and 32 hang under the last level-31 item.
+    AddEntries(&contents.book, {1, 2, 3, 1, 3, 0, 2, 31, 40, 32, -1});
+    std::vector<int> parents;  // index of each entry's parent item, -1 for the root
+    HTREEITEM selectedAfterBack = nullptr;
+    bool openAfterBack = false;
+    std::u16string caption;
+    INT_PTR result = RunContents(&contents, [&] {
+        caption = LwDeviceTitle();
+        std::deque<TocEntry>& entries = contents.book.contents;
+        for (const TocEntry& entry : entries) {
+            HTREEITEM parent = Next(contents.tree, TVGN_PARENT, static_cast<HTREEITEM>(entry.treeItem));
+            int found = -1;
+            for (size_t i = 0; i < entries.size(); ++i)
+                if (entries[i].treeItem == parent)
+                    found = static_cast<int>(i);
+            parents.push_back(found);
+            TVITEMW item = {};
+            item.mask = TVIF_PARAM;
+            item.hItem = static_cast<HTREEITEM>(entry.treeItem);
+            SendMessageW(contents.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            EXPECT_EQ(item.lParam, reinterpret_cast<LPARAM>(&entry));
+        }
+        SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(entries[4].treeItem));
+        LwDevicePressKey(VK_ESCAPE);
+        lwtest::PumpUntil([&] { return Next(contents.tree, TVGN_CARET) != entries[4].treeItem; }, 1000);
+        selectedAfterBack = Next(contents.tree, TVGN_CARET);
+        openAfterBack = IsWindowVisible(contents.dialog);
+        PostMessageW(contents.dialog, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(caption, u"Levels");
+    EXPECT_EQ(parents, (std::vector<int>{-1, 0, 1, -1, 1, -1, 5, -1, 7, 7, -1}));
+    EXPECT_EQ(selectedAfterBack, contents.book.contents[1].treeItem);
+    EXPECT_TRUE(openAfterBack);
+}
+
+TEST_F(ContentsTest, BrowseWithNothingSelectedDoesNothing)
+{
+    // A book that cannot be read: the dialog opens with an empty tree.
+    TocWindow contents;
+    contents.LoadBook(u"\\nowhere\\gone.chm");
+    HWND pageAfterEmpty = nullptr, pageAfterDeselect = nullptr;
+    std::u16string caption;
+    RunContents(&contents, [&] {
+        caption = LwDeviceTitle();
+        SendMessageW(contents.dialog, WM_COMMAND, IDOK, 0);
+        pageAfterEmpty = contents.page.window;
+        // A book with entries, none of them selected.
+        AddEntries(&contents.book, {1, 1});
+        contents.FillTree();
+        SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET, 0);
+        SendMessageW(contents.dialog, WM_COMMAND, IDOK, 0);
+        pageAfterDeselect = contents.page.window;
+        LwDevicePressKey(VK_F2);
+    });
+    EXPECT_EQ(caption, u"gone.chm");
+    EXPECT_EQ(pageAfterEmpty, nullptr);
+    EXPECT_EQ(pageAfterDeselect, nullptr);
+}
+
+// "Browse" shows the selected entry's page over the dialog; the page window's
+// "Cancel" brings the dialog back. "Close" empties the scratch folder and closes
+// the book; WM_CLOSE leaves both for the TocWindow's destruction.
+TEST_F(ContentsTest, CloseEmptiesTheScratchFolderAndWmCloseLeavesIt)
+{
+    for (bool byCloseKey : {true, false}) {
+        TocWindow contents;
+        contents.LoadBook(DeviceTestBook("images").c_str());
+        bool pageShown = false;
+        size_t filesWhileOpen = 0;
+        INT_PTR result = RunContents(&contents, [&] {
+            LwDevicePressKey(VK_F1);  // "Browse": the first entry is selected
+            pageShown = lwtest::PumpUntil(PageActive);
+            filesWhileOpen = ScratchFileCount();
+            LwDevicePressKey(VK_F2);  // the page window's "Cancel"
+            EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
+            if (byCloseKey)
+                LwDevicePressKey(VK_F2);
+            else
+                PostMessageW(contents.dialog, WM_CLOSE, 0, 0);
+        });
+        EXPECT_EQ(result, 2);
+        EXPECT_TRUE(pageShown);
+        EXPECT_GE(filesWhileOpen, 2u) << "the page and its images";
+        EXPECT_EQ(ScratchFileCount(), byCloseKey ? 0u : filesWhileOpen);
+        EXPECT_EQ(contents.book.chm == nullptr, byCloseKey);
+    }
+}
+
+}  // namespace
+}  // namespace apptest
