@@ -9,7 +9,10 @@ here=$(pwd)
 
 packages=(build-essential cmake pkg-config libchm-dev libchm-bin qt6-base-dev
           binutils-mingw-w64-x86-64 fp-utils p7zip-full libgtest-dev googletest
-          xvfb xauth imagemagick fonts-dejavu-core xdg-utils desktop-file-utils)
+          xvfb xauth imagemagick xdg-utils desktop-file-utils
+          fonts-dejavu-core fonts-wqy-zenhei)
+# The fonts: DejaVu for Latin and Cyrillic, WenQuanYi Zen Hei for Chinese,
+# Japanese and Korean, so that books in those scripts show text, not boxes.
 
 install_missing() {
     local missing=()

@@ -26,9 +26,12 @@ for tool in xvfb-run import; do
 done
 
 # The inner script runs inside the virtual display: start the program, wait until
-# its device window (titled "Leafwise") can be grabbed, let it paint, grab it.
+# its device window can be grabbed, let it paint, grab it. The device window is
+# titled as the active window: "Leafwise", or with a book the book's file name.
 inner='
 program=$1; shot=$2; shift 2
+name=Leafwise
+[ $# -gt 0 ] && name=$(basename "$1")
 QT_QPA_PLATFORM=xcb "$program" "$@" &
 pid=$!
 for _ in $(seq 1 20); do
@@ -36,9 +39,9 @@ for _ in $(seq 1 20); do
         wait "$pid"; echo "Leafwise ended (exit code $?) before its window showed." >&2; exit 1
     fi
     # import waits for ever when no window has the name yet: bound each look.
-    if timeout 2 import -window Leafwise "$shot" 2>/dev/null; then
+    if timeout 2 import -window "$name" "$shot" 2>/dev/null; then
         sleep 1
-        timeout 5 import -window Leafwise "$shot"
+        timeout 5 import -window "$name" "$shot"
         kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
         exit 0
     fi
