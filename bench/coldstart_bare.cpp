@@ -1,5 +1,7 @@
 // The yardstick of bench/coldstart: a bare Qt Widgets program that opens one
-// 240 x 320 window, says "painted" on its first paint and exits.
+// 240 x 320 window, says "painted" on its first paint and exits. With the
+// argument "stay" it stays until it is ended, for bench_reading to read its
+// memory.
 #include <QApplication>
 #include <QPainter>
 #include <QTimer>
@@ -10,6 +12,9 @@
 namespace {
 
 class Window : public QWidget {
+public:
+    explicit Window(bool stay) : stay_(stay) {}
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
@@ -19,11 +24,13 @@ protected:
             painted_ = true;
             fputs("painted\n", stdout);
             fflush(stdout);
-            QTimer::singleShot(0, qApp, &QApplication::quit);
+            if (!stay_)
+                QTimer::singleShot(0, qApp, &QApplication::quit);
         }
     }
 
 private:
+    bool stay_;
     bool painted_ = false;
 };
 
@@ -32,7 +39,7 @@ private:
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
-    Window window;
+    Window window(argc > 1 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("stay"));
     window.resize(240, 320);
     window.show();
     return application.exec();

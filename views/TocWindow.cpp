@@ -124,15 +124,14 @@ void TocWindow::FillTree()
     for (HTREEITEM& parent : parents)
         parent = TVI_ROOT;
 
-    WCHAR text[kItemText];
     for (TocEntry& entry : book.contents) {
-        CopyWholeCharacters(text, kItemText, entry.title);
-
         TVINSERTSTRUCTW insert = {};
         insert.hParent = parents[ParentSlot(entry.level)];
         insert.hInsertAfter = TVI_LAST;
         insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-        insert.item.pszText = text;
+        // The book keeps each title within 255 units and the tree copies it: no
+        // copy of our own for each of a big book's thousands of entries.
+        insert.item.pszText = const_cast<LPWSTR>(entry.title);
         insert.item.cchTextMax = kItemText;
         insert.item.lParam = reinterpret_cast<LPARAM>(&entry);
         auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <set>
 
 namespace lwuser {
 namespace {
@@ -123,6 +124,30 @@ FILE* TraceFile()
     return file;
 }
 
+// The message names $LEAFWISE_TRACE_ONLY lists (separated by commas); empty
+// when it is not set: every message is written.
+const std::set<std::string>& TraceOnly()
+{
+    static const std::set<std::string> only = [] {
+        std::set<std::string> names;
+        const char* list = getenv("LEAFWISE_TRACE_ONLY");
+        std::string name;
+        for (const char* c = list ? list : ""; ; ++c) {
+            if (*c && *c != ',') {
+                name += *c;
+                continue;
+            }
+            if (!name.empty())
+                names.insert(name);
+            name.clear();
+            if (!*c)
+                break;
+        }
+        return names;
+    }();
+    return only;
+}
+
 // Quotes a text the way the program's other tools write fields: backslash,
 // double quote and control characters escaped, so one message stays one line.
 std::string Quote(const std::u16string& text)
@@ -148,6 +173,17 @@ std::string Quote(const std::u16string& text)
         }
     }
     return out + "\"";
+}
+
+// Whether the filter keeps a message of this name; "WM_NOTIFY:NM_CLICK" is kept
+// by its whole name, "WM_NOTIFY" or "NM_CLICK".
+bool Kept(const std::string& name)
+{
+    const std::set<std::string>& only = TraceOnly();
+    if (only.empty() || only.count(name))
+        return true;
+    size_t colon = name.find(':');
+    return colon != std::string::npos && (only.count(name.substr(0, colon)) || only.count(name.substr(colon + 1)));
 }
 
 } // namespace
@@ -196,6 +232,10 @@ void TraceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         snprintf(number, sizeof number, "0x%04x", message);
         name = number;
     }
+    // A filtered trace costs a look-up, not a line: a watcher that waits for one
+    // message does not slow down the thousands before it.
+    if (!Kept(name))
+        return;
     std::string line = QString::fromStdU16String(w->windowClass->name).toStdString() + "\t" + name;
     char params[64];
     snprintf(params, sizeof params, "\t0x%llx\t0x%llx", static_cast<unsigned long long>(wParam),

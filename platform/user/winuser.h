@@ -25,7 +25,9 @@
 // with the message's name (its number in hex, 0x..., when unknown), both
 // parameters in hex (0x...), and for the messages that carry text (WM_SETTEXT,
 // WM_INITDIALOG with the dialog's title, and whatever a control registers) the
-// text in double quotes.
+// text in double quotes. $LEAFWISE_TRACE_ONLY, a list of names separated by
+// commas (WM_PAINT,WM_NOTIFY:NM_HOTSPOT), keeps only the messages so named; a
+// notification is kept by its own name or by WM_NOTIFY.
 #pragma once
 
 #include <windef.h>

@@ -126,6 +126,7 @@ TEST_F(ContentsTest, CaptionIsTheFileNameCutAtAWholeCharacter)
                           Case{u"no-folder.chm", u"no-folder.chm"},
                           Case{u"/only/forward/slashes.chm", u"/only/forward/slashes.chm"},
                           Case{u"\\books\\" + long78 + u"x.chm", long78 + u"x"},
+                          Case{u"\\" + std::u16string(300, u'p') + u".chm", std::u16string(79, u'p')},
                           // A pair of surrogates across the 79-unit bound is left out whole.
                           Case{u"\\books\\" + long78 + u"\U0001F4D6.chm", long78}}) {
         TocWindow contents;

@@ -78,21 +78,30 @@ TEST_F(Processes, InstanceThatEndedIsNotFound)
     EXPECT_EQ(FindWindowW(u"LwGoneClass", u"Gone"), nullptr);
 }
 
-TEST_F(Processes, TraceWritesOneLinePerDeliveredMessage)
+// The lines of the trace that `window_host trace` writes; `only` is the filter.
+std::vector<std::string> HostTrace(QProcess& host, const QString& only = QString())
 {
     std::string path = ::testing::TempDir() + "/lw-trace.log";
     std::remove(path.c_str());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LEAFWISE_TRACE", QString::fromStdString(path));
+    if (!only.isEmpty())
+        environment.insert("LEAFWISE_TRACE_ONLY", only);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     host.setProcessEnvironment(environment);
     host.start(QStringLiteral(WINDOW_HOST), {"trace"});
-    ASSERT_TRUE(host.waitForFinished(10000));
+    EXPECT_TRUE(host.waitForFinished(10000));
     EXPECT_EQ(host.exitCode(), 0);
     std::ifstream file(path);
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
+    return lines;
+}
+
+TEST_F(Processes, TraceWritesOneLinePerDeliveredMessage)
+{
+    std::vector<std::string> lines = HostTrace(host);
     auto has = [&](const std::string& start) {
         for (const std::string& line : lines)
             if (line.rfind(start, 0) == 0)
@@ -153,4 +162,14 @@ TEST_F(Processes, MainHandsWinMainTheCommandLineAndReturnsItsResult)
     QString expected = "[plain " + device + "\\book.chm " + device + "\\book.chm " + device +
                        "\\sub\\page.chm two words] instance=1 previous=1 show=5\n";
     EXPECT_EQ(QString::fromUtf8(host.readAllStandardOutput()), expected);
+}
+
+TEST_F(Processes, TraceKeepsOnlyTheNamedMessages)
+{
+    std::vector<std::string> lines = HostTrace(host, "WM_SETTEXT,NM_RETURN,,LWM_SIX,WM_NOTIFY:NM_CLICK");
+    std::vector<std::string> kept;
+    for (const std::string& line : lines)
+        kept.push_back(line.substr(0, line.find('\t', line.find('\t') + 1)));
+    EXPECT_EQ(kept, (std::vector<std::string>{"LwHost\tWM_SETTEXT", "LwHost\tLWM_SIX", "LwHost\tWM_NOTIFY:NM_RETURN",
+                                              "LwHost\tWM_NOTIFY:NM_CLICK"}));
 }
