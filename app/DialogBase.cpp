@@ -1,6 +1,7 @@
 // The modal-dialog base and the About dialog.
 #include "DialogBase.h"
 
+#include "FullScreen.h"
 #include "resource.h"
 
 std::vector<AboutDialog*> openDialogs;
@@ -49,30 +50,7 @@ int AboutDialog::RunModal()
 
 bool AboutDialog::InitFullScreen()
 {
-    SHINITDLGINFO fullScreen = {};
-    fullScreen.dwMask = SHIDIM_FLAGS;
-    fullScreen.hDlg = dialog;
-    fullScreen.dwFlags = SHIDIF_SIZEDLGFULLSCREEN;
-    if (!SHInitDialog(&fullScreen))
-        return false;
-
-    SHMENUBARINFO bar = {};
-    bar.cbSize = sizeof bar;
-    bar.hwndParent = dialog;
-    bar.dwFlags = 0;
-    bar.nToolBarId = IDR_ABOUT_MENUBAR;
-    bar.hInstRes = instance;
-    bar.nBmpId = 0;
-    bar.cBmpImages = 0;
-    bar.clrBk = 0;
-    if (!SHCreateMenuBar(&bar))
-        return false;
-
-    SetWindowTextW(dialog, TEXT("About"));
-    // The Back key comes to the dialog as WM_HOTKEY instead of its default action.
-    SendMessageW(bar.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK,
-                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
-    return true;
+    return InitFullScreenDialog(dialog, instance, IDR_ABOUT_MENUBAR, TEXT("About"));
 }
 
 BOOL CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

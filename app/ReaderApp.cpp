@@ -1,6 +1,7 @@
 // Start-up, the single-instance rule and the main window with its splash.
 #include "ReaderApp.h"
 
+#include "FullScreen.h"
 #include "resource.h"
 #include "TocWindow.h"
 
@@ -126,17 +127,8 @@ LRESULT ReaderApp::OnCreate(HWND window)
 {
     mainWindow = window;
 
-    SHMENUBARINFO bar = {};
-    bar.cbSize = sizeof bar;
-    bar.hwndParent = window;
-    bar.dwFlags = 0;
-    bar.nToolBarId = IDR_MAIN_MENUBAR;
-    bar.hInstRes = instance;
-    bar.nBmpId = 0;
-    bar.cBmpImages = 0;
-    bar.clrBk = 0;
     // The bar lives with the window; its handle is not needed afterwards.
-    return SHCreateMenuBar(&bar) ? 0 : -1;
+    return CreateSoftKeys(window, instance, IDR_MAIN_MENUBAR) ? 0 : -1;
 }
 
 LRESULT ReaderApp::OnPaint()

@@ -1,6 +1,7 @@
 // The contents window: the book's contents as a tree, "Browse" and "Close".
 #include "TocWindow.h"
 
+#include "FullScreen.h"
 #include "resource.h"
 
 #include <aygshell.h>
@@ -75,29 +76,8 @@ bool TocWindow::InitDialog(HWND dialogWindow)
 {
     dialog = dialogWindow;
 
-    SHINITDLGINFO fullScreen = {};
-    fullScreen.dwMask = SHIDIM_FLAGS;
-    fullScreen.hDlg = dialog;
-    fullScreen.dwFlags = SHIDIF_SIZEDLGFULLSCREEN;
-    if (!SHInitDialog(&fullScreen))
+    if (!InitFullScreenDialog(dialog, instance, IDR_CONTENTS_MENUBAR, title))
         return false;
-
-    SHMENUBARINFO bar = {};
-    bar.cbSize = sizeof bar;
-    bar.hwndParent = dialog;
-    bar.dwFlags = 0;
-    bar.nToolBarId = IDR_CONTENTS_MENUBAR;
-    bar.hInstRes = instance;
-    bar.nBmpId = 0;
-    bar.cBmpImages = 0;
-    bar.clrBk = 0;
-    if (!SHCreateMenuBar(&bar))
-        return false;
-
-    SetWindowTextW(dialog, title);
-    // The Back key comes to the dialog as WM_HOTKEY instead of its default action.
-    SendMessageW(bar.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK,
-                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
     return CreateTree();
 }
 

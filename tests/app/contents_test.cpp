@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using booktest::DeviceTestBook;
 
-class ContentsTest : public AppTest {
+class ContentsWindowTest : public AppTest {
 protected:
     void SetUp() override
     {
@@ -76,7 +76,7 @@ protected:
     fs::path scratch;
 };
 
-TEST_F(ContentsTest, BookOnTheCommandLineOpensAloneAndCloseEndsWithZero)
+TEST_F(ContentsWindowTest, BookOnTheCommandLineOpensAloneAndCloseEndsWithZero)
 {
     // Capitals in the extension name a book as well.
     fs::path capitals = scratch.parent_path() / (scratch.filename().string() + "-IMAGES.CHM");
@@ -101,7 +101,7 @@ TEST_F(ContentsTest, BookOnTheCommandLineOpensAloneAndCloseEndsWithZero)
     EXPECT_EQ(FindWindowW(u"Leafwise", u"Leafwise"), nullptr) << "the hidden main window is destroyed";
 }
 
-TEST_F(ContentsTest, CommandLinesThatNameNoBookShowTheMainWindow)
+TEST_F(ContentsWindowTest, CommandLinesThatNameNoBookShowTheMainWindow)
 {
     std::u16string book = DeviceTestBook("images");
     for (const std::u16string& commandLine : {std::u16string(u".chm"), std::u16string(u".CHM"), u"\"" + book + u"\"",
@@ -116,7 +116,7 @@ TEST_F(ContentsTest, CommandLinesThatNameNoBookShowTheMainWindow)
     }
 }
 
-TEST_F(ContentsTest, CaptionIsTheFileNameCutAtAWholeCharacter)
+TEST_F(ContentsWindowTest, CaptionIsTheFileNameCutAtAWholeCharacter)
 {
     struct Case {
         std::u16string path, title;
@@ -145,7 +145,7 @@ void AddEntries(Book* book, std::initializer_list<int> levels)
         book->contents.push_back(TocEntry{titles[index++].c_str(), u"", level, nullptr});
 }
 
-TEST_F(ContentsTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
+TEST_F(ContentsWindowTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
 {
     TocWindow contents;
     StringCchCopyW(contents.title, 80, u"Levels");
@@ -187,7 +187,7 @@ TEST_F(ContentsTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
     EXPECT_TRUE(openAfterBack);
 }
 
-TEST_F(ContentsTest, BrowseWithNothingSelectedDoesNothing)
+TEST_F(ContentsWindowTest, BrowseWithNothingSelectedDoesNothing)
 {
     // A book that cannot be read: the dialog opens with an empty tree.
     TocWindow contents;
@@ -214,7 +214,7 @@ TEST_F(ContentsTest, BrowseWithNothingSelectedDoesNothing)
 // "Browse" shows the selected entry's page over the dialog; the page window's
 // "Cancel" brings the dialog back. "Close" empties the scratch folder and closes
 // the book; WM_CLOSE leaves both for the TocWindow's destruction.
-TEST_F(ContentsTest, CloseEmptiesTheScratchFolderAndWmCloseLeavesIt)
+TEST_F(ContentsWindowTest, CloseEmptiesTheScratchFolderAndWmCloseLeavesIt)
 {
     for (bool byCloseKey : {true, false}) {
         TocWindow contents;

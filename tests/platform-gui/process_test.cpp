@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 using namespace lwtest;
 
@@ -81,7 +82,8 @@ TEST_F(Processes, InstanceThatEndedIsNotFound)
 // The lines of the trace that `window_host trace` writes; `only` is the filter.
 std::vector<std::string> HostTrace(QProcess& host, const QString& only = QString())
 {
-    std::string path = ::testing::TempDir() + "/lw-trace.log";
+    // A file of this process's own: ctest runs the trace tests side by side.
+    std::string path = ::testing::TempDir() + "/lw-trace-" + std::to_string(getpid()) + ".log";
     std::remove(path.c_str());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("LEAFWISE_TRACE", QString::fromStdString(path));
@@ -96,6 +98,7 @@ std::vector<std::string> HostTrace(QProcess& host, const QString& only = QString
     std::vector<std::string> lines;
     for (std::string line; std::getline(file, line);)
         lines.push_back(line);
+    std::remove(path.c_str());
     return lines;
 }
 

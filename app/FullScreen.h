@@ -1,0 +1,16 @@
+// What every window of the program asks of the shell: a soft-key bar from a bar
+// resource, and for a dialog the full-screen recipe around it.
+#pragma once
+
+#include <windows.h>
+
+// Creates the soft-key bar `barId` (bar record and menu of that id in
+// `instance`) for `parent`: flags 0, no bitmap. The bar's window, or NULL.
+HWND CreateSoftKeys(HWND parent, HINSTANCE instance, UINT barId);
+
+// Makes the dialog cover the screen, gives it the soft keys `barId` and the
+// caption, and takes over the Back key: it then comes to the dialog as
+// WM_HOTKEY (VK_TBACK in the high word of lParam) instead of its default action.
+// Stops at the first shell call that fails and returns false; the dialog runs
+// on as it is.
+bool InitFullScreenDialog(HWND dialog, HINSTANCE instance, UINT barId, LPCWSTR caption);
