@@ -17,6 +17,12 @@ HWND CreateSoftKeys(HWND parent, HINSTANCE instance, UINT barId)
     return SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
 }
 
+void OverrideBackKey(HWND bar)
+{
+    SendMessageW(bar, SHCMBM_OVERRIDEKEY, VK_TBACK,
+                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+}
+
 bool InitFullScreenDialog(HWND dialog, HINSTANCE instance, UINT barId, LPCWSTR caption)
 {
     SHINITDLGINFO fullScreen = {};
@@ -30,7 +36,6 @@ bool InitFullScreenDialog(HWND dialog, HINSTANCE instance, UINT barId, LPCWSTR c
     if (!bar)
         return false;
     SetWindowTextW(dialog, caption);
-    SendMessageW(bar, SHCMBM_OVERRIDEKEY, VK_TBACK,
-                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+    OverrideBackKey(bar);
     return true;
 }

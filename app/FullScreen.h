@@ -8,9 +8,12 @@
 // `instance`) for `parent`: flags 0, no bitmap. The bar's window, or NULL.
 HWND CreateSoftKeys(HWND parent, HINSTANCE instance, UINT barId);
 
+// Has the soft-key bar send the Back key to its parent as WM_HOTKEY (VK_TBACK
+// in the high word of lParam) instead of the key's default action.
+void OverrideBackKey(HWND bar);
+
 // Makes the dialog cover the screen, gives it the soft keys `barId` and the
-// caption, and takes over the Back key: it then comes to the dialog as
-// WM_HOTKEY (VK_TBACK in the high word of lParam) instead of its default action.
+// caption, and takes over the Back key (OverrideBackKey).
 // Stops at the first shell call that fails and returns false; the dialog runs
 // on as it is.
 bool InitFullScreenDialog(HWND dialog, HINSTANCE instance, UINT barId, LPCWSTR caption);

@@ -5,6 +5,7 @@
 #include "Book.h"
 #include "DecodedImage.h"
 #include "FileStream.h"
+#include "FullScreen.h"
 #include "resource.h"
 
 #include <aygshell.h>
@@ -114,22 +115,13 @@ LRESULT PageWindow::OnCreate(HWND createdWindow)
 {
     window = createdWindow;
 
-    SHMENUBARINFO bar = {};
-    bar.cbSize = sizeof bar;
-    bar.hwndParent = window;
-    bar.dwFlags = 0;
-    bar.nToolBarId = IDR_PAGE_MENUBAR;
-    bar.hInstRes = instance;
-    bar.nBmpId = 0;
-    bar.cBmpImages = 0;
-    bar.clrBk = 0;
-    if (!SHCreateMenuBar(&bar))
+    HWND bar = CreateSoftKeys(window, instance, IDR_PAGE_MENUBAR);
+    if (!bar)
         return -1;
     if (!CreateViewer())
         return -1;
     // The Back key comes as WM_HOTKEY, where it is swallowed.
-    SendMessageW(bar.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK,
-                 MAKELPARAM(SHMBOF_NODEFAULT | SHMBOF_NOTIFY, SHMBOF_NODEFAULT | SHMBOF_NOTIFY));
+    OverrideBackKey(bar);
     return 0;
 }
 
