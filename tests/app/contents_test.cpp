@@ -211,21 +211,61 @@ TEST_F(ContentsWindowTest, BrowseWithNothingSelectedDoesNothing)
     EXPECT_EQ(pageAfterDeselect, nullptr);
 }
 
-// "Browse" shows the selected entry's page over the dialog; the page window's
-// "Cancel" brings the dialog back. "Close" empties the scratch folder and closes
-// the book; WM_CLOSE leaves both for the TocWindow's destruction.
+// The plain text the page window's viewer shows.
+std::u16string ViewerText(HWND viewer)
+{
+    WCHAR text[256] = {};
+    GetWindowTextW(viewer, text, 256);
+    return text;
+}
+
+// "Browse" shows the selected entry's page over the dialog, titled by the page;
+// an entry without a page gives an empty page. The page window's "Cancel"
+// brings the dialog back.
+TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
+{
+    TocWindow contents;
+    contents.LoadBook(DeviceTestBook("links").c_str());
+    contents.book.contents.push_back(TocEntry{u"Heading", u"", 1, nullptr});
+    struct Shown {
+        std::u16string title, text;
+        size_t files = 0;
+    };
+    std::vector<Shown> shown;
+    RunContents(&contents, [&] {
+        for (size_t entry : {1, 3}) {  // "C" in /html/sub, then the heading
+            SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET,
+                         reinterpret_cast<LPARAM>(contents.book.contents[entry].treeItem));
+            LwDevicePressKey(VK_F1);
+            EXPECT_TRUE(lwtest::PumpUntil(PageActive));
+            lwtest::PumpUntil([&] { return !ViewerText(contents.page.viewer).empty(); }, entry == 1 ? 3000 : 100);
+            shown.push_back({LwDeviceTitle(), ViewerText(contents.page.viewer), ScratchFileCount()});
+            LwDevicePressKey(VK_F2);  // the page window's "Cancel"
+            EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
+        }
+        LwDevicePressKey(VK_F2);
+    });
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].title, u"Page C");
+    EXPECT_EQ(shown[0].text.substr(0, 8), u"C in sub");
+    EXPECT_EQ(shown[0].files, 1u);
+    EXPECT_EQ(shown[1].text, u"");
+    EXPECT_EQ(shown[1].files, 0u);
+}
+
+// "Close" empties the scratch folder and closes the book; WM_CLOSE leaves both
+// for the TocWindow's destruction.
 TEST_F(ContentsWindowTest, CloseEmptiesTheScratchFolderAndWmCloseLeavesIt)
 {
     for (bool byCloseKey : {true, false}) {
         TocWindow contents;
         contents.LoadBook(DeviceTestBook("images").c_str());
-        bool pageShown = false;
         size_t filesWhileOpen = 0;
         INT_PTR result = RunContents(&contents, [&] {
             LwDevicePressKey(VK_F1);  // "Browse": the first entry is selected
-            pageShown = lwtest::PumpUntil(PageActive);
+            EXPECT_TRUE(lwtest::PumpUntil(PageActive));
             filesWhileOpen = ScratchFileCount();
-            LwDevicePressKey(VK_F2);  // the page window's "Cancel"
+            LwDevicePressKey(VK_F2);
             EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
             if (byCloseKey)
                 LwDevicePressKey(VK_F2);
@@ -233,7 +273,6 @@ TEST_F(ContentsWindowTest, CloseEmptiesTheScratchFolderAndWmCloseLeavesIt)
                 PostMessageW(contents.dialog, WM_CLOSE, 0, 0);
         });
         EXPECT_EQ(result, 2);
-        EXPECT_TRUE(pageShown);
         EXPECT_GE(filesWhileOpen, 2u) << "the page and its images";
         EXPECT_EQ(ScratchFileCount(), byCloseKey ? 0u : filesWhileOpen);
         EXPECT_EQ(contents.book.chm == nullptr, byCloseKey);
