@@ -61,13 +61,26 @@ void Book::EmptyLists()
     textPool.Clear();
     namedContentsFile = namedIndexFile = defaultTopic = nullptr;
     noPath = rootPath = nullptr;
+    entriesMade = 0;
     codePage = CP_ACP;
 }
 
-int Book::LoadContents(LPCWSTR path)
+int Book::LoadContents(LPCWSTR path) { return LoadContents(path, nullptr, nullptr); }
+
+int Book::LoadContents(LPCWSTR path, ContentsCallback callback, void* context)
 {
     if (!Open(path))
         return 0;
+    contentsCallback = callback;
+    callbackContext = context;
+    int found = ReadContents();
+    contentsCallback = nullptr;
+    callbackContext = nullptr;
+    return found;
+}
+
+int Book::ReadContents()
+{
     const ObjectEntry* contentsFile = FindContentsFile();
     // The Free Pascal writer (chmcmd among its users) marks the second
     // directory chunk as the first, so chmlib's enumeration can miss the

@@ -41,6 +41,12 @@ struct ExtractReport {
 template <typename Unit>
 class SitemapScanner;
 
+// Receives each contents entry as it is made, for a reader that lists the
+// contents once and keeps none of them (see LoadContents). The entry's texts,
+// of `titleLength` and `localLength` units before their terminators, last
+// only for the call.
+typedef void (*ContentsCallback)(const TocEntry& entry, size_t titleLength, size_t localLength, void* context);
+
 // The objects of a binary table of contents, as read from a book (null and 0
 // for one that is missing).
 struct BinaryContents {
@@ -69,6 +75,10 @@ public:
     // table of contents, else its keyword index, else its pages. 1 when the
     // book was opened and one of these was found.
     int LoadContents(LPCWSTR path);
+    // The same, with every entry handed to `callback` as it is made instead of
+    // kept in `contents`, which stays empty: a listing of a large book then
+    // never holds its entries all at once.
+    int LoadContents(LPCWSTR path, ContentsCallback callback, void* context);
     int Open(LPCWSTR path);
     int ListObjects();
     const ObjectEntry* FindContentsFile() const;
@@ -115,13 +125,20 @@ private:
     friend class SitemapScanner;
 
     void ReadSystem();
+    // The contents of the open book, from the first source that lists any.
+    int ReadContents();
     const ObjectEntry* NamedBySystem(const char* name, const char* extension);
     void ParseSitemap(const ObjectEntry& file);
     int LoadBinaryContents();
     int LoadKeywordIndex();
     int LoadPageList();
-    // `title` is a copy in textPool; `local` (null for none) is copied.
-    void AppendEntry(const WCHAR* title, const WCHAR* local, size_t localLength, int level);
+    // Appends an entry of `titleLength` units of `title` and, unless `local`
+    // is null, "/" and `localLength` units of `local`; or hands it to the
+    // contents callback. `*keptTitle` is the stored copy of `title` once there
+    // is one: entries that take the same title share it, and the caller
+    // clears it when its title changes.
+    void AppendEntry(const WCHAR* title, size_t titleLength, const WCHAR** keptTitle, const WCHAR* local,
+                     size_t localLength, int level);
 
     void EmptyLists();
     void AppendObject(const chmUnitInfo& unit);
@@ -144,6 +161,9 @@ private:
     const char* defaultTopic = nullptr;
     const WCHAR* noPath = nullptr;    // the empty path of entries without a page, once stored
     const WCHAR* rootPath = nullptr;  // the "/" of entries with an empty Local value
+    ContentsCallback contentsCallback = nullptr;  // set while LoadContents hands entries out
+    void* callbackContext = nullptr;
+    size_t entriesMade = 0;  // by the contents source being read, kept or handed out
 };
 
 // Deletes the files directly inside a folder (given with its trailing

@@ -196,7 +196,7 @@ private:
             } else if (OpensWith(rest, end, kLocalRest)) {
                 WCHAR local[kTitleLength];
                 size_t localLength = Value(rest + kLocalRest.length, end, local);
-                book.AppendEntry(Title(), local, localLength, level);
+                book.AppendEntry(name, nameLength, &title, local, localLength, level);
                 namePending = false;
             }
         }
@@ -228,19 +228,8 @@ private:
     void AppendPendingName()
     {
         if (namePending)
-            book.AppendEntry(Title(), nullptr, 0, level);
+            book.AppendEntry(name, nameLength, &title, nullptr, 0, level);
         namePending = false;
-    }
-
-    // The stored copy of the last Name. Entries that take the same Name (every
-    // entry after one takes it) share one copy: a hostile file can give one
-    // long Name to millions of entries, and memory must follow the file's
-    // size, not that product.
-    const WCHAR* Title()
-    {
-        if (!title)
-            title = book.textPool.Copy(name, nameLength);
-        return title;
     }
 
     Book& book;
@@ -248,6 +237,10 @@ private:
     int level = 0;
     WCHAR name[kTitleLength];
     size_t nameLength = 0;
+    // The stored copy of the last Name. Entries that take the same Name (every
+    // entry after one takes it) share one copy: a hostile file can give one
+    // long Name to millions of entries, and memory must follow the file's
+    // size, not that product.
     const WCHAR* title = nullptr;
     bool namePending = false;
 };
@@ -259,8 +252,29 @@ void Book::ParseContents(const WCHAR* text, size_t length)
     SitemapScanner<WCHAR>(*this, CP_UTF8).Scan(text, length, true);
 }
 
-void Book::AppendEntry(const WCHAR* title, const WCHAR* local, size_t localLength, int level)
+void Book::AppendEntry(const WCHAR* title, size_t titleLength, const WCHAR** keptTitle, const WCHAR* local,
+                       size_t localLength, int level)
 {
+    ++entriesMade;
+    if (contentsCallback) {
+        // Handed out from buffers of the entry's own limits, nothing stored.
+        WCHAR titleText[kTitleLength + 1], path[MAX_PATH + 1];
+        titleLength = std::min(titleLength, kTitleLength);
+        memcpy(titleText, title, titleLength * sizeof(WCHAR));
+        titleText[titleLength] = 0;
+        size_t pathLength = 0;
+        if (local) {
+            localLength = std::min<size_t>(localLength, MAX_PATH - 1);
+            path[0] = '/';
+            memcpy(path + 1, local, localLength * sizeof(WCHAR));
+            pathLength = localLength + 1;
+        }
+        path[pathLength] = 0;
+        contentsCallback({titleText, path, level, nullptr}, titleLength, pathLength, callbackContext);
+        return;
+    }
+    if (!*keptTitle)
+        *keptTitle = textPool.Copy(title, titleLength);
     // A Local value, or an object's path without its "/", is stored with a "/"
     // in front. Entries without a path share one empty path, and those whose
     // value is empty one "/".
@@ -271,7 +285,7 @@ void Book::AppendEntry(const WCHAR* title, const WCHAR* local, size_t localLengt
         path = rootPath ? rootPath : (rootPath = textPool.Copy(u"/", 1));
     else
         path = textPool.Join(u"/", 1, local, localLength);
-    contents.push_back({title, path, level, nullptr});
+    contents.push_back({*keptTitle, path, level, nullptr});
 }
 
 void Book::ParseSitemap(const ObjectEntry& file)

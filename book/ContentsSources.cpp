@@ -124,7 +124,7 @@ int Book::LoadBinaryContents()
     strings.Read(*this, u"/#STRINGS");
     ParseBinaryContents({{toc.data, toc.size}, {topics.data, topics.size}, {urls.data, urls.size},
                          {urlStrings.data, urlStrings.size}, {strings.data, strings.size}});
-    return contents.empty() ? 0 : 1;
+    return entriesMade ? 1 : 0;
 }
 
 // #TOCIDX holds the tree of entries, each an offset record: flags, a number,
@@ -177,7 +177,8 @@ void Book::ParseBinaryContents(const BinaryContents& tables)
             titleLength = Widen(codePage, text, length, title);
         }
         // An entry without a page, or whose page cannot be read, has an empty local.
-        AppendEntry(textPool.Copy(title, titleLength), localLength ? local : nullptr, localLength, level);
+        const WCHAR* kept = nullptr;
+        AppendEntry(title, titleLength, &kept, localLength ? local : nullptr, localLength, level);
         DWORD next = toc.At(at + 16);
         if ((flags & kHasChildren) && toc.Holds(at, kEntryWithChildren) && level < kMaxBinaryDepth) {
             siblings.push_back(next);
@@ -203,7 +204,7 @@ int Book::LoadKeywordIndex()
         index = NamedBySystem(namedIndexFile, ".hhk");
     if (index)
         ParseSitemap(*index);
-    return contents.empty() ? 0 : 1;
+    return entriesMade ? 1 : 0;
 }
 
 // One entry per page, the default topic first, then every ".htm" and ".html"
@@ -233,7 +234,8 @@ int Book::LoadPageList()
         // Object paths are UTF-8 and start with "/", which AppendEntry puts back.
         WCHAR local[MAX_PATH];
         int localLength = MultiByteToWideChar(CP_UTF8, 0, page.path + 1, -1, local, MAX_PATH);
-        AppendEntry(textPool.Copy(title, titleLength), local, localLength > 0 ? localLength - 1 : 0, 1);
+        const WCHAR* kept = nullptr;
+        AppendEntry(title, titleLength, &kept, local, localLength > 0 ? localLength - 1 : 0, 1);
     };
 
     std::string first;
@@ -259,5 +261,5 @@ int Book::LoadPageList()
         if (isPage(object.path))
             appendPage(object);
     }
-    return contents.empty() ? 0 : 1;
+    return entriesMade ? 1 : 0;
 }

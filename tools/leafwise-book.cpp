@@ -64,9 +64,12 @@ public:
     // A field given as UTF-16, encoded straight into the buffer. A unit that
     // stands for a host name's byte (U+DC80 + byte) is written \xNN; another
     // unpaired surrogate becomes U+FFFD, as the code-page conversion makes it.
-    void Field(const WCHAR* text)
+    void Field(const WCHAR* text) { Field(text, wcslen(text)); }
+
+    // `length` units of `text`.
+    void Field(const WCHAR* text, size_t length)
     {
-        const WCHAR* end = text + wcslen(text);
+        const WCHAR* end = text + length;
         // Four bytes a unit at most: a byte written \xNN, a character of the
         // basic plane three, and a surrogate pair four for its two units.
         char* to = Room(4 * (end - text));
@@ -276,25 +279,31 @@ int ListObjects(const char* bookPath)
     return 0;
 }
 
+// Each entry is written as it is parsed: the listing never holds the book's
+// entries, whose texts would cost more in first-touch page faults than in
+// their encoding.
+void WriteEntry(const TocEntry& entry, size_t titleLength, size_t localLength, void* context)
+{
+    Output& out = *static_cast<Output*>(context);
+    out.Number(entry.level);
+    out.Separator('\t');
+    out.Field(entry.title, titleLength);
+    out.Separator('\t');
+    out.Field(entry.local, localLength);
+    out.Separator('\n');
+}
+
 int ListContents(const char* bookPath)
 {
     Book book;
     WCHAR path[MAX_PATH];
     if (!DevicePath(bookPath, path, "book"))
         return 1;
+    Output out(stdout);
     // A book without a contents file lists nothing; only an unusable file fails.
-    if (!book.LoadContents(path) && !book.chm) {
+    if (!book.LoadContents(path, WriteEntry, &out) && !book.chm) {
         fprintf(stderr, "leafwise-book: cannot open book %s\n", bookPath);
         return 1;
-    }
-    Output out(stdout);
-    for (const TocEntry& entry : book.contents) {
-        out.Number(entry.level);
-        out.Separator('\t');
-        out.Field(entry.title);
-        out.Separator('\t');
-        out.Field(entry.local);
-        out.Separator('\n');
     }
     out.Flush();
     return 0;

@@ -83,6 +83,20 @@ std::vector<std::string> Entries(const Book& book)
     return entries;
 }
 
+std::vector<std::string> EntriesHandedOut(Book& book, LPCWSTR path, int* result)
+{
+    std::vector<std::string> entries;
+    auto take = [](const TocEntry& entry, size_t titleLength, size_t localLength, void* context) {
+        // The lengths must be the texts' own.
+        std::string title = titleLength == wcslen(entry.title) ? Utf8(entry.title) : "(length)";
+        std::string local = localLength == wcslen(entry.local) ? Utf8(entry.local) : "(length)";
+        static_cast<std::vector<std::string>*>(context)->push_back(std::to_string(entry.level) + "|" + title +
+                                                                   "|" + local);
+    };
+    *result = book.LoadContents(path, take, &entries);
+    return entries;
+}
+
 std::string ReadBytes(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);

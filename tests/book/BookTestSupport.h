@@ -42,6 +42,9 @@ std::string Utf8(const WCHAR* text);
 
 // One contents entry as "level|title|local", UTF-8.
 std::vector<std::string> Entries(const Book& book);
+// The same, of the entries that LoadContents hands to a callback; `result`
+// receives what it returned.
+std::vector<std::string> EntriesHandedOut(Book& book, LPCWSTR path, int* result);
 
 // The bytes of a file; empty when it cannot be read.
 std::string ReadBytes(const std::filesystem::path& file);

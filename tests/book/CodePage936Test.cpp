@@ -87,6 +87,9 @@ TEST_F(CodePage936Test, ABookWithoutContentsFileIsListedFromItsBinaryContents)
     EXPECT_EQ(book.FindContentsFile(), nullptr);
     EXPECT_THAT(Entries(book), ElementsAre("1|First|/a.htm", "1|Heading|", "2|Глава|/b.htm", "3|Deep|/c.htm#part",
                                            "1|Last|/c.htm"));
+    std::vector<std::string> kept = Entries(book);
+    int result = 0;
+    EXPECT_EQ(EntriesHandedOut(book, DevicePath(host).c_str(), &result), kept);
 }
 
 // A contents file is converted 64 KB at a time, each piece cut where no

@@ -48,6 +48,21 @@ TEST_F(ContentsSourcesTest, ABookOfPagesOnlyListsThemDefaultTopicFirst)
     EXPECT_EQ(book.ExtractPage(book.contents[2].local, u"\\Temp"), 1);
 }
 
+// A reader that lists the contents once gets them as they are made, and the
+// book keeps none: the same entries, whatever source lists them.
+TEST_F(ContentsSourcesTest, EntriesHandedOutAreTheEntriesKept)
+{
+    for (const char* name : {"titles", "sitemap-order", "charsets", "no-contents", "pages-only", "objects"}) {
+        SCOPED_TRACE(name);
+        int kept = book.LoadContents(DeviceTestBook(name).c_str());
+        std::vector<std::string> entries = Entries(book);
+        int handedOut = 0;
+        EXPECT_EQ(EntriesHandedOut(book, DeviceTestBook(name).c_str(), &handedOut), entries);
+        EXPECT_EQ(handedOut, kept);
+        EXPECT_TRUE(book.contents.empty());
+    }
+}
+
 // The tables of a binary table of contents: a header whose first number is
 // the offset of the first entry, entries of 20 bytes (24 with children), one
 // topic, one URL and their strings.
