@@ -1,6 +1,9 @@
 // Start-up, the single-instance rule and the main window with its splash.
 #include "ReaderApp.h"
 
+#include "DialogBase.h"
+#include "FileAssociation.h"
+#include "FileBrowser.h"
 #include "FullScreen.h"
 #include "resource.h"
 #include "TocWindow.h"
@@ -154,14 +157,34 @@ LRESULT ReaderApp::OnPaint()
 bool ReaderApp::OnCommand(WPARAM command)
 {
     // The whole wParam is compared: a command from a control (non-zero high word)
-    // never matches. The menu's Open, Associate and About join here.
+    // never matches.
     switch (command) {
     case IDCANCEL:  // "Exit"
         DestroyWindow(mainWindow);
         return true;
+    case IDM_OPEN:
+        OpenFromBrowser();
+        return true;
+    case IDM_ASSOCIATE:
+        FileAssociation(mainWindow);
+        return true;
+    case IDM_ABOUT: {
+        AboutDialog about(instance, mainWindow);
+        about.RunModal();  // its end code tells nothing here
+        return true;
+    }
     default:
         return false;
     }
+}
+
+void ReaderApp::OpenFromBrowser()
+{
+    FileBrowser browser;
+    browser.SetFilter(TEXT("*.chm"));
+    browser.SetFolder(TEXT("\\"));
+    browser.SetTitle(TEXT("Select CHM File"));
+    browser.RunModal(instance, mainWindow);  // a book chosen there is read there
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

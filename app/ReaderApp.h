@@ -23,8 +23,11 @@ public:
     LRESULT OnCreate(HWND window);
     // WM_PAINT: the splash picture.
     LRESULT OnPaint();
-    // WM_COMMAND: true when the whole wParam named one of the main window's commands.
+    // WM_COMMAND: true when the whole wParam named one of the main window's
+    // commands: "Exit", and the menu's "Open", "Associate" and "About".
     bool OnCommand(WPARAM command);
+    // "Open": the file browser on the root folder, modal over the main window.
+    void OpenFromBrowser();
 
     HINSTANCE instance;   // the program's own; every resource comes from it
     HWND mainWindow;      // set while the main window is being created

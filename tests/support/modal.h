@@ -33,6 +33,13 @@ public:
         start_ = GetTickCount();
         SetTimer(window_, 1, 5, nullptr);
     }
+    // A watcher that may never fire: no bound, no failure when it does not.
+    static std::unique_ptr<ModalCloser> Optional(std::function<bool()> ready, std::function<void()> action)
+    {
+        auto watcher = std::make_unique<ModalCloser>(std::move(ready), std::move(action));
+        watcher->required_ = false;
+        return watcher;
+    }
     // Closes the active window's dialog with EndDialog(code) once one is active.
     static std::unique_ptr<ModalCloser> EndActiveDialog(INT_PTR code, int limitMs = 5000)
     {
@@ -42,7 +49,7 @@ public:
     ~ModalCloser()
     {
         DestroyWindow(window_);
-        EXPECT_TRUE(fired_) << "the modal loop was never closed: its window did not appear in time";
+        EXPECT_TRUE(fired_ || !required_) << "the modal loop was never closed: its window did not appear in time";
         if (gaveUp_) {
             MSG msg;
             while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
@@ -79,7 +86,7 @@ private:
             action_();
             return;
         }
-        if (GetTickCount() - start_ > static_cast<DWORD>(limitMs_)) {
+        if (required_ && GetTickCount() - start_ > static_cast<DWORD>(limitMs_)) {
             gaveUp_ = true;
             KillTimer(window_, 1);
             PostQuitMessage(0); // ends the modal loop that never got its window
@@ -91,6 +98,7 @@ private:
     int limitMs_;
     bool fired_ = false;
     bool gaveUp_ = false;
+    bool required_ = true;
     DWORD start_ = 0;
     HWND window_ = nullptr;
 };
