@@ -434,14 +434,25 @@ HANDLE FindFirstFileExW(LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID findDa
         memcpy(data.cFileName, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
         if (!MatchesPattern(namePattern, data.cFileName))
             continue;
-        // A link is reported as what it points to, marked as a link; one that
-        // points nowhere is still reported, so a clear can remove it.
-        struct stat info;
-        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        // The listing's own type spares a stat where it tells all a search
+        // reports: a folder (it has no size), or a file that a folders-only
+        // search drops. A big folder is then listed in about the time the
+        // host lists it.
+        struct stat info = {};
+        if (entry->d_type == DT_REG && searchOp == FindExSearchLimitToDirectories)
             continue;
-        bool isLink = S_ISLNK(info.st_mode);
-        if (isLink && fstatat(dirfd(dir), entry->d_name, &info, 0) != 0)
-            info = {};
+        bool isLink = false;
+        if (entry->d_type == DT_DIR) {
+            info.st_mode = S_IFDIR;
+        } else {
+            // A link is reported as what it points to, marked as a link; one
+            // that points nowhere is still reported, so a clear can remove it.
+            if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            isLink = S_ISLNK(info.st_mode);
+            if (isLink && fstatat(dirfd(dir), entry->d_name, &info, 0) != 0)
+                info = {};
+        }
         bool isFolder = S_ISDIR(info.st_mode);
         if (searchOp == FindExSearchLimitToDirectories && !isFolder)
             continue;
