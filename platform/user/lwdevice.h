@@ -29,6 +29,9 @@ std::vector<std::u16string> LwDevicePopupItems();
 // Chooses the open popup's item with this text (false when there is none);
 // its WM_COMMAND is posted.
 bool LwDeviceChoosePopupItem(const std::u16string& text);
+// Where the open popup was placed, in screen coordinates, before the desktop
+// keeps it on its screen; empty when none is open.
+RECT LwDevicePopupPlace();
 // Closes the open popup without a choice.
 void LwDeviceClosePopup();
 // The colour shown at (x, y) of the screen; CLR_INVALID outside it.

@@ -54,6 +54,7 @@ HMENU NewMenu(bool popup)
 }
 
 QPointer<QMenu> openPopup;
+QRect openPopupPlace; // where TrackPopupMenuEx asked it to stand, in device pixels
 
 void FillQMenu(QMenu* target, const Menu& menu, HWND owner, bool returnCommand, UINT_PTR* chosen, int depth)
 {
@@ -223,6 +224,7 @@ BOOL TrackPopupMenuEx(HMENU handle, UINT flags, int x, int y, HWND owner, void*)
     else if (flags & TPM_VCENTERALIGN)
         at.ry() -= size.height() / 2;
     openPopup = popup;
+    openPopupPlace = QRect(at, size);
     popup->popup(DeviceWidget()->mapToGlobal(at));
     if (!returnCommand)
         return TRUE;
@@ -259,6 +261,14 @@ bool LwDeviceChoosePopupItem(const std::u16string& text)
         }
     }
     return false;
+}
+
+RECT LwDevicePopupPlace()
+{
+    RECT place = {0, 0, 0, 0};
+    if (OpenPopup())
+        place = {openPopupPlace.left(), openPopupPlace.top(), openPopupPlace.right() + 1, openPopupPlace.bottom() + 1};
+    return place;
 }
 
 void LwDeviceClosePopup()

@@ -142,6 +142,12 @@ TEST_F(Shell, DropDownKeyOpensItsPopupWhoseItemsPostCommands)
     LwDevicePressKey(VK_F1);
     ASSERT_TRUE(PumpUntil([] { return !LwDevicePopupItems().empty(); }));
     EXPECT_EQ(LwDevicePopupItems(), (std::vector<std::u16string>{u"Open", u"Associate", u"About"}));
+    // The left key's popup stands on the strip, flush with its left edge.
+    RECT bar, place = LwDevicePopupPlace();
+    ASSERT_TRUE(GetWindowRect(info.hwndMB, &bar));
+    EXPECT_EQ(place.left, bar.left);
+    EXPECT_EQ(place.bottom, bar.top);
+    EXPECT_GT(place.right, place.left);
     EXPECT_TRUE(Commands(window).empty()); // the key itself sends nothing (40001)
     ASSERT_TRUE(LwDeviceChoosePopupItem(u"About"));
     ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
