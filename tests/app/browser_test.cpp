@@ -320,6 +320,39 @@ TEST_F(BrowserTest, ABookReadOverTheBrowserLeavesItAsItWas)
     EXPECT_EQ(labelAfter, u"\\Books\\");
 }
 
+// A program missing the browser's soft keys, or its icons, still runs the
+// browser and ends it on a close request: no rows, "Open" does nothing. Without
+// its template the browser does not run at all.
+TEST_F(BrowserTest, WithoutItsBarOrIconsItRunsEmptyAndStillEnds)
+{
+    Make({"Books/", "a.chm"});
+    const std::pair<WORD, WORD> dialog{5, IDD_BROWSER}, strings{6, IDS_BROWSER_OPEN / 16 + 1},
+        bar{10, IDR_BROWSER_MENUBAR}, menu{4, IDR_BROWSER_MENUBAR};
+    for (bool withBar : {false, true}) {
+        FileBrowser browser;
+        bool hasList = true;
+        Names rows{u"not read"};
+        std::u16string title;
+        lwtest::ModalCloser closer([&] { return browser.dialog && GetActiveWindow() == browser.dialog; },
+                                   [&] {
+                                       LwDevicePressKey(VK_F1);
+                                       SendMessageW(browser.dialog, WM_COMMAND, IDOK, 0);
+                                       lwtest::Drain();
+                                       hasList = browser.list != nullptr;
+                                       rows = RowTexts(browser.list);
+                                       title = LwDeviceTitle();
+                                       PostMessageW(browser.dialog, WM_CLOSE, 0, 0);
+                                   });
+        browser.RunModal(withBar ? ModuleWith({dialog, strings, bar, menu}) : ModuleWith({dialog, strings}), nullptr);
+        EXPECT_EQ(hasList, withBar);  // the list comes before its icons
+        EXPECT_EQ(rows, Names{}) << withBar;
+        EXPECT_EQ(title, withBar ? u"Open" : u"") << withBar;  // the caption is set with the bar
+    }
+    FileBrowser browser;
+    browser.RunModal(ModuleWith({strings, bar, menu}), nullptr);
+    EXPECT_EQ(browser.dialog, nullptr);
+}
+
 TEST_F(BrowserTest, PathsPastTheLimitAreRefusedAndNothingChanges)
 {
     // "\" + 200 + "\" leaves 57 of the 259 units: a 57-unit book fits, a
