@@ -4,6 +4,7 @@
 #include "appfixture.h"
 
 #include "BookTestSupport.h"
+#include "../support/command.h"
 #include "FileBrowser.h"
 #include "ReaderApp.h"
 #include "resource.h"
@@ -447,20 +448,6 @@ protected:
     int done = 0;
 };
 
-std::string Output(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
-    return out;
-}
-
 TEST_F(JourneyTest, MenuOpenWalkReadBackCancelAssociateAboutExit)
 {
     ReaderApp app;
@@ -531,7 +518,7 @@ TEST_F(JourneyTest, MenuOpenWalkReadBackCancelAssociateAboutExit)
     snprintf(line, sizeof line, "Leafwise\tCHM File associate success!\t0x40\t0x%llx\n",
              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(app.mainWindow)));
     EXPECT_EQ(Boxes(), std::string(line) + line);
-    EXPECT_EQ(Output("xdg-mime query default application/vnd.ms-htmlhelp"), "leafwise-chmfile.desktop");
+    EXPECT_EQ(lwtest::CommandOutput("xdg-mime query default application/vnd.ms-htmlhelp"), "leafwise-chmfile.desktop");
     std::string entry = ReadText((top / "data/applications/leafwise-chmfile.desktop").string());
     EXPECT_NE(entry.find("\nExec=" + fs::read_symlink("/proc/self/exe").string() + " %f\n"), std::string::npos)
         << entry;

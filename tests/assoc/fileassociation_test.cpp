@@ -5,6 +5,7 @@
 #include "RegKey.h"
 
 #include "../registry/scratch_home.h"
+#include "../support/command.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,17 +51,6 @@ protected:
         std::remove(boxLog.c_str());
     }
 
-    static std::string Output(const std::string& command) {
-        std::string out;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-            pclose(pipe);
-        }
-        while (!out.empty() && out.back() == '\n') out.pop_back();
-        return out;
-    }
-
     WCHAR program[MAX_PATH];
     HWND mainWindow = nullptr;
     std::string boxLog;
@@ -93,7 +83,7 @@ TEST_F(FileAssociationTest, DesktopOpensChmFilesWithTheProgram) {
     EXPECT_NE(entry.find("MimeType=application/vnd.ms-htmlhelp;"), std::string::npos) << entry;
     if (system("command -v xdg-mime >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "xdg-mime (xdg-utils) is not installed";
-    EXPECT_EQ(Output("xdg-mime query default application/vnd.ms-htmlhelp"),
+    EXPECT_EQ(lwtest::CommandOutput("xdg-mime query default application/vnd.ms-htmlhelp"),
               "leafwise-chmfile.desktop");
 }
 

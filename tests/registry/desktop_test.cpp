@@ -3,6 +3,7 @@
 
 #include "desktop.h"
 #include "scratch_home.h"
+#include "../support/command.h"
 
 #include <cstdio>
 
@@ -18,17 +19,6 @@ LONG SetDefault(LPCWSTR path, const std::u16string& text) {
                            DWORD((text.size() + 1) * 2));
     RegCloseKey(key);
     return error;
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-        pclose(pipe);
-    }
-    while (!out.empty() && out.back() == '\n') out.pop_back();
-    return out;
 }
 
 bool HaveXdgMime() { return system("command -v xdg-mime >/dev/null 2>&1") == 0; }
@@ -113,12 +103,12 @@ TEST_F(DesktopTest, CompleteAssociationRegistersTheDesktopEntry) {
               std::string::npos);
 
     if (system("command -v desktop-file-validate >/dev/null 2>&1") == 0) {
-        EXPECT_EQ(Output("desktop-file-validate '" + entryPath + "' 2>&1"), "");
+        EXPECT_EQ(lwtest::CommandOutput("desktop-file-validate '" + entryPath + "' 2>&1"), "");
     }
     if (!HaveXdgMime()) GTEST_SKIP() << "xdg-mime (xdg-utils) is not installed";
-    EXPECT_EQ(Output("xdg-mime query default application/vnd.ms-htmlhelp"),
+    EXPECT_EQ(lwtest::CommandOutput("xdg-mime query default application/vnd.ms-htmlhelp"),
               "leafwise-chmfile.desktop");
-    EXPECT_EQ(Output("xdg-mime query default application/x-chm"), "leafwise-chmfile.desktop");
+    EXPECT_EQ(lwtest::CommandOutput("xdg-mime query default application/x-chm"), "leafwise-chmfile.desktop");
 }
 
 TEST_F(DesktopTest, RemovedEntryComesBackWhenTheAssociationIsWrittenAgain) {
