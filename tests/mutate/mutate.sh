@@ -41,9 +41,12 @@ fi
 rm -rf "$copy"
 mkdir -p "$copy"
 (cd "$here" && git ls-files -z | tar --null -T - -cf - 2>/dev/null) | tar -xf - -C "$copy"
-# A run stopped in the middle of a slip left that slip's objects behind.
+# Every slip of an earlier run left its objects behind, newer than the file
+# as the copy has it again: the files it slipped are built afresh.
 if [ -f "$work/slipped" ]; then
-    touch "$copy/$(cat "$work/slipped")"
+    while IFS= read -r slipped; do
+        touch "$copy/$slipped" 2>/dev/null
+    done <"$work/slipped"
     rm -f "$work/slipped"
 fi
 
@@ -102,7 +105,7 @@ run_slip() {
     name=$(printf 'slip%03d' "$number")
     local target=$copy/$file
     cp -p "$target" "$work/original" 2>/dev/null || { echo "$name STALE  $file: no such file"; stale=$((stale + 1)); return; }
-    echo "$file" >"$work/slipped"
+    echo "$file" >>"$work/slipped"
     if ! apply "$target" "$old" "$new"; then
         echo "$name STALE  $file: no \"$old\" in it"
         stale=$((stale + 1))
@@ -121,7 +124,6 @@ run_slip() {
     # Back to the original text, newer than the slip's objects.
     cp "$work/original" "$target"
     touch "$target"
-    rm -f "$work/slipped"
 }
 
 for slips in "$@"; do
