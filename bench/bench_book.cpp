@@ -31,42 +31,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <set>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs a program with its output thrown away (standard error into `errFile`
-// when given); returns the wall time in ms, or -1 when it failed.
-double RunTimed(const std::vector<std::string>& argv, const char* errFile = nullptr)
-{
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile ? errFile : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    Clock::time_point start = Clock::now();
-    pid_t pid;
-    int status = -1;
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0)
-        waitpid(pid, &status, 0);
-    double elapsed = Milliseconds(start);
-    posix_spawn_file_actions_destroy(&actions);
-    return status == 0 ? elapsed : -1;
-}
 
 void BenchContents(const std::string& tool, const std::string& bare, const std::string& book, int repetitions)
 {

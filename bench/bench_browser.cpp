@@ -25,25 +25,19 @@
 #include <lwdevice.h>
 
 #include "FileBrowser.h"
+#include "benchtiming.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 struct Folder {
     const char16_t* name;  // its row
@@ -54,17 +48,6 @@ struct Folder {
     std::vector<double> finds;  // ms, find | sort
     bool listedWhole = true;
 };
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-double Milliseconds(Clock::time_point since)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
 
 // Names in no order of their own, mixed case and lengths, so the sort works.
 void MakeFolder(const fs::path& path, int books, int folders)
@@ -89,19 +72,7 @@ void MakeFolder(const fs::path& path, int books, int folders)
 double RunFind(const fs::path& folder)
 {
     std::string script = "find '" + folder.string() + "' -maxdepth 1 -printf '%y %f\\n' | LC_ALL=C sort";
-    char shell[] = "/bin/sh", dashC[] = "-c";
-    char* args[] = {shell, dashC, script.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    Clock::time_point start = Clock::now();
-    pid_t pid;
-    int status = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) == 0)
-        waitpid(pid, &status, 0);
-    double elapsed = Milliseconds(start);
-    posix_spawn_file_actions_destroy(&actions);
-    return status == 0 ? elapsed : -1;
+    return RunTimed({"/bin/sh", "-c", script});
 }
 
 // From the root: the folder's row alone selected, "Open", the list and label painted; then Back.

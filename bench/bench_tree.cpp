@@ -24,34 +24,11 @@
 #include "benchsupport.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <malloc.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 
 using Entries = std::vector<const TocEntry*>;
-
-// The tool's run, started directly (no shell), its output thrown away; -1 when it failed.
-double RunTool(const std::string& tool, const std::string& book)
-{
-    std::string command = "contents";
-    char* args[] = {const_cast<char*>(tool.c_str()), command.data(), const_cast<char*>(book.c_str()), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    Clock::time_point start = Clock::now();
-    pid_t pid;
-    int status = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args, environ) == 0)
-        waitpid(pid, &status, 0);
-    double elapsed = Milliseconds(start);
-    posix_spawn_file_actions_destroy(&actions);
-    return status == 0 ? elapsed : -1;
-}
 
 LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -168,7 +145,7 @@ int main(int argc, char** argv)
     double heap = 0;
     for (int i = 0; i < repetitions; ++i) {
         fills.push_back(FillOnce(parent, entries, &heap));
-        tools.push_back(RunTool(tool, book));
+        tools.push_back(RunTimed({tool, "contents", book}));
     }
     double fill = Median(fills), listing = Median(tools);
     printf("entries %zu\n", entries.size());

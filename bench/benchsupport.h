@@ -1,29 +1,17 @@
-// What the book and page benchmarks share: timing, device paths, and the page
-// they work on.
+// What the book and page benchmarks share besides timing: device paths, and
+// the page they work on.
 #pragma once
 
 #include <Book.h>
 
+#include "benchtiming.h"
+
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
-
-using Clock = std::chrono::steady_clock;
-
-inline double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-inline double Milliseconds(Clock::time_point since)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
 
 inline std::u16string DevicePath(const std::string& host)
 {
