@@ -1,7 +1,7 @@
 // A light scan of the page in the manner of Qt's HTML parser: tags with their
 // quoted attributes, comments, entities, and the raw text of script and style
 // (which Qt skips cheaply). It counts what makes Qt's import and layout slow
-// and finds where the page must be cut.
+// and finds where the page must be cut, and where its body begins.
 #include "bounds.h"
 
 #include <algorithm>
@@ -17,6 +17,16 @@ constexpr size_t kNameSize = 16; // longer tag names match none of the lists
 bool IsAsciiLetter(char16_t c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsDigit(char16_t c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool IsHexLetter(char16_t c)
+{
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'f';
 }
 
 bool IsSpace(char32_t c)
@@ -126,6 +136,28 @@ size_t RawTextEnd(const char16_t* text, size_t length, size_t at, const char* na
     return length;
 }
 
+// A comment runs to "-->", a declaration or processing instruction to '>'.
+size_t SkipMarkup(const char16_t* text, size_t length, size_t at)
+{
+    const char16_t* end = text + length;
+    if (at + 3 < length && text[at + 1] == '!' && text[at + 2] == '-' && text[at + 3] == '-') {
+        static const char16_t kClose[] = u"-->";
+        const char16_t* found = std::search(text + at + 4, end, kClose, kClose + 3);
+        return found == end ? length : static_cast<size_t>(found - text) + 3;
+    }
+    const char16_t* close = std::find(text + at, end, u'>');
+    return close == end ? length : static_cast<size_t>(close - text) + 1;
+}
+
+// A tag starts at text[at]: '<' and a letter, or "</" and a letter.
+bool StartsTag(const char16_t* text, size_t length, size_t at)
+{
+    if (text[at] != '<' || at + 1 >= length)
+        return false;
+    char16_t after = text[at + 1];
+    return IsAsciiLetter(after) || (after == '/' && at + 2 < length && IsAsciiLetter(text[at + 2]));
+}
+
 // The character an entity stands for, and where it ends; numeric entities are
 // decoded so that ideographs written as &#20013; still count as breakable.
 char32_t ReadEntity(const char16_t* text, size_t length, size_t at, size_t* next)
@@ -167,21 +199,18 @@ public:
         size_t i = 0;
         while (i < length_) {
             char16_t c = text_[i];
-            if (c == '<' && i + 1 < length_) {
-                char16_t after = text_[i + 1];
-                if (IsAsciiLetter(after) || (after == '/' && i + 2 < length_ && IsAsciiLetter(text_[i + 2]))) {
-                    Tag tag = ReadTag(text_, length_, i);
-                    if (!Accept(tag))
-                        return i;
-                    i = tag.next;
-                    if (!tag.end && IsRawText(tag.name))
-                        i = RawTextEnd(text_, length_, i, tag.name);
-                    continue;
-                }
-                if (after == '!' || after == '?') {
-                    i = SkipMarkup(i);
-                    continue;
-                }
+            if (StartsTag(text_, length_, i)) {
+                Tag tag = ReadTag(text_, length_, i);
+                if (!Accept(tag))
+                    return i;
+                i = tag.next;
+                if (!tag.end && IsRawText(tag.name))
+                    i = RawTextEnd(text_, length_, i, tag.name);
+                continue;
+            }
+            if (c == '<' && i + 1 < length_ && (text_[i + 1] == '!' || text_[i + 1] == '?')) {
+                i = SkipMarkup(text_, length_, i);
+                continue;
             }
             size_t next = i + 1;
             char32_t character = c == '&' ? ReadEntity(text_, length_, i, &next) : c;
@@ -193,19 +222,6 @@ public:
     }
 
 private:
-    // A comment runs to "-->", a declaration or processing instruction to '>'.
-    size_t SkipMarkup(size_t at)
-    {
-        const char16_t* end = text_ + length_;
-        if (at + 3 < length_ && text_[at + 1] == '!' && text_[at + 2] == '-' && text_[at + 3] == '-') {
-            static const char16_t kClose[] = u"-->";
-            const char16_t* found = std::search(text_ + at + 4, end, kClose, kClose + 3);
-            return found == end ? length_ : static_cast<size_t>(found - text_) + 3;
-        }
-        const char16_t* close = std::find(text_ + at, end, u'>');
-        return close == end ? length_ : static_cast<size_t>(close - text_) + 1;
-    }
-
     bool Accept(const Tag& tag)
     {
         if (++tags_ > kMaxTags)
@@ -294,6 +310,61 @@ size_t BoundedLength(const char16_t* text, size_t length)
     if (!text)
         return 0;
     return Scan(text, std::min(length, kMaxSourceUnits)).Run();
+}
+
+} // namespace lwhtml
+
+namespace lwhtml {
+
+BodyStart FindBodyStart(const char16_t* text, size_t length)
+{
+    bool headOpen = false;
+    size_t i = 0;
+    while (text && i < length) {
+        if (IsSpace(text[i])) {
+            ++i;
+        } else if (text[i] == '<' && i + 1 < length && (text[i + 1] == '!' || text[i + 1] == '?')) {
+            i = SkipMarkup(text, length, i);
+        } else if (StartsTag(text, length, i)) {
+            Tag tag = ReadTag(text, length, i);
+            if (OneOf(tag.name, {"body", "frameset"}))
+                return {};
+            if (strcmp(tag.name, "head") == 0)
+                headOpen = !tag.end;
+            else if (strcmp(tag.name, "html") != 0 &&
+                     !OneOf(tag.name, {"base", "basefont", "bgsound", "link", "meta", "noscript", "script", "style",
+                                       "title"}))
+                return {i, headOpen};
+            i = tag.next;
+            if (!tag.end && IsRawText(tag.name))
+                i = RawTextEnd(text, length, i, tag.name);
+        } else {
+            return {i, headOpen};
+        }
+    }
+    return {};
+}
+
+} // namespace lwhtml
+
+namespace lwhtml {
+
+std::vector<size_t> UnterminatedReferences(const char16_t* text, size_t length)
+{
+    std::vector<size_t> ends;
+    for (size_t i = 0; text && i + 2 < length; ++i) {
+        if (text[i] != '&' || text[i + 1] != '#')
+            continue;
+        bool hex = (text[i + 2] | 0x20) == 'x';
+        size_t digits = i + 2 + hex;
+        size_t end = digits;
+        while (end < length && (IsDigit(text[end]) || (hex && IsHexLetter(text[end]))))
+            ++end;
+        if (end > digits && (end == length || text[end] != ';'))
+            ends.push_back(end);
+        i = end - 1;
+    }
+    return ends;
 }
 
 } // namespace lwhtml

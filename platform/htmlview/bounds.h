@@ -2,10 +2,13 @@
 // take time that grows faster than the page for some shapes (nested tables
 // double the layout's work per level; many pictures in one paragraph, deep
 // nesting and very long words are quadratic), so a page is cut at the first
-// place that passes a bound. Free of Qt, so that it is tested on its own.
+// place that passes a bound; and where a page's body begins. Free of Qt, so
+// that it is tested on its own.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 namespace lwhtml {
 
@@ -22,5 +25,21 @@ constexpr size_t kMaxWord = 4096;               // characters without a place to
 // that passes no bound; the cut falls before the tag, entity or character that
 // would pass one, never inside a surrogate pair.
 size_t BoundedLength(const char16_t* text, size_t length);
+
+// Where the body of a page that never opens one begins: Qt drops the content
+// of a head that is never closed, and text that follows a head without a body
+// tag, which browsers show. `at` is the first thing that belongs to the body
+// (SIZE_MAX when the page opens its body or a frameset itself, or has no
+// content); `closeHead` when the head is still open there.
+struct BodyStart {
+    size_t at = SIZE_MAX;
+    bool closeHead = false;
+};
+BodyStart FindBodyStart(const char16_t* text, size_t length);
+
+// Where numeric character references that end without their ';' ("&#174 ",
+// "&#09x", as old pages write them and browsers read them) need one: Qt's
+// importer shows them as written. Positions just after their digits, in order.
+std::vector<size_t> UnterminatedReferences(const char16_t* text, size_t length);
 
 } // namespace lwhtml

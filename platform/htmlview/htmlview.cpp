@@ -166,12 +166,42 @@ LRESULT AddText(ViewState* s, bool plain, LPCWSTR text)
     return TRUE;
 }
 
+// The first `length` units of the page as Qt's importer must get them: with a
+// body opened where the page never opens one, and every numeric reference ended.
+QString ImportText(const std::u16string& source, size_t length)
+{
+    BodyStart body = FindBodyStart(source.data(), length);
+    std::vector<size_t> ends = UnterminatedReferences(source.data(), length);
+    QString html;
+    html.reserve(static_cast<qsizetype>(length + ends.size()) + 16);
+    size_t at = 0;
+    auto copyTo = [&](size_t to) {
+        html.append(QStringView(source.data() + at, static_cast<qsizetype>(to - at)));
+        at = to;
+    };
+    for (size_t end : ends) {
+        if (body.at < end) {
+            copyTo(body.at);
+            html.append(QLatin1String(body.closeHead ? "</head><body>" : "<body>"));
+            body.at = SIZE_MAX;
+        }
+        copyTo(end);
+        html.append(u';');
+    }
+    if (body.at != SIZE_MAX) {
+        copyTo(body.at);
+        html.append(QLatin1String(body.closeHead ? "</head><body>" : "<body>"));
+    }
+    copyTo(length);
+    return html;
+}
+
 LRESULT EndOfSource(HWND window, ViewState* s)
 {
     Forget(s);
     size_t length = BoundedLength(s->source.data(), s->source.size());
     PageDocument* page = NewPage(window, s);
-    page->setHtml(QString::fromUtf16(s->source.data(), static_cast<qsizetype>(length)));
+    page->setHtml(ImportText(s->source, length));
     page->Index(s->nextCookie);
     page->shrink = s->shrink;
     page->FitToWidth(s->browser->viewport()->width());
@@ -191,6 +221,23 @@ LRESULT EndOfSource(HWND window, ViewState* s)
 
 // ---- pictures ----------------------------------------------------------------------------
 
+// Marks part of the page for layout again. Qt takes such a change in the
+// middle of its background layout for that layout's end: what it had not
+// reached would stay blank, its pictures never asked for. While that layout
+// runs, the page is laid out anew instead: from the top, in the background
+// again, while the view is at the top (as it is while a page comes in); at
+// once when the reader has scrolled, so that the view stays where it is.
+void Relayout(ViewState* s, int from, int length)
+{
+    QTextLayout* last = s->page->lastBlock().layout();
+    if (last && last->lineCount() == 0 && s->browser->verticalScrollBar()->value() == 0) {
+        s->page->setPageSize(s->page->pageSize());
+        return;
+    }
+    s->page->documentLayout()->documentSize(); // finishes the layout
+    s->page->markContentsDirty(from, length);
+}
+
 // Lays a picture out again when its size changed and the layout has placed it
 // already (the layout sizes the others when it reaches them); answers in a
 // row are laid out together.
@@ -206,7 +253,7 @@ void PictureChanged(ViewState* s, const Picture& picture, QSizeF before)
         return;
     }
     if (!s->batching) {
-        s->page->markContentsDirty(picture.position, 1);
+        Relayout(s, picture.position, 1);
         return;
     }
     s->changedFirst = s->changedFirst < 0 ? picture.position : std::min(s->changedFirst, picture.position);
@@ -217,7 +264,7 @@ void EndBatch(ViewState* s)
 {
     s->batching = false;
     if (s->changedFirst >= 0 && s->browser->document() == s->page)
-        s->page->markContentsDirty(s->changedFirst, s->changedLast - s->changedFirst + 1);
+        Relayout(s, s->changedFirst, s->changedLast - s->changedFirst + 1);
     s->changedFirst = s->changedLast = -1;
 }
 

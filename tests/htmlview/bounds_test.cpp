@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,31 @@ TEST(Bounds, OrdinaryPagesPassWhole)
                           u"<!-- <img> <table> --><pre>line\nline</pre></body></html>";
     EXPECT_EQ(Bound(page), page.size());
     EXPECT_EQ(BoundedLength(nullptr, 5), 0u);
+}
+
+TEST(Bounds, BodyStartsAtTheFirstContentOutsideTheHead)
+{
+    auto start = [](const std::u16string& page) { return FindBodyStart(page.data(), page.size()); };
+    std::u16string open = u"<HTML>\r\n<HEAD><TITLE>a<p>b</TITLE><META NAME=\"x\" CONTENT=\"<p>\">\r\n";
+    BodyStart body = start(open + u"<HR><H1>x");
+    EXPECT_EQ(body.at, open.size());
+    EXPECT_TRUE(body.closeHead);
+    std::u16string closed = u"<!DOCTYPE html><!-- <p> --><head><script>a<b</script><style>p{}</style></head> ";
+    body = start(closed + u"text");
+    EXPECT_EQ(body.at, closed.size());
+    EXPECT_FALSE(body.closeHead);
+    EXPECT_EQ(start(u"<p>x").at, 0u);
+    // Pages that open their body or a frameset themselves, or have no content, are left alone.
+    for (const std::u16string& page : {closed + u"<BODY>x", open + u"<frameset>", closed, std::u16string()})
+        EXPECT_EQ(start(page).at, SIZE_MAX) << std::string(page.begin(), page.end());
+    EXPECT_EQ(FindBodyStart(nullptr, 3).at, SIZE_MAX);
+}
+
+TEST(Bounds, NumericReferencesWithoutTheirSemicolonAreFound)
+{
+    std::u16string page = u"a&#174 b&#09c&#x41;&#x4aG&#;&amp&#65";
+    EXPECT_EQ(UnterminatedReferences(page.data(), page.size()), (std::vector<size_t>{6, 12, 24, 36}));
+    EXPECT_TRUE(UnterminatedReferences(nullptr, 4).empty());
 }
 
 TEST(Bounds, CountsAreCutBeforeTheTagThatPassesThem)

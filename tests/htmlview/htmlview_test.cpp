@@ -196,6 +196,22 @@ TEST_F(HtmlView, PicturesAreAskedForAndShownAsAnswered)
     EXPECT_EQ(SendMessageW(viewer, WM_GETTEXTLENGTH, 0, 0), 0);
 }
 
+// A picture answered while a long page is still being laid out (in steps,
+// from the loop) must not end the layout there: the rest of the page is laid
+// out and its pictures are asked for.
+TEST_F(HtmlView, LongPagesAreLaidOutToTheirEndAroundAnsweredPictures)
+{
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT {
+        return n.hdr.code == NM_INLINE_IMAGE ? AnswerWith(v, n, Qt::red) : 1;
+    };
+    std::u16string page = u"<img src=\"top.gif\">";
+    for (int k = 0; k < 40; ++k)
+        page += u"<p>lorem ipsum dolor sit amet lorem ipsum dolor sit amet lorem ipsum dolor sit amet</p>";
+    Load(page + u"<img src=\"end.gif\">");
+    EXPECT_TRUE(lwtest::PumpUntil([&] { return Of(NM_INLINE_IMAGE).size() == 2; }))
+        << Of(NM_INLINE_IMAGE).size() << " of 2 pictures asked for";
+}
+
 // A parent that does not take the request leaves the mark; with shrink on (as
 // it starts), a picture wider than the control is scaled to its width with its
 // proportions.
@@ -281,6 +297,13 @@ TEST_F(HtmlView, TextInAndOut)
     EXPECT_EQ(Text(), u"<b>bold?</b>");
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<p>one</p><p>two</p>"));
     EXPECT_EQ(Text(), u"one\ntwo");
+    // Pages that never open their body, or never close their head, show what follows it.
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<HEAD><TITLE>t</TITLE><META a=b><B>bold</B> text"));
+    EXPECT_EQ(Text(), u"bold text");
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<head><title>t</title></head>after"));
+    EXPECT_EQ(Text(), u"after");
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<head><title>t</title>x&#174 y&#x41z"));
+    EXPECT_EQ(Text(), u"x\u00AE yAz");
     EXPECT_FALSE(SendMessageW(viewer, DTM_ADDTEXTW, 0, 0));
     SendMessageW(viewer, DTM_CLEAR, 0, 0);
     EXPECT_EQ(Text(), u"");
