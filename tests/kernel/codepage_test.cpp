@@ -36,6 +36,8 @@ TEST(CodePage, InvalidUtf8BecomesReplacementAndGoesOn)
     EXPECT_EQ(ToWide(CP_UTF8, "a\x80" "b\xc0\xaf" "c\xed\xa0\x80" "d\xe4\xb8"),
               u"a\ufffdb\ufffd\ufffdc\ufffd\ufffd\ufffdd\ufffd\ufffd");
     EXPECT_EQ(ToWide(CP_UTF8, "\xe0\x80\xaf"), u"\ufffd\ufffd\ufffd");
+    // Four bytes past U+10FFFF name no character.
+    EXPECT_EQ(ToWide(CP_UTF8, "\xf4\x90\x80\x80"), u"\ufffd\ufffd\ufffd\ufffd");
     // A lone surrogate has no UTF-8 form.
     EXPECT_EQ(ToBytes(CP_UTF8, std::u16string(1, u'\xd800') + u"x"), "\xef\xbf\xbdx");
     // Unless the caller asks to be told: then it fails, in UTF-8 and double-byte pages.
@@ -100,7 +102,8 @@ TEST(CodePage, AnsiCodePageFollowsTheSettingThenTheLocale)
     };
     for (Case c : {Case{"LANG=zh_TW.UTF-8", 950}, Case{"LANG=zh_CN.UTF-8", 936}, Case{"LANG=ja_JP", 932},
                    Case{"LANG=ru_RU.UTF-8", 1251}, Case{"LANG=C.UTF-8", 1252}, Case{"LANG=", 1252},
-                   Case{"LANG=zh_TW LC_ALL=ko_KR.UTF-8", 949}, Case{"LANG=ru_RU LEAFWISE_CODEPAGE=1253", 1253}}) {
+                   Case{"LANG=zh_TW LC_ALL=ko_KR.UTF-8", 949}, Case{"LANG=ru_RU LEAFWISE_CODEPAGE=1253", 1253},
+                   Case{"LANG=el_GR.UTF-8", 1253}, Case{"LANG=ru_RU LEAFWISE_CODEPAGE=0", 1251}}) {
         std::string command = std::string("env -u LC_ALL -u LC_CTYPE -u LEAFWISE_CODEPAGE ") + c.environment +
                               " " ACP_HOST;
         FILE* child = popen(command.c_str(), "r");

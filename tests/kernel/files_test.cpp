@@ -98,10 +98,12 @@ TEST_F(DeviceFiles, PrivateFoldersThatOthersCouldUseAreRefusedAloud)
     fs::create_directory_symlink(host / "elsewhere", host / "slashed");
     fs::create_directories(host / "open");
     fs::permissions(host / "open", fs::perms::all);
+    std::ofstream(host / "plain") << "a file";
     const std::vector<std::pair<std::string, std::string>> refused = {
         {(host / "link").string(), "it is a link"},
         {(host / "slashed").string() + "/", "it is a link"},
         {(host / "open").string(), "other users can write into it"},
+        {(host / "plain").string(), "it is not a folder"},
     };
     char mapped[512];
     for (const auto& [folder, reason] : refused) {

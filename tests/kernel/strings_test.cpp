@@ -38,6 +38,7 @@ TEST(WideStrings, SearchAndCompare)
     EXPECT_EQ(0, _wcsnicmp(u"<ul>", u"<UL>", 4));
     EXPECT_NE(0, _wcsnicmp(u"<ul", u"<UL>", 4));  // the shorter text ends first
     EXPECT_EQ(0, _wcsicmp(u"Guide.CHM", u"guide.chm"));
+    EXPECT_EQ(0, _wcsicmp(u"AZ.HTM", u"az.htm"));  // both ends of the alphabet
     // Only ASCII letters fold: a Cyrillic capital is not its small letter.
     EXPECT_NE(0, _wcsicmp(u"\u041f", u"\u043f"));
     EXPECT_EQ(0, _stricmp("/HTML/A.htm", "/html/a.HTM"));

@@ -66,6 +66,9 @@ protected:
                                          {0xFFFE, 2, TBSTATE_ENABLED, TBSTYLE_AUTOSIZE, 40009, 0, NOMENU}}));
         // A drop-down key whose popup the menu does not have.
         res.Add(10, 103, BarRecord(102, {{0xFFFE, 1, TBSTATE_ENABLED, kDropDown, 40007, 0, 5}}));
+        // The popup on the right key.
+        res.Add(10, 106, BarRecord(101, {{0xFFFE, 2, TBSTATE_ENABLED, TBSTYLE_AUTOSIZE, 40005, 0, NOMENU},
+                                         {0xFFFE, 40001, TBSTATE_ENABLED, kDropDown, 40003, 0, 0}}));
         // A record cut short.
         res.Add(10, 104, std::vector<BYTE>{0x66, 0x00, 0x02});
         // A disabled right key.
@@ -162,6 +165,30 @@ TEST_F(Shell, DropDownKeyOpensItsPopupWhoseItemsPostCommands)
     ASSERT_TRUE(PumpUntil([] { return LwDevicePopupItems().empty(); }));
     Drain();
     EXPECT_TRUE(Commands(window).empty());
+
+    // The right key's popup is flush with the strip's right edge.
+    DestroyWindow(info.hwndMB);
+    info = Info(window, 106);
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    LwDevicePressKey(VK_F2);
+    ASSERT_TRUE(PumpUntil([] { return !LwDevicePopupItems().empty(); }));
+    ASSERT_TRUE(GetWindowRect(info.hwndMB, &bar));
+    place = LwDevicePopupPlace();
+    EXPECT_EQ(place.right, bar.right);
+    EXPECT_EQ(place.bottom, bar.top);
+    LwDeviceClosePopup();
+}
+
+TEST_F(Shell, MenusHandOutOnlyThePopupsTheyHave)
+{
+    HMENU menu = LoadMenuW(module, MAKEINTRESOURCEW(101));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(GetMenuItemCount(menu), 2);
+    EXPECT_TRUE(GetSubMenu(menu, 0));
+    EXPECT_FALSE(GetSubMenu(menu, 1));  // "Exit" is a command
+    EXPECT_FALSE(GetSubMenu(menu, 2));
+    EXPECT_FALSE(GetSubMenu(menu, -1));
+    DestroyMenu(menu);
 }
 
 TEST_F(Shell, DisabledKeyDoesNothing)

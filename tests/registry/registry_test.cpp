@@ -54,9 +54,16 @@ TEST_F(RegistryTest, CreateReportsNewThenExistingAndMakesParents) {
     EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
     RegCloseKey(key);
 
+    // A trailing backslash names the same key.
+    key = Create(u"CHMFile\\Shell\\Open\\Command\\", &disposition);
+    EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
+    RegCloseKey(key);
+
     HKEY parent = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CHMFile\\Shell", 0, 0, &parent), ERROR_SUCCESS);
     RegCloseKey(parent);
+    // A key whose name starts another's is not there because that one is.
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CHMFile\\She", 0, 0, &parent), ERROR_FILE_NOT_FOUND);
 
     // A new key is on disk at once, parents included, in the case first written.
     std::string hive = ReadFile(HiveFile());
@@ -94,14 +101,16 @@ TEST_F(RegistryTest, QueryFollowsTheSizeProtocol) {
     EXPECT_EQ(type, DWORD(REG_SZ));
     EXPECT_EQ(size, DWORD(16));
 
-    // Too small a buffer: the size needed, the buffer untouched.
-    BYTE small[4] = {1, 2, 3, 4};
-    size = sizeof small;
-    type = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"", nullptr, &type, small, &size), ERROR_MORE_DATA);
-    EXPECT_EQ(size, DWORD(16));
-    EXPECT_EQ(type, DWORD(REG_SZ));
-    EXPECT_EQ(small[0], 1);
+    // Too small a buffer, even by one byte: the size needed, the buffer untouched.
+    BYTE small[16] = {1, 2, 3, 4};
+    for (DWORD room : {4u, 15u}) {
+        size = room;
+        type = 0;
+        EXPECT_EQ(RegQueryValueExW(key, u"", nullptr, &type, small, &size), ERROR_MORE_DATA);
+        EXPECT_EQ(size, DWORD(16));
+        EXPECT_EQ(type, DWORD(REG_SZ));
+        EXPECT_EQ(small[0], 1);
+    }
 
     EXPECT_EQ(QueryString(key, u""), u"CHMFile");
     EXPECT_EQ(RegQueryValueExW(key, nullptr, nullptr, nullptr, small, nullptr),
