@@ -368,3 +368,84 @@ std::vector<size_t> UnterminatedReferences(const char16_t* text, size_t length)
 }
 
 } // namespace lwhtml
+
+namespace lwhtml {
+namespace {
+
+bool IsHexDigit(char16_t c)
+{
+    return IsDigit(c) || IsHexLetter(c);
+}
+
+bool NameIs(const char16_t* name, size_t length, const char* lower)
+{
+    size_t k = 0;
+    while (k < length && lower[k] && (name[k] | 0x20) == lower[k])
+        ++k;
+    return k == length && !lower[k];
+}
+
+// The attributes of the tag at text[at] (its name read, up to `end`): where a
+// colour's value of bare hex digits begins.
+void FindBareColours(const char16_t* text, size_t at, size_t end, std::vector<size_t>* found)
+{
+    size_t k = at + 1;
+    while (k < end && (IsAsciiLetter(text[k]) || IsDigit(text[k])))
+        ++k;
+    while (k < end && text[k] != '>') {
+        if (IsSpace(text[k]) || text[k] == '/' || text[k] == '=') {
+            ++k;
+            continue;
+        }
+        size_t name = k;
+        while (k < end && !IsSpace(text[k]) && text[k] != '=' && text[k] != '>' && text[k] != '/')
+            ++k;
+        bool colour = NameIs(text + name, k - name, "bgcolor") || NameIs(text + name, k - name, "color");
+        while (k < end && IsSpace(text[k]))
+            ++k;
+        if (k >= end || text[k] != '=')
+            continue;
+        for (++k; k < end && IsSpace(text[k]); ++k) {
+        }
+        size_t value = k;
+        if (k < end && (text[k] == '"' || text[k] == '\'')) {
+            char16_t quote = text[k];
+            value = ++k;
+            while (k < end && text[k] != quote)
+                ++k;
+        } else {
+            while (k < end && !IsSpace(text[k]) && text[k] != '>')
+                ++k;
+        }
+        size_t digits = k - value;
+        if (colour && (digits == 3 || digits == 6) && std::all_of(text + value, text + k, IsHexDigit))
+            found->push_back(value);
+        if (k < end && (text[k] == '"' || text[k] == '\''))
+            ++k;
+    }
+}
+
+} // namespace
+
+std::vector<size_t> BareColours(const char16_t* text, size_t length)
+{
+    std::vector<size_t> found;
+    size_t i = 0;
+    while (text && i < length) {
+        if (text[i] == '<' && i + 1 < length && (text[i + 1] == '!' || text[i + 1] == '?')) {
+            i = SkipMarkup(text, length, i);
+        } else if (StartsTag(text, length, i)) {
+            Tag tag = ReadTag(text, length, i);
+            if (!tag.end)
+                FindBareColours(text, i, tag.next, &found);
+            i = tag.next;
+            if (!tag.end && IsRawText(tag.name))
+                i = RawTextEnd(text, length, i, tag.name);
+        } else {
+            ++i;
+        }
+    }
+    return found;
+}
+
+} // namespace lwhtml

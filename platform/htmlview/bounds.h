@@ -42,4 +42,9 @@ BodyStart FindBodyStart(const char16_t* text, size_t length);
 // importer shows them as written. Positions just after their digits, in order.
 std::vector<size_t> UnterminatedReferences(const char16_t* text, size_t length);
 
+// Where colours written as bare hex digits (bgcolor="999999", color=f00), as
+// browsers read them, need their '#': Qt takes them for unknown names (black).
+// Positions of the values' first digits, in order.
+std::vector<size_t> BareColours(const char16_t* text, size_t length);
+
 } // namespace lwhtml

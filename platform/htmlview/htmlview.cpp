@@ -167,32 +167,30 @@ LRESULT AddText(ViewState* s, bool plain, LPCWSTR text)
 }
 
 // The first `length` units of the page as Qt's importer must get them: with a
-// body opened where the page never opens one, and every numeric reference ended.
+// body opened where the page never opens one, every numeric reference ended
+// and every bare hex colour marked as one, as browsers read them.
 QString ImportText(const std::u16string& source, size_t length)
 {
+    std::vector<std::pair<size_t, QLatin1String>> insertions;
+    for (size_t at : UnterminatedReferences(source.data(), length))
+        insertions.emplace_back(at, QLatin1String(";"));
+    for (size_t at : BareColours(source.data(), length))
+        insertions.emplace_back(at, QLatin1String("#"));
     BodyStart body = FindBodyStart(source.data(), length);
-    std::vector<size_t> ends = UnterminatedReferences(source.data(), length);
+    if (body.at != SIZE_MAX)
+        insertions.emplace_back(body.at, QLatin1String(body.closeHead ? "</head><body>" : "<body>"));
+    // A ';' that ends a reference goes before a body opened at the same place.
+    std::stable_sort(insertions.begin(), insertions.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     QString html;
-    html.reserve(static_cast<qsizetype>(length + ends.size()) + 16);
+    html.reserve(static_cast<qsizetype>(length + insertions.size()) + 16);
     size_t at = 0;
-    auto copyTo = [&](size_t to) {
+    for (const auto& [to, text] : insertions) {
         html.append(QStringView(source.data() + at, static_cast<qsizetype>(to - at)));
+        html.append(text);
         at = to;
-    };
-    for (size_t end : ends) {
-        if (body.at < end) {
-            copyTo(body.at);
-            html.append(QLatin1String(body.closeHead ? "</head><body>" : "<body>"));
-            body.at = SIZE_MAX;
-        }
-        copyTo(end);
-        html.append(u';');
     }
-    if (body.at != SIZE_MAX) {
-        copyTo(body.at);
-        html.append(QLatin1String(body.closeHead ? "</head><body>" : "<body>"));
-    }
-    copyTo(length);
+    html.append(QStringView(source.data() + at, static_cast<qsizetype>(length - at)));
     return html;
 }
 

@@ -57,6 +57,15 @@ TEST(Bounds, NumericReferencesWithoutTheirSemicolonAreFound)
     EXPECT_TRUE(UnterminatedReferences(nullptr, 4).empty());
 }
 
+TEST(Bounds, BareHexColoursAreFound)
+{
+    std::u16string page = u"<td bgcolor=\"999999\" x=y><FONT COLOR=f0A size=2>bgcolor=123456"
+                          u"<p title=\"color=abc\" color='#abc' bgcolor=red color=12345>"
+                          u"<script>a='<td bgcolor=999999>'</script><!-- <td color=abc> -->";
+    EXPECT_EQ(BareColours(page.data(), page.size()), (std::vector<size_t>{13, 37}));
+    EXPECT_TRUE(BareColours(nullptr, 4).empty());
+}
+
 TEST(Bounds, CountsAreCutBeforeTheTagThatPassesThem)
 {
     std::u16string image = u"<img src=\"a.gif\">";

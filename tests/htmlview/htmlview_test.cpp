@@ -304,6 +304,9 @@ TEST_F(HtmlView, TextInAndOut)
     EXPECT_EQ(Text(), u"after");
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<head><title>t</title>x&#174 y&#x41z"));
     EXPECT_EQ(Text(), u"x\u00AE yAz");
+    // A colour of bare hex digits is that colour, not black.
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<body bgcolor=ff0000><p>x</p>"));
+    EXPECT_EQ(Pixel(20, 20), kRed);
     EXPECT_FALSE(SendMessageW(viewer, DTM_ADDTEXTW, 0, 0));
     SendMessageW(viewer, DTM_CLEAR, 0, 0);
     EXPECT_EQ(Text(), u"");
