@@ -11,7 +11,6 @@
 namespace {
 
 constexpr size_t kLookupSize = MAX_PATH;  // bytes of a lookup path with its terminator
-constexpr size_t kTagSize = 256;          // units of an img tag copy with its terminator
 
 // Replaces every "%20" by a space, in place. No other escape is decoded: books
 // write spaces in names this way and nothing else.
@@ -27,6 +26,69 @@ void DecodeSpaces(Unit* text)
             }
         }
     }
+}
+
+bool IsTagSpace(WCHAR c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+WCHAR LowerAscii(WCHAR c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<WCHAR>(c + ('a' - 'A')) : c;
+}
+
+// The next img tag at or after `from`, in any letter case; null when there is none.
+const WCHAR* NextImgTag(const WCHAR* from)
+{
+    for (const WCHAR* at = wcschr(from, '<'); at; at = wcschr(at + 1, '<')) {
+        if (LowerAscii(at[1]) == 'i' && LowerAscii(at[2]) == 'm' && LowerAscii(at[3]) == 'g' &&
+            (IsTagSpace(at[4]) || at[4] == '/' || at[4] == '>'))
+            return at;
+    }
+    return nullptr;
+}
+
+// Reads the attributes of the img tag at `tag` as a browser does (names in
+// any case, values in double, single or no quotes) up to the '>' that ends
+// it, outside quoted values; returns that '>', or null when the tag never
+// ends. `value` gets the first src value, or stays empty when there is none
+// or it does not fit (a cut name could name another image).
+const WCHAR* ReadImgTag(const WCHAR* tag, WCHAR* value, size_t size)
+{
+    value[0] = 0;
+    bool seen = false;
+    const WCHAR* at = tag + 4;
+    while (*at && *at != '>') {
+        if (IsTagSpace(*at) || *at == '/' || *at == '=') {
+            ++at;
+            continue;
+        }
+        const WCHAR* name = at;
+        while (*at && !IsTagSpace(*at) && *at != '=' && *at != '>' && *at != '/')
+            ++at;
+        bool isSrc = at - name == 3 && LowerAscii(name[0]) == 's' && LowerAscii(name[1]) == 'r' &&
+                     LowerAscii(name[2]) == 'c';
+        while (IsTagSpace(*at))
+            ++at;
+        if (*at != '=')
+            continue;
+        for (++at; IsTagSpace(*at); ++at) {
+        }
+        WCHAR quote = *at == '"' || *at == '\'' ? *at : 0;
+        const WCHAR* start = quote ? ++at : at;
+        while (*at && (quote ? *at != quote : !IsTagSpace(*at) && *at != '>'))
+            ++at;
+        size_t length = static_cast<size_t>(at - start);
+        if (isSrc && !seen && length < size) {
+            memcpy(value, start, length * sizeof(WCHAR));
+            value[length] = 0;
+        }
+        seen = seen || isSrc;
+        if (quote && *at)
+            ++at;
+    }
+    return *at == '>' ? at : nullptr;
 }
 
 // Puts "/" in front of a lookup path unless it has one; false when it would not fit.
@@ -257,44 +319,28 @@ int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
         WriteDestination(folder, pageBase, &byteOrderMark, sizeof byteOrderMark, text, length * sizeof(WCHAR));
     budget -= std::min(budget, extractReport.bytesWritten);
 
-    // Every image that an img tag names goes beside the page. The tags are
-    // found as written in lower case; "src" is the first one in the tag, and its
-    // value is the first double-quoted text after it. A page may name one
-    // image many times: each object is written once under each name.
+    // Every image that an img tag names goes beside the page. A page may name
+    // one image many times: each object is written once under each name.
     std::set<std::pair<const ObjectEntry*, std::u16string>> written;
-    for (const WCHAR* tag = wcsstr(text, u"<img"); tag; tag = wcsstr(tag, u"<img")) {
-        const WCHAR* close = wcschr(tag, '>');
-        if (!close)
+    for (const WCHAR* tag = NextImgTag(text); tag; tag = NextImgTag(tag)) {
+        WCHAR value[MAX_PATH];
+        tag = ReadImgTag(tag, value, MAX_PATH);
+        if (!tag)
             break;
-        size_t tagLength = close - tag;
-        const WCHAR* next = close;
-        if (tagLength < kTagSize) {
-            WCHAR copy[kTagSize] = {};
-            WCHAR value[MAX_PATH] = {};
-            memcpy(copy, tag, tagLength * sizeof(WCHAR));
-            if (const WCHAR* src = wcsstr(copy, u"src")) {
-                if (const WCHAR* quote = wcschr(src, '"')) {
-                    StringCchCopyW(value, MAX_PATH, quote + 1);
-                    if (WCHAR* end = wcschr(value, '"'))
-                        *end = 0;
-                }
-                DecodeSpaces(value);
-                WCHAR imagePath[MAX_PATH];
-                const ObjectEntry* image = nullptr;
-                if (value[0] && ResolveImagePath(pagePath, value, imagePath, MAX_PATH))
-                    image = FindObject(imagePath);
-                if (image && written.emplace(image, BaseName(imagePath)).second) {
-                    if (image->length > budget) {
-                        ++extractReport.imagesSkipped;
-                    } else {
-                        ULONGLONG before = extractReport.bytesWritten;
-                        WriteObject(*image, BaseName(imagePath), folder);
-                        budget -= std::min(budget, extractReport.bytesWritten - before);
-                    }
-                }
+        DecodeSpaces(value);
+        WCHAR imagePath[MAX_PATH];
+        const ObjectEntry* image = nullptr;
+        if (value[0] && ResolveImagePath(pagePath, value, imagePath, MAX_PATH))
+            image = FindObject(imagePath);
+        if (image && written.emplace(image, BaseName(imagePath)).second) {
+            if (image->length > budget) {
+                ++extractReport.imagesSkipped;
+            } else {
+                ULONGLONG before = extractReport.bytesWritten;
+                WriteObject(*image, BaseName(imagePath), folder);
+                budget -= std::min(budget, extractReport.bytesWritten - before);
             }
         }
-        tag = next;
     }
     free(text);
     return 1;

@@ -120,13 +120,17 @@ TEST_F(ExtractTest, ImagesAreFoundByTheirSrcValueRelativeToThePage)
                            Pair("e.gif", Gif("pics/e")),            // /pics/e.gif
                            Pair("f.gif", Gif("top/f")),             // ../../f.gif stops at the top
                            Pair("my pic.gif", Gif("html/my pic")),  // my%20pic.gif
-                           Pair("k.gif", Gif("html/k")),            // src=j.gif alt="k.gif": the quoted one
+                           Pair("g.gif", Gif("html/g")),            // <IMG
+                           Pair("h.gif", Gif("html/h")),            // SRC=
+                           Pair("i.gif", Gif("html/i")),            // src='i.gif'
+                           Pair("j.gif", Gif("html/j")),            // src=j.gif alt="k.gif"
                            Pair("same.gif", Gif("img/same")),       // two of one base name: the last
-                           Pair("m.gif", Gif("html/m")),            // a tag of 255 characters
+                           Pair("l.gif", Gif("html/l")),            // a tag of 256 characters
+                           Pair("m.gif", Gif("html/m")),            // and of 255
+                           Pair("q.gif", Gif("html/q")),            // after title="src"
                            Pair("UPPER.gif", Gif("html/Upper")),    // case ignored, named as written
                            Pair("o.gif", Gif("html/dir/o"))));
-    // Not written: <IMG>, SRC=, src='...', a tag of 256 characters, a missing
-    // image, "src" inside another attribute's value, an empty src.
+    // Not written: a missing image, an empty src, a tag that never ends.
 }
 
 TEST_F(ExtractTest, AtTheTopOfTheBookParentFoldersStayAtTheTop)
