@@ -313,13 +313,20 @@ protected:
         EXPECT_TRUE(laidOut) << traffic.asked.size() << " of " << source.images << " pictures asked for, "
                              << traffic.answered.size() << " answered";
         // A picture the book wrote beside the page arrives; any other is marked
-        // broken.
+        // broken. A picture the page names below its own folder, when the book
+        // has it, is one the book writes.
         for (const auto& [cookie, src] : traffic.asked) {
             std::u16string name = src.substr(src.find_last_of(u"/\\") + 1);
             for (size_t at; (at = name.find(u"%20")) != std::u16string::npos;)
                 name.replace(at, 3, u" ");
             bool written = fs::is_regular_file(Scratch() / Utf8(name));
             EXPECT_EQ(traffic.answered[cookie], static_cast<UINT>(written ? DTM_SETIMAGE : DTM_IMAGEFAIL)) << Utf8(src);
+            std::u16string folder = entry.local;
+            folder.erase(folder.find_last_of(u'/') + 1);
+            bool plain = src.find_first_of(u":%\\") == std::u16string::npos && src[0] != u'/' && src.find(u"..") == std::u16string::npos;
+            if (plain && book.FindObject((folder + src).c_str())) {
+                EXPECT_TRUE(written) << Utf8(src) << " is in the book but was not written";
+            }
         }
 
         // Every run of the page's text shows, in its order.
