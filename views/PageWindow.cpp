@@ -216,13 +216,17 @@ void PageWindow::FollowLink(LPCWSTR target)
         return;
     }
     LPCWSTR resolved = ResolveLink(target);
-    if (!resolved || !book)
-        return;
+    if (resolved)
+        ShowBookPage(resolved);
+}
 
+bool PageWindow::ShowBookPage(LPCWSTR path)
+{
     // "page.htm#part": the page is the object before the "#", when the book
     // finds it so; a name that holds a "#" of its own is taken whole.
     WCHAR pagePath[MAX_PATH];
-    StringCchCopyW(pagePath, MAX_PATH, resolved);
+    if (!book || FAILED(StringCchCopyW(pagePath, MAX_PATH, path)))
+        return false;
     LPCWSTR anchor = nullptr;
     WCHAR* name = pagePath + (BaseName(pagePath) - pagePath);
     if (WCHAR* mark = wcschr(name, '#'); mark && mark != name) {
@@ -242,7 +246,7 @@ void PageWindow::FollowLink(LPCWSTR target)
     // A name that does not fit beside the scratch folder would be read cut short.
     WCHAR file[MAX_PATH];
     if (FAILED(StringCchPrintfW(file, MAX_PATH, TEXT("%s\\%s"), baseFolder, fileName)))
-        return;
+        return false;
 
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     book->ClearTempFolder();
@@ -251,6 +255,7 @@ void PageWindow::FollowLink(LPCWSTR target)
     if (anchor)
         SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(anchor));
     SetCursor(LoadCursorW(nullptr, IDC_NO));
+    return true;
 }
 
 LPCWSTR PageWindow::ResolveLink(LPCWSTR target)

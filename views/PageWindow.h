@@ -35,6 +35,11 @@ public:
     // Shows the page a link names: web links do nothing, "#name" scrolls this
     // page, "page.htm#name" loads the page and scrolls to the anchor.
     void FollowLink(LPCWSTR target);
+    // Empties the scratch folder, has the book write the page at `path` (a book
+    // path; "page.htm#name" names a place in it) there and shows it, scrolled to
+    // the anchor when the page has it, else at its top. False, and nothing done,
+    // when there is no book or the page's name does not fit beside the folder.
+    bool ShowBookPage(LPCWSTR path);
     // The book path a link names from `currentFolder`, in one process-wide
     // buffer valid until the next call; null (and the buffer empty) when the
     // path does not fit in it.

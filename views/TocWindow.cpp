@@ -139,26 +139,12 @@ void TocWindow::ShowSelectedEntry()
 
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     const TocEntry* entry = reinterpret_cast<const TocEntry*>(item.lParam);
-    book.ClearTempFolder();
-    book.ExtractPage(entry->local, kScratchFolder);
     page.Create(&book, instance, kScratchFolder);
-
-    // The page's folder inside the book and its file name: the folder drops the
-    // last separator ("/" or backslash); a path without one is both.
-    WCHAR folder[MAX_PATH];
-    WCHAR fileName[MAX_PATH];
-    LPCWSTR separator = wcsrchr(entry->local, u'/');
-    LPCWSTR backslash = wcsrchr(entry->local, u'\\');
-    if (backslash && (!separator || backslash > separator))
-        separator = backslash;
-    if (separator) {
-        StringCchCopyNW(folder, MAX_PATH, entry->local, static_cast<size_t>(separator - entry->local));
-        StringCchCopyW(fileName, MAX_PATH, separator + 1);
-    } else {
-        StringCchCopyW(folder, MAX_PATH, entry->local);
-        StringCchCopyW(fileName, MAX_PATH, entry->local);
-    }
-    page.LoadPage(folder, fileName);
+    // The page window extracts the page and opens it at the place the entry
+    // names ("page.htm#part"). A page whose name does not fit beside the
+    // scratch folder is shown empty, as any page that is not there.
+    if (!page.ShowBookPage(entry->local))
+        book.ClearTempFolder();
     SetCursor(LoadCursorW(nullptr, IDC_NO));
     page.Show();
 }

@@ -60,8 +60,9 @@ BOOL InitHTMLControl(HINSTANCE instance);
 #define DTM_ENDOFSOURCE (WM_USER + 104)
 // lParam: the name of an anchor of the page (<a name="x"> or an element's id,
 // without "#"). Scrolls the page so that the anchor is at the top (as near as
-// the page's length allows). TRUE when the page has the anchor, else FALSE and
-// the view stays.
+// the page's length allows), also in a window not shown yet, where the place
+// holds when it shows. TRUE when the page has the anchor, else FALSE and the
+// view stays.
 #define DTM_ANCHORW (WM_USER + 106)
 // lParam: TRUE (the control starts so) scales pictures wider than the control
 // down to its width, with their proportions; FALSE shows them at their size,

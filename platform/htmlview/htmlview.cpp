@@ -472,6 +472,10 @@ LRESULT AnchorTo(ViewState* s, LPCWSTR name)
     cursor.setPosition(position);
     // The whole page must be laid out for the scroll bar to reach the anchor.
     s->page->documentLayout()->documentSize();
+    // The browser's cursor goes to the anchor too: on its first show the
+    // browser scrolls its cursor into view, which would undo the scroll of a
+    // control whose window is not shown yet.
+    s->browser->setTextCursor(cursor);
     QRect rect = s->browser->cursorRect(cursor);
     Vertical(s)->setValue(Vertical(s)->value() + rect.top());
     return TRUE;

@@ -219,38 +219,53 @@ std::u16string ViewerText(HWND viewer)
     return text;
 }
 
-// "Browse" shows the selected entry's page over the dialog, titled by the page;
-// an entry without a page gives an empty page. The page window's "Cancel"
-// brings the dialog back.
+// "Browse" shows the selected entry's page over the dialog, titled by the page,
+// written once under its own name; an entry that names a place far down its
+// page (the red paragraph "b.htm#part") opens the page with that place at the
+// top, one whose name the page lacks at its top. An entry without a page gives
+// an empty page. The page window's "Cancel" brings the dialog back.
 TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
 {
     TocWindow contents;
     contents.LoadBook(DeviceTestBook("links").c_str());
-    contents.book.contents.push_back(TocEntry{u"Heading", u"", 1, nullptr});
+    for (const char16_t* local : {u"", u"/html/b.htm#part", u"/html/b.htm#nowhere"})
+        contents.book.contents.push_back(TocEntry{u"Entry", local, 1, nullptr});
     struct Shown {
         std::u16string title, text;
-        size_t files = 0;
+        std::vector<std::string> files;
+        bool redAtTop = false;
     };
     std::vector<Shown> shown;
     RunContents(&contents, [&] {
-        for (size_t entry : {1, 3}) {  // "C" in /html/sub, then the heading
+        for (size_t entry : {1, 3, 4, 5}) {  // "C" in /html/sub, the heading, the two places in B
             SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET,
                          reinterpret_cast<LPARAM>(contents.book.contents[entry].treeItem));
             LwDevicePressKey(VK_F1);
             EXPECT_TRUE(lwtest::PumpUntil(PageActive));
-            lwtest::PumpUntil([&] { return !ViewerText(contents.page.viewer).empty(); }, entry == 1 ? 3000 : 100);
-            shown.push_back({LwDeviceTitle(), ViewerText(contents.page.viewer), ScratchFileCount()});
+            lwtest::PumpUntil([&] { return !ViewerText(contents.page.viewer).empty(); }, entry == 3 ? 100 : 3000);
+            POINT top = OnScreen(contents.page.viewer, 100, 8);
+            bool red = lwtest::PumpUntil([&] { return LwDevicePixel(top.x, top.y) == RGB(255, 0, 0); },
+                                         entry == 4 ? 3000 : 100);
+            std::vector<std::string> files;
+            for (const fs::directory_entry& file : fs::directory_iterator(scratch))
+                files.push_back(file.path().filename().string());
+            shown.push_back({LwDeviceTitle(), ViewerText(contents.page.viewer), files, red});
             LwDevicePressKey(VK_F2);  // the page window's "Cancel"
             EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
         }
         LwDevicePressKey(VK_F2);
     });
-    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0].title, u"Page C");
     EXPECT_EQ(shown[0].text.substr(0, 8), u"C in sub");
-    EXPECT_EQ(shown[0].files, 1u);
+    EXPECT_EQ(shown[0].files, std::vector<std::string>{"c.htm"});
     EXPECT_EQ(shown[1].text, u"");
-    EXPECT_EQ(shown[1].files, 0u);
+    EXPECT_TRUE(shown[1].files.empty());
+    for (size_t k : {2, 3}) {
+        EXPECT_EQ(shown[k].title, u"Page B");
+        EXPECT_EQ(shown[k].files, std::vector<std::string>{"b.htm"});
+        EXPECT_EQ(shown[k].redAtTop, k == 2);
+    }
 }
 
 // "Close" empties the scratch folder and closes the book; WM_CLOSE leaves both

@@ -83,10 +83,7 @@ protected:
             wc.lpszClassName = u"LwHtmlParent";
             RegisterClassW(&wc);
         }
-        parent = CreateWindowExW(0, u"LwHtmlParent", u"Page", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
-        viewer = CreateWindowExW(0, DISPLAYCLASS, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 240, 268, parent,
-                                 reinterpret_cast<HMENU>(4100), GetModuleHandleW(nullptr), nullptr);
+        MakeViewer(WS_VISIBLE);
         ASSERT_TRUE(viewer);
         Notices().clear();
         Answer() = nullptr;
@@ -99,6 +96,14 @@ protected:
         Answer() = nullptr;
     }
 
+    // The viewer in a parent window of this style (shown or not).
+    void MakeViewer(DWORD parentStyle)
+    {
+        parent = CreateWindowExW(0, u"LwHtmlParent", u"Page", parentStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+        viewer = CreateWindowExW(0, DISPLAYCLASS, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 240, 268, parent,
+                                 reinterpret_cast<HMENU>(4100), GetModuleHandleW(nullptr), nullptr);
+    }
     void Load(const std::u16string& html)
     {
         SendMessageW(viewer, DTM_CLEAR, 0, 0);
@@ -286,6 +291,14 @@ TEST_F(HtmlView, KeysScrollAndAnchorsBringTheirPlaceToTheTop)
         Key(VK_DOWN);
     EXPECT_EQ(Pixel(100, 8), kRed) << "Down scrolls down to the red paragraph";
     EXPECT_EQ(Text(), before);
+
+    // In a window not shown yet the place holds for the window's first show.
+    DestroyWindow(parent);
+    MakeViewer(0);
+    Load(page);
+    EXPECT_TRUE(SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"part")));
+    ShowWindow(parent, SW_SHOW);
+    EXPECT_EQ(Pixel(100, 8), kRed);
 }
 
 // Plain text is shown as written; WM_SETTEXT replaces the page; the byte-order
