@@ -107,7 +107,7 @@ bool Near(COLORREF a, COLORREF b)
 TEST_F(Decoder, EachFormatThroughTheCallerBuffer)
 {
     QImage halves = Halves(16, 8, Qt::red, Qt::blue);
-    GifSpec gif;
+    GifPicture gif;
     gif.width = 16, gif.height = 8;
     gif.index = [](int x, int) { return x < 8 ? 1 : 2; };
     const std::pair<const char*, QByteArray> files[] = {
@@ -192,7 +192,7 @@ TEST_F(Decoder, DepthAndTransparency)
 
     // Transparent pixels lie on white, or on the override colour.
     info.iBitDepth = 32;
-    GifSpec gif;
+    GifPicture gif;
     gif.width = 2;
     gif.index = [](int x, int) { return x; };
     gif.transparentIndex = 0;
@@ -219,14 +219,14 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
     QByteArray png = PngClaiming(30000, 30000);
     EXPECT_EQ(Run(png), E_OUTOFMEMORY);
     EXPECT_EQ(bitmap, nullptr);
-    GifSpec huge;
+    GifPicture huge;
     huge.screenWidth = huge.screenHeight = 30000;
     EXPECT_EQ(Run(Gif(huge)), E_OUTOFMEMORY);
     EXPECT_EQ(bitmap, nullptr);
     EXPECT_LT(feed.position, 1024);
 
     // 10,000 frames: only the first is read.
-    GifSpec frames;
+    GifPicture frames;
     frames.width = frames.height = 8;
     frames.frames = 10000;
     QByteArray animation = Gif(frames);

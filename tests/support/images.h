@@ -36,7 +36,7 @@ inline QImage Halves(int width, int height, QColor left, QColor right)
     return image;
 }
 
-struct GifSpec {
+struct GifPicture {
     int width = 1;
     int height = 1;
     QRgb palette[4] = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
@@ -49,14 +49,14 @@ struct GifSpec {
 
 // A GIF with a four-colour table. Its LZW stream is left uncompressed: a clear
 // code before every two pixels keeps the codes 3 bits wide.
-inline QByteArray Gif(const GifSpec& spec)
+inline QByteArray Gif(const GifPicture& picture)
 {
     QByteArray out("GIF89a");
     auto word = [&](int v) { out.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
-    word(spec.screenWidth < 0 ? spec.width : spec.screenWidth);
-    word(spec.screenHeight < 0 ? spec.height : spec.screenHeight);
+    word(picture.screenWidth < 0 ? picture.width : picture.screenWidth);
+    word(picture.screenHeight < 0 ? picture.height : picture.screenHeight);
     out.append(char(0x81)).append(char(0)).append(char(0)); // global table of 4 entries
-    for (QRgb c : spec.palette)
+    for (QRgb c : picture.palette)
         out.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
 
     QByteArray codes; // the LZW stream, packed least significant bit first
@@ -72,21 +72,21 @@ inline QByteArray Gif(const GifSpec& spec)
         }
     };
     int pixel = 0;
-    for (int y = 0; y < spec.height; ++y)
-        for (int x = 0; x < spec.width; ++x, ++pixel) {
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x, ++pixel) {
             if (pixel % 2 == 0)
                 put(4); // clear
-            put(spec.index(x, y));
+            put(picture.index(x, y));
         }
     put(5); // end of information
     if (count > 0)
         codes.append(char(bits & 0xFF));
 
-    for (int frame = 0; frame < spec.frames; ++frame) {
-        if (spec.transparentIndex >= 0)
-            out.append("\x21\xF9\x04\x01\x00\x00", 6).append(char(spec.transparentIndex)).append('\0');
+    for (int frame = 0; frame < picture.frames; ++frame) {
+        if (picture.transparentIndex >= 0)
+            out.append("\x21\xF9\x04\x01\x00\x00", 6).append(char(picture.transparentIndex)).append('\0');
         out.append(',');
-        word(0), word(0), word(spec.width), word(spec.height);
+        word(0), word(0), word(picture.width), word(picture.height);
         out.append('\0').append(char(2)); // no local table; LZW minimum code size 2
         for (qsizetype at = 0; at < codes.size(); at += 255) {
             QByteArray block = codes.mid(at, 255);

@@ -136,7 +136,7 @@ TEST_F(DecodedImageTest, RendersAtTheAskedSizesOnWhite)
 
 TEST_F(DecodedImageTest, DecodesEachFormatAndRemembersThePath)
 {
-    GifSpec gif;
+    GifPicture gif;
     gif.width = 12, gif.height = 6;
     gif.index = [](int x, int) { return x < 6 ? 1 : 2; };
     QImage halves = Halves(12, 6, Qt::red, Qt::blue);
@@ -187,7 +187,7 @@ TEST_F(DecodedImageTest, TwoHundredPagesOfImagesLeakNothing)
 {
     std::u16string paths[] = {
         Put("p.png", Encode(Halves(30, 20, Qt::red, Qt::blue), "PNG")),
-        Put("q.gif", Gif(GifSpec{})),
+        Put("q.gif", Gif(GifPicture{})),
         u"\\Temp\\none.gif",
     };
     for (int page = 0; page < 200; ++page) {
