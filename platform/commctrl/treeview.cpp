@@ -479,17 +479,17 @@ HTREEITEM OnInsertItem(Tree* tree, const TVINSERTSTRUCTW* insert)
         SetText(tree, index, fields.pszText);
     LinkAfter(tree, index, parent, after);
     ++tree->count;
-    if (tree->items[parent].children == 0)
+    bool buttonAppears = tree->items[parent].children == 0;
+    if (buttonAppears)
         tree->items[parent].children = 1;
     // An item put before the first row shown takes its place, as on Windows.
     if (tree->firstVisible == kNone || (after == kNone && originalFirst != kNone && tree->firstVisible == originalFirst))
         tree->firstVisible = index;
     // Only what shows needs the rows again: most of a big tree goes in under
-    // collapsed items.
-    bool parentShown = parent == kRoot || IsShown(tree, parent);
-    if (parent == kRoot || (parentShown && Expanded(tree, parent)))
+    // collapsed items, which change nothing on the screen after their first.
+    if (parent == kRoot || (Expanded(tree, parent) && IsShown(tree, parent)))
         ShapeChanged(tree);
-    else if (parentShown)
+    else if (buttonAppears && IsShown(tree, parent))
         Redraw(tree); // its button
     return HandleOf(tree, index);
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace lwuser {
 namespace {
@@ -25,6 +26,7 @@ struct Names {
     std::map<UINT, Entry> common;
     std::map<std::pair<std::u16string, UINT>, Entry> byClass; // lower-case class name
     std::map<UINT, Entry> notifications;
+    std::unordered_map<UINT, bool> mayBeKept; // by message number; emptied when a name is registered
 };
 
 std::u16string Lower(const std::u16string& s)
@@ -186,10 +188,37 @@ bool Kept(const std::string& name)
     return colon != std::string::npos && (only.count(name.substr(0, colon)) || only.count(name.substr(colon + 1)));
 }
 
+std::string NumberName(UINT message)
+{
+    char number[16];
+    snprintf(number, sizeof number, "0x%04x", message);
+    return number;
+}
+
+// Whether the filter may keep a message of this number under any name it can
+// have: most messages (a big tree's thousands of inserts) then cost one look-up.
+bool MayBeKept(UINT message)
+{
+    if (TraceOnly().empty() || message == WM_NOTIFY)
+        return true;
+    Names& n = names();
+    auto known = n.mayBeKept.find(message);
+    if (known != n.mayBeKept.end())
+        return known->second;
+    bool kept = Kept(NumberName(message));
+    if (auto common = n.common.find(message); common != n.common.end())
+        kept = kept || Kept(common->second.name);
+    for (const auto& [key, entry] : n.byClass)
+        kept = kept || (key.second == message && Kept(entry.name));
+    n.mayBeKept[message] = kept;
+    return kept;
+}
+
 } // namespace
 
 void RegisterMessageName(LPCWSTR className, UINT message, const char* name, TraceTextFn text)
 {
+    names().mayBeKept.clear();
     if (className)
         names().byClass[{Lower(className), message}] = Entry{name, text};
     else
@@ -198,13 +227,14 @@ void RegisterMessageName(LPCWSTR className, UINT message, const char* name, Trac
 
 void RegisterNotifyName(UINT code, const char* name, TraceTextFn text)
 {
+    names().mayBeKept.clear();
     names().notifications[code] = Entry{name, text};
 }
 
 void TraceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     FILE* file = TraceFile();
-    if (!file)
+    if (!file || !MayBeKept(message))
         return; // the common case, for every message: nothing more to look up
     Window* w = PeekWindowRecord(window);
     if (!w)
@@ -227,11 +257,8 @@ void TraceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             entry.text = notify->second.text;
         }
     }
-    if (name.empty()) {
-        char number[16];
-        snprintf(number, sizeof number, "0x%04x", message);
-        name = number;
-    }
+    if (name.empty())
+        name = NumberName(message);
     // A filtered trace costs a look-up, not a line: a watcher that waits for one
     // message does not slow down the thousands before it.
     if (!Kept(name))

@@ -343,7 +343,7 @@ TEST_F(Tree, ManyRowsScrollAndTheBarSendsWmVscroll)
 TEST_F(Tree, ScreenShowsLinesButtonsAndTheHighlightWhileFocused)
 {
     Build();
-    Insert(TVI_ROOT, std::u16string(200, u'W').c_str()); // far wider than the tree
+    HTREEITEM wide = Insert(TVI_ROOT, std::u16string(200, u'W').c_str()); // far wider than the tree
     MoveWindow(tree, 0, 0, 120, 268, TRUE);
     Expand(a, TVE_EXPAND); // rows: A, A1, A2, B, WWW...
     SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(b));
@@ -378,6 +378,10 @@ TEST_F(Tree, ScreenShowsLinesButtonsAndTheHighlightWhileFocused)
     EXPECT_TRUE(inked);
     for (int x = 121; x < 240; x += 6)
         EXPECT_EQ(Pixel(x, middleLong), RGB(255, 255, 255)) << x;
+    // A shown item's first child brings its button (the plus bar) at once.
+    EXPECT_NE(Pixel(centre, middleLong - 2), RGB(0, 0, 0));
+    Insert(wide, u"W1");
+    EXPECT_EQ(Pixel(centre, middleLong - 2), RGB(0, 0, 0));
 }
 
 // A parent may destroy the tree from any notification; the tree stops there.

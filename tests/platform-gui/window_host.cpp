@@ -88,12 +88,14 @@ BOOL CALLBACK EndAtOnce(HWND dialog, UINT message, WPARAM, LPARAM)
 int Trace()
 {
     Register(u"LwHost");
-    lwuser::RegisterMessageName(u"LwHost", WM_USER + 6, "LWM_SIX");
     lwuser::RegisterNotifyName(1125, "NM_HOTSPOT", HotspotText);
     HWND window = CreateWindowExW(0, u"LwHost", u"Traced", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     SetWindowTextW(window, u"Say \"hi\"\\now\tand\u00e9");
     SendMessageW(window, WM_USER + 5, 1, 2);
+    // Named once it has been seen without a name: a filter keeps it from then on.
+    SendMessageW(window, WM_USER + 6, 0xAA, 0);
+    lwuser::RegisterMessageName(u"LwHost", WM_USER + 6, "LWM_SIX");
     SendMessageW(window, WM_USER + 6, 0xAB, -1);
     struct {
         NMHDR header;
