@@ -74,6 +74,7 @@ int Book::LoadContents(LPCWSTR path, ContentsCallback callback, void* context)
     contentsCallback = callback;
     callbackContext = context;
     int found = ReadContents();
+    textPool.Trim();
     contentsCallback = nullptr;
     callbackContext = nullptr;
     return found;
@@ -117,6 +118,7 @@ int Book::Open(LPCWSTR path)
     if (!ListObjects())
         return 0;
     ReadSystem();
+    pathPool.Trim();
     return 1;
 }
 

@@ -36,6 +36,7 @@ typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef ULONG_PTR DWORD_PTR;
+typedef ULONG_PTR SIZE_T;
 typedef LONG HRESULT;  // 32 bits as on the device: the error codes (0x8xxxxxxx) must be negative
 
 typedef void* HANDLE;

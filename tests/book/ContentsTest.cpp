@@ -1,5 +1,6 @@
 // Contents files of the test books, loaded as the contents window loads them.
 #include "BookTestSupport.h"
+#include "StringPool.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -176,3 +177,30 @@ TEST_F(ContentsTest, ATitleTakenByManyEntriesIsStoredOnce)
 }
 
 }  // namespace
+
+namespace {
+
+// The pool behind titles and paths: strings past its first blocks go into
+// regions, a string bigger than a block into one of its own, and Trim gives
+// back what the last region did not take; every string stays as it was.
+TEST(StringPoolTest, StringsStayIntactAcrossRegionsAndTrim)
+{
+    auto text = [](int i) {
+        std::string ascii = "entry " + std::to_string(i);
+        return std::u16string(ascii.begin(), ascii.end());
+    };
+    StringPool pool;
+    std::vector<const WCHAR*> kept;
+    for (int i = 0; i < 120000; ++i) {
+        std::u16string t = i == 50000 ? std::u16string(40000, u'L') : text(i);
+        kept.push_back(pool.Copy(t.c_str(), t.size()));
+    }
+    pool.Trim();
+    for (int i = 120000; i < 121000; ++i)
+        kept.push_back(pool.Copy(text(i).c_str(), text(i).size()));
+    for (int i = 0; i < 121000; ++i)
+        ASSERT_EQ(i == 50000 ? std::u16string(40000, u'L') : text(i), kept[i]) << i;
+}
+
+} // namespace
+
