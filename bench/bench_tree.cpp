@@ -10,8 +10,9 @@
 //           contents window's FillTree sends them (a parent per level,
 //           TVI_LAST, the title and the entry's address) and painting it once,
 //           against `TOOL contents BOOK` (target <= 0.5x);
-//   memory  heap bytes the filled tree holds per item besides its text
-//           (target <= 96), from malloc's own count;
+//   memory  bytes the filled and painted tree holds per item besides its
+//           text (target <= 96): heap in use, from malloc's own count, plus
+//           what is resident of the regions the tree maps for its items;
 //   scroll  painting one screen of the tree scrolled to its middle, every item
 //           shown, against the same on a tree of 100 items (target ~1x).
 // Every figure is the median of the repetitions (default 9), the fill and the
@@ -79,11 +80,41 @@ void Fill(HWND tree, const Entries& entries, UINT extraState = 0)
     }
 }
 
+// Resident bytes of the anonymous mappings that are not the heap: malloc's
+// own big blocks and the regions of VirtualAlloc.
+double MappedResident()
+{
+    FILE* maps = fopen("/proc/self/smaps", "r");
+    if (!maps)
+        return 0;
+    char line[512];
+    bool anonymous = false;
+    double bytes = 0;
+    while (fgets(line, sizeof line, maps)) {
+        unsigned long start, end, inode;
+        char path[256] = "";
+        if (sscanf(line, "%lx-%lx %*s %*s %*s %lu %255s", &start, &end, &inode, path) >= 3)
+            anonymous = inode == 0 && path[0] == 0;
+        else if (unsigned long kb; anonymous && sscanf(line, "Rss: %lu kB", &kb) == 1)
+            bytes += kb * 1024.0;
+    }
+    fclose(maps);
+    return bytes;
+}
+
+// What the tree holds: malloc's blocks in use, and the regions (resident
+// mappings less malloc's own big blocks).
+double Held()
+{
+    struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks) + MappedResident() - static_cast<double>(info.hblkhd);
+}
+
 // Creating, filling and painting once, in ms; *heapPerItem gets the bytes
 // the items hold besides their texts.
 double FillOnce(HWND parent, const Entries& entries, double* heapPerItem)
 {
-    size_t before = mallinfo2().uordblks;
+    double before = Held();
     Clock::time_point start = Clock::now();
     HWND tree = MakeTree(parent);
     Fill(tree, entries);
@@ -92,7 +123,7 @@ double FillOnce(HWND parent, const Entries& entries, double* heapPerItem)
     size_t text = 0;
     for (const TocEntry* entry : entries)
         text += std::min<size_t>(wcslen(entry->title), 255) * sizeof(char16_t);
-    double held = static_cast<double>(mallinfo2().uordblks - before);
+    double held = Held() - before;
     *heapPerItem = (held - static_cast<double>(text)) / static_cast<double>(entries.size());
     DestroyWindow(tree);
     return elapsed;

@@ -3,14 +3,16 @@
 // painting, keys and taps). Private to platform/commctrl.
 #pragma once
 
+#include "blockarena.h"
 #include "controls.h"
 
 #include <window.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace lwcommctrl::treeview {
@@ -52,15 +54,18 @@ public:
     void emplace_back()
     {
         if ((size_ & kMask) == 0)
-            blocks_.push_back(std::make_unique<Item[]>(kBlock));
-        (*this)[size_++] = Item{};
+            blocks_.push_back(static_cast<Item*>(arena_.Take(kBlock * sizeof(Item))));
+        new (&(*this)[size_++]) Item{};
     }
+    void Trim() { arena_.Trim(); }
 
 private:
+    static_assert(std::is_trivially_destructible_v<Item>); // the arena frees the blocks whole
     static constexpr uint32_t kShift = 10;
     static constexpr uint32_t kBlock = 1u << kShift;
     static constexpr uint32_t kMask = kBlock - 1;
-    std::vector<std::unique_ptr<Item[]>> blocks_;
+    BlockArena arena_;
+    std::vector<Item*> blocks_;
     uint32_t size_ = 0;
 };
 
@@ -68,15 +73,15 @@ private:
 // run of units. An offset is the block in its high half, the place in its low.
 class TextStore {
 public:
-    const char16_t* At(uint32_t offset) const { return blocks_[offset >> 16].get() + (offset & 0xFFFF); }
-    char16_t* At(uint32_t offset) { return blocks_[offset >> 16].get() + (offset & 0xFFFF); }
+    const char16_t* At(uint32_t offset) const { return blocks_[offset >> 16] + (offset & 0xFFFF); }
+    char16_t* At(uint32_t offset) { return blocks_[offset >> 16] + (offset & 0xFFFF); }
     // A text to read; an empty one has no storage.
     const char16_t* Of(uint32_t offset, uint32_t length) const { return length ? At(offset) : u""; }
     // Where `length` units (at most a block) go.
     uint32_t Add(const char16_t* text, size_t length)
     {
         if (blocks_.empty() || used_ + length > kBlock) {
-            blocks_.push_back(std::make_unique<char16_t[]>(kBlock));
+            blocks_.push_back(static_cast<char16_t*>(arena_.Take(kBlock * sizeof(char16_t))));
             used_ = 0;
         }
         auto offset = static_cast<uint32_t>(((blocks_.size() - 1) << 16) | used_);
@@ -87,10 +92,12 @@ public:
     }
     // Units stored, the dead ones included.
     size_t size() const { return total_; }
+    void Trim() { arena_.Trim(); }
 
 private:
     static constexpr size_t kBlock = 0x10000;
-    std::vector<std::unique_ptr<char16_t[]>> blocks_;
+    BlockArena arena_;
+    std::vector<char16_t*> blocks_;
     size_t used_ = 0;
     size_t total_ = 0;
 };

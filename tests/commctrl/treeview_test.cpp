@@ -384,6 +384,28 @@ TEST_F(Tree, ScreenShowsLinesButtonsAndTheHighlightWhileFocused)
     EXPECT_EQ(Pixel(centre, middleLong - 2), RGB(0, 0, 0));
 }
 
+// A big tree gives back the room it took ahead when it paints; the items
+// and texts it holds, and those added after, stay as they were.
+TEST_F(Tree, ItemsStayWhenABigTreeGrowsAfterPainting)
+{
+    auto name = [](int i) {
+        std::string ascii = "Chapter of the book, item " + std::to_string(i);
+        return std::u16string(ascii.begin(), ascii.end());
+    };
+    std::vector<HTREEITEM> items;
+    for (int batch = 0; batch < 2; ++batch) {
+        for (int i = 0; i < 15000; ++i) {
+            int number = batch * 15000 + i;
+            items.push_back(Insert(i % 100 ? items[number - i % 100] : TVI_ROOT, name(number).c_str()));
+        }
+        UpdateWindow(tree);
+    }
+    for (size_t i = 0; i < items.size(); i += 997)
+        ASSERT_EQ(Text(items[i]), name(static_cast<int>(i))) << i;
+    EXPECT_EQ(Text(items.back()), name(static_cast<int>(items.size()) - 1));
+    EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 30000);
+}
+
 // A parent may destroy the tree from any notification; the tree stops there.
 TEST_F(Tree, ParentThatDestroysTheTreeDuringANotificationEndsItCleanly)
 {
