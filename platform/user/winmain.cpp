@@ -5,9 +5,11 @@
 #include "window.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -36,11 +38,18 @@ int main(int argc, char** argv)
 {
     lwuser::UseReentrantEventLoop();
     QApplication application(argc, argv); // takes Qt's own options out of argv
+    // A device has its fonts loaded before any program starts; here the first
+    // window that measures text would wait ~10 ms for the system's fonts to be
+    // listed. They are listed beside the program's own start instead (Qt's
+    // font database is thread-safe), and the listing ends before Qt does.
+    std::thread listFonts([] { QFontDatabase::families(); });
     std::u16string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)
             commandLine += u' ';
         commandLine += Argument(argv[i]);
     }
-    return WinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), SW_SHOW);
+    int result = WinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), SW_SHOW);
+    listFonts.join();
+    return result;
 }
