@@ -14,13 +14,6 @@ constexpr size_t kPageBytes = 4096;
 
 } // namespace
 
-BlockArena::BlockArena(BlockArena&& other) noexcept
-    : heapBlocks_(std::move(other.heapBlocks_)), heapTaken_(std::exchange(other.heapTaken_, 0)),
-      chunks_(std::move(other.chunks_)), chunkUsed_(std::exchange(other.chunkUsed_, kChunkBytes))
-{
-    other.chunks_.clear();
-}
-
 BlockArena& BlockArena::operator=(BlockArena&& other) noexcept
 {
     if (this != &other) {

@@ -19,7 +19,6 @@ public:
     static constexpr size_t kChunkBytes = 2 * 1024 * 1024;
 
     BlockArena() = default;
-    BlockArena(BlockArena&& other) noexcept;
     BlockArena& operator=(BlockArena&& other) noexcept;
     BlockArena(const BlockArena&) = delete;
     BlockArena& operator=(const BlockArena&) = delete;
