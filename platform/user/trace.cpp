@@ -26,7 +26,7 @@ struct Names {
     std::map<UINT, Entry> common;
     std::map<std::pair<std::u16string, UINT>, Entry> byClass; // lower-case class name
     std::map<UINT, Entry> notifications;
-    std::unordered_map<UINT, bool> mayBeKept; // by message number; emptied when a name is registered
+    std::unordered_map<UINT, bool> mayBeKept; // by message number (WM_NOTIFY is always looked at); emptied when a message name is registered
 };
 
 std::u16string Lower(const std::u16string& s)
@@ -227,7 +227,6 @@ void RegisterMessageName(LPCWSTR className, UINT message, const char* name, Trac
 
 void RegisterNotifyName(UINT code, const char* name, TraceTextFn text)
 {
-    names().mayBeKept.clear();
     names().notifications[code] = Entry{name, text};
 }
 
