@@ -5,11 +5,13 @@
 namespace {
 
 // What a desktop needs besides the registry's keys to open books with the
-// program: the types' names (the registered one first) and the entry it lists
-// the program under.
+// program: the types' names (the registered one first), the entry it lists
+// the program under, and the entry an installed Leafwise comes with (named
+// by its application id), which is used instead when it starts this program.
 const WCHAR kExtension[] = TEXT(".chm");
 const WCHAR kMimeTypes[] = TEXT("application/vnd.ms-htmlhelp;application/x-chm");
 const WCHAR kDesktopEntry[] = TEXT("leafwise-chmfile");
+const WCHAR kInstalledEntry[] = TEXT("example.leafwise.Leafwise");
 
 } // namespace
 
@@ -27,7 +29,7 @@ void FileAssociation(HWND mainWindow)
     BOOL written = FALSE;
     if (pathFits) {
         // Told first: the registry passes each value on to the desktop as it is written.
-        RegisterDesktopFileType(kExtension, kMimeTypes, kDesktopEntry);
+        RegisterDesktopFileType(kExtension, kMimeTypes, kDesktopEntry, kInstalledEntry);
         RegKey extensionKey(HKEY_CLASSES_ROOT, kExtension, TRUE);
         BOOL extensionWritten = extensionKey.SetString(nullptr, TEXT("CHMFile"));
         extensionKey.Close();

@@ -35,12 +35,36 @@ bool ReadBounded(const std::string& path, size_t limit, std::string* text) {
     return text->size() <= limit;
 }
 
+// The absolute folders of a colon-separated list setting (relative entries are
+// to be ignored, as the base-directory rules say), or of `fallback` when unset.
+std::vector<std::string> FolderList(const char* setting, std::string_view fallback) {
+    std::vector<std::string> folders;
+    const char* value = std::getenv(setting);
+    std::string_view list = value && *value ? value : fallback;
+    for (size_t start = 0; start <= list.size();) {
+        size_t end = std::min(list.find(':', start), list.size());
+        std::string_view folder = list.substr(start, end - start);
+        if (!folder.empty() && folder[0] == '/') folders.emplace_back(folder);
+        start = end + 1;
+    }
+    return folders;
+}
+
+// $XDG_DATA_HOME, then the $XDG_DATA_DIRS, in the order the desktop searches them.
+std::vector<std::string> DataFolders() {
+    std::vector<std::string> folders{DataHome()};
+    for (std::string& folder : FolderList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"))
+        folders.push_back(std::move(folder));
+    return folders;
+}
+
 // What the program told of each file type: the desktop needs MIME types and an
 // entry's name, which the device's registry does not hold.
 struct FileType {
     std::u16string extension;
     std::vector<std::string> types;
     std::string entryId;
+    std::string installedId;  // empty when the program has no installed entry
 };
 
 std::mutex typesMutex;
@@ -283,6 +307,87 @@ void EditSection(std::vector<std::string>& lines, std::string_view section,
     }
 }
 
+// A desktop entry is a few hundred bytes; a file past this cap is not one.
+constexpr size_t kMaxEntryBytes = 1024 * 1024;
+
+// The value of `key` in the [Desktop Entry] group, as written; empty when absent.
+std::string EntryValue(std::string_view entry, std::string_view key) {
+    bool inGroup = false;
+    for (size_t start = 0; start < entry.size();) {
+        size_t end = std::min(entry.find('\n', start), entry.size());
+        std::string_view line = Trim(entry.substr(start, end - start));
+        start = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            inGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (inGroup && equals != std::string_view::npos && Trim(line.substr(0, equals)) == key)
+            return std::string(Trim(line.substr(equals + 1)));
+    }
+    return "";
+}
+
+// The program an Exec value starts: its first word, unescaped and unquoted,
+// looked up on PATH when it names no folder; empty when there is none.
+std::string ExecProgram(std::string_view exec) {
+    std::string unescaped;  // the string escapes of a desktop entry first
+    for (size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (c == '\\' && i + 1 < exec.size()) {
+            c = exec[++i];
+            c = c == 's' ? ' ' : c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+        }
+        unescaped += c;
+    }
+    std::string word;  // then the quoting of the Exec rules
+    bool quoted = false;
+    for (size_t i = 0; i < unescaped.size(); ++i) {
+        char c = unescaped[i];
+        if (quoted && c == '\\' && i + 1 < unescaped.size()) {
+            word += unescaped[++i];
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            if (!word.empty()) break;
+        } else {
+            word += c;
+        }
+    }
+    if (word.empty()) return "";
+    if (word.find('/') != std::string::npos) return word[0] == '/' ? word : "";
+    for (const std::string& folder : FolderList("PATH", "/usr/local/bin:/usr/bin:/bin")) {
+        std::string candidate = folder + "/" + word;
+        if (IsFile(candidate) && access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
+}
+
+// True when the first entry named `id` in the desktop's application folders
+// starts `hostProgram` itself (the same file): the program was installed with
+// that entry, and a copy elsewhere (a build tree) is not what it starts.
+bool InstalledEntryRuns(const std::string& id, const std::string& hostProgram) {
+    struct stat program;
+    if (stat(hostProgram.c_str(), &program) != 0) return false;
+    for (const std::string& folder : DataFolders()) {
+        std::string entry;
+        if (!ReadBounded(folder + "/applications/" + id, kMaxEntryBytes, &entry)) continue;
+        if (EntryValue(entry, "Hidden") == "true") return false;
+        std::string started = ExecProgram(EntryValue(entry, "Exec"));
+        struct stat st;
+        return !started.empty() && stat(started.c_str(), &st) == 0 && st.st_dev == program.st_dev &&
+               st.st_ino == program.st_ino;
+    }
+    return false;
+}
+
+void MakeDefault(const std::string& id, const std::vector<std::string>& types) {
+    std::string configHome = ConfigHome();
+    if (MakeFolders(configHome) != 0) return;
+    std::string mimeapps = configHome + "/mimeapps.list";
+    WriteIfChanged(mimeapps, SetDefaultApplication(ReadText(mimeapps), id, types));
+}
+
 void RegisterAssociation(const Hive& hive, const FileType& fileType,
                          std::u16string_view className, std::u16string_view command,
                          bool* changed) {
@@ -290,6 +395,12 @@ void RegisterAssociation(const Hive& hive, const FileType& fileType,
     if (types.empty()) return;
     std::string exec, hostProgram;
     if (!DesktopExec(command, &exec, &hostProgram)) return;
+    // The installation's own entry already lists the program in the menus and
+    // for these types: it becomes the default, and no second entry is written.
+    if (!fileType.installedId.empty() && InstalledEntryRuns(fileType.installedId, hostProgram)) {
+        MakeDefault(fileType.installedId, types);
+        return;
+    }
 
     std::string entry = "[Desktop Entry]\nType=Application\n";
     entry += "Name=" + EntryString(DisplayName(hostProgram)) + "\n";
@@ -306,11 +417,7 @@ void RegisterAssociation(const Hive& hive, const FileType& fileType,
     if (MakeFolders(applications) != 0) return;
     const std::string& id = fileType.entryId;
     if (WriteIfChanged(applications + "/" + id, entry)) *changed = true;
-
-    std::string configHome = ConfigHome();
-    if (MakeFolders(configHome) != 0) return;
-    std::string mimeapps = configHome + "/mimeapps.list";
-    WriteIfChanged(mimeapps, SetDefaultApplication(ReadText(mimeapps), id, types));
+    MakeDefault(id, types);
 }
 
 // A MIME type's name as RFC 6838 spells it: type "/" subtype, each of at most
@@ -347,19 +454,9 @@ std::vector<std::string> MimeTypesFor(std::u16string_view extension) {
 }
 
 std::string DatabaseMimeType(std::string_view extension) {
-    std::vector<std::string> folders{DataHome()};
-    const char* dirs = std::getenv("XDG_DATA_DIRS");
-    std::string_view list = dirs && *dirs ? dirs : "/usr/local/share:/usr/share";
-    for (size_t start = 0; start <= list.size();) {
-        size_t end = std::min(list.find(':', start), list.size());
-        std::string_view folder = list.substr(start, end - start);
-        // Relative entries are to be ignored, as the base-directory rules say.
-        if (!folder.empty() && folder[0] == '/') folders.emplace_back(folder);
-        start = end + 1;
-    }
     std::string best;
     long bestWeight = -1;
-    for (const std::string& folder : folders) {
+    for (const std::string& folder : DataFolders()) {
         std::string globs;
         if (!ReadBounded(folder + "/mime/globs2", kMaxGlobsBytes, &globs)) continue;
         for (size_t start = 0; start < globs.size();) {
@@ -501,12 +598,15 @@ bool ValidExtension(std::u16string_view extension) {
 
 }  // namespace
 
-BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName) {
-    if (!extension || !mimeTypes || !entryName || !ValidExtension(extension) || !ValidEntryName(entryName)) {
+BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName, LPCWSTR installedEntry) {
+    bool installed = installedEntry && *installedEntry;
+    if (!extension || !mimeTypes || !entryName || !ValidExtension(extension) || !ValidEntryName(entryName) ||
+        (installed && !ValidEntryName(installedEntry))) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    lwreg::FileType told{extension, {}, lwreg::ToUtf8(entryName) + ".desktop"};
+    lwreg::FileType told{extension, {}, lwreg::ToUtf8(entryName) + ".desktop",
+                         installed ? lwreg::ToUtf8(installedEntry) + ".desktop" : ""};
     std::string list = lwreg::ToUtf8(mimeTypes);
     for (size_t start = 0; start < list.size();) {
         size_t end = std::min(list.find(';', start), list.size());

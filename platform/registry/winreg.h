@@ -137,8 +137,15 @@ LONG RegCloseKey(HKEY key);
 // registered type first; may be empty) and `entryName`, the desktop entry to
 // write for it (letters, digits, '-', '_', '.', without ".desktop"). Where the
 // desktop's MIME database (shared-mime-info) knows the extension, its type
-// leads the list. Telling an extension again replaces what was told; it holds
-// for the process's life. FALSE with ERROR_INVALID_PARAMETER, changing
-// nothing, for a null or malformed argument or more than 16 types.
-BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName);
+// leads the list. `installedEntry` (NULL or empty for none) names the entry an
+// installation of the program brings: when the first entry of that name in the
+// desktop's application folders ($XDG_DATA_HOME, then $XDG_DATA_DIRS) starts
+// the very program of the association's command (its Exec's program, looked up
+// on PATH, is the same file), that entry is made the default and none of our
+// own is written, so the menus never list the program twice. Telling an
+// extension again replaces what was told; it holds for the process's life.
+// FALSE with ERROR_INVALID_PARAMETER, changing nothing, for a null or
+// malformed argument or more than 16 types.
+BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName,
+                             LPCWSTR installedEntry);
 

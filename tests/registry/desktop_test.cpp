@@ -16,7 +16,7 @@ protected:
     void SetUp() override {
         ScratchHome::SetUp();
         ASSERT_TRUE(RegisterDesktopFileType(u".chm", u"application/vnd.ms-htmlhelp;application/x-chm",
-                                            u"leafwise-chmfile"));
+                                            u"leafwise-chmfile", nullptr));
     }
 };
 
@@ -150,7 +150,7 @@ TEST_F(DesktopTest, DatabaseTypeLeadsAndBadTellingsChangeNothing) {
               "# comment\n50:text/x-other:*.CHMX\n60:application/x-case:*.Bk:cs\n"
               "50:application/x-book:*.BK\n40:application/x-light:*.bk\n");
     WriteFile(root + "/data/mime/globs2", "50:application/x-mine:*.bk\n");
-    ASSERT_TRUE(RegisterDesktopFileType(u".bk", u"application/x-book;application/x-alias", u"bk"));
+    ASSERT_TRUE(RegisterDesktopFileType(u".bk", u"application/x-book;application/x-alias", u"bk", u""));
     // Equal weights: the user's own database wins; "*.Bk" is case-sensitive.
     EXPECT_EQ(lwreg::MimeTypesFor(u".BK"),
               (std::vector<std::string>{"application/x-mine", "application/x-book", "application/x-alias"}));
@@ -158,12 +158,14 @@ TEST_F(DesktopTest, DatabaseTypeLeadsAndBadTellingsChangeNothing) {
     EXPECT_EQ(lwreg::MimeTypesFor(u".bk"), (std::vector<std::string>{"application/x-book", "application/x-alias"}));
     EXPECT_EQ(lwreg::DatabaseMimeType(".chm"), "");
 
-    for (auto [extension, types, entry] :
-         {std::tuple<LPCWSTR, LPCWSTR, LPCWSTR>{u"bk", u"a/b", u"e"}, {u".b/k", u"a/b", u"e"},
-          {u".bk", u"a/b;no-slash", u"e"}, {u".bk", u"a/b", u"../e"}, {u".bk", u"a/b", u""},
-          {u".bk", nullptr, u"e"}, {u".bk", u"a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b", u"e"}}) {
+    for (auto [extension, types, entry, installed] :
+         {std::tuple<LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR>{u"bk", u"a/b", u"e", nullptr},
+          {u".b/k", u"a/b", u"e", nullptr}, {u".bk", u"a/b;no-slash", u"e", nullptr},
+          {u".bk", u"a/b", u"../e", nullptr}, {u".bk", u"a/b", u"", nullptr}, {u".bk", nullptr, u"e", nullptr},
+          {u".bk", u"a/b", u"e", u"sub/x"},
+          {u".bk", u"a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b", u"e", nullptr}}) {
         SetLastError(0xdead);
-        EXPECT_FALSE(RegisterDesktopFileType(extension, types, entry));
+        EXPECT_FALSE(RegisterDesktopFileType(extension, types, entry, installed));
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     }
     EXPECT_EQ(lwreg::MimeTypesFor(u".bk"), (std::vector<std::string>{"application/x-book", "application/x-alias"}));
