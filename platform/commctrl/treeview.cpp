@@ -466,6 +466,7 @@ HTREEITEM OnInsertItem(Tree* tree, const TVINSERTSTRUCTW* insert)
         after = sibling != kNone && tree->items[sibling].parent == parent ? sibling : tree->items[parent].lastChild;
     }
 
+    tree->inserting = true;
     uint32_t index = NewItem(tree);
     Item& item = tree->items[index];
     item.depth = parent == kRoot ? 0 : static_cast<uint16_t>(std::min(0xFFFF, tree->items[parent].depth + 1));
@@ -492,6 +493,14 @@ HTREEITEM OnInsertItem(Tree* tree, const TVINSERTSTRUCTW* insert)
     else if (buttonAppears && IsShown(tree, parent))
         Redraw(tree); // its button
     return HandleOf(tree, index);
+}
+
+// The stores give back the room they hold beyond what they took.
+void EndInsertions(Tree* tree)
+{
+    tree->inserting = false;
+    tree->items.Trim();
+    tree->texts.Trim();
 }
 
 void FreeItem(Tree* tree, uint32_t index)
@@ -744,6 +753,10 @@ LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     Tree* tree = TreeOf(window);
     if (!tree)
         return DefWindowProcW(window, message, wParam, lParam);
+    // A run of insertions (a contents window fills its tree in one go) ends
+    // at the first other message.
+    if (tree->inserting && message != TVM_INSERTITEMW)
+        EndInsertions(tree);
     auto x = static_cast<short>(LOWORD(lParam));
     auto y = static_cast<short>(HIWORD(lParam));
     switch (message) {
