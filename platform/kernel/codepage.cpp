@@ -1,7 +1,9 @@
 // Code-page conversion. UTF-8 and the single-byte code pages are converted by
 // hand (a table built once through iconv) because whole pages and contents
 // files pass through here; the double-byte code pages go through iconv.
-#include <windows.h>
+#include <winbase.h>
+#include <winerror.h>
+#include <winnls.h>
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,6 +1,7 @@
 // Device paths on the host: "\Temp" is the user's private scratch folder, every
 // other path lies below $LEAFWISE_ROOT.
-#include <windows.h>
+#include <winbase.h>
+#include <winerror.h>
 
 #include <cerrno>
 #include <climits>
