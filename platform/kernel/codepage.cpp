@@ -5,6 +5,8 @@
 #include <winerror.h>
 #include <winnls.h>
 
+#include "lwsettings.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -360,7 +362,7 @@ bool ConvertWithIconv(const char* toName, const char* fromName, const InUnit* in
 UINT FixedCodePage()
 {
     static const UINT codePage = [] {
-        const char* setting = getenv("LEAFWISE_CODEPAGE");
+        const char* setting = getenv(LW_SETTING("CODEPAGE"));
         if (setting && *setting) {
             char* end = nullptr;
             unsigned long value = strtoul(setting, &end, 10);

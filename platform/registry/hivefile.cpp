@@ -40,7 +40,7 @@ std::string EnvFolder(const char* name, const char* fallbackUnderHome) {
     return Home() + fallbackUnderHome;
 }
 
-std::string Folder() { return ConfigHome() + "/" + OwnFolderName(); }
+std::string Folder() { return ConfigHome() + "/" + kOwnFolderName.data(); }
 
 LONG ReadError(int error) {
     return error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED : ERROR_CANTREAD;

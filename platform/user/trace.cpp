@@ -2,6 +2,8 @@
 // window procedure, with the names that the platform's libraries register.
 #include "window.h"
 
+#include <lwsettings.h>
+
 #include <QString>
 
 #include <cstdio>
@@ -118,7 +120,7 @@ Names& names()
 FILE* TraceFile()
 {
     static FILE* file = [] () -> FILE* {
-        const char* path = getenv("LEAFWISE_TRACE");
+        const char* path = getenv(LW_SETTING("TRACE"));
         if (!path || !*path)
             return nullptr;
         return fopen(path, "a");
@@ -132,7 +134,7 @@ const std::set<std::string>& TraceOnly()
 {
     static const std::set<std::string> only = [] {
         std::set<std::string> names;
-        const char* list = getenv("LEAFWISE_TRACE_ONLY");
+        const char* list = getenv(LW_SETTING("TRACE_ONLY"));
         std::string name;
         for (const char* c = list ? list : ""; ; ++c) {
             if (*c && *c != ',') {
