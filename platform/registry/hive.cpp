@@ -378,7 +378,7 @@ Key& Hive::Create(std::u16string_view path, bool* created) {
 
 std::string Serialize(const Hive& hive) {
     std::string out =
-        "; Leafwise registry, UTF-8. One [key] section per key, \"name\"=data per value,\n"
+        "; Device registry, UTF-8. One [key] section per key, \"name\"=data per value,\n"
         "; @ for the default value. A file that does not parse is moved aside.\n";
     for (const auto& [folded, key] : hive.Keys()) {
         out += "\n[";
