@@ -1,8 +1,9 @@
-// The tree view ("SysTreeView32"). Items live in one array and link to each
-// other by index; their texts share blocks of storage. The rows shown are rebuilt
-// only when the shape of what is shown changed, walking only expanded
-// branches, so filling a big tree under collapsed items costs one append per
-// item, and painting a screen costs its rows whatever the tree's size.
+// The tree view ("SysTreeView32"). Items live in blocks that never move and
+// link to each other by index; their texts share blocks of storage too. The
+// rows shown are rebuilt only when the shape of what is shown changed,
+// walking only expanded branches, so filling a big tree under collapsed items
+// costs one append per item, and painting a screen costs its rows whatever
+// the tree's size.
 #include "treeview.h"
 
 #include <cstring>
@@ -300,7 +301,7 @@ bool Toggle(Tree* tree, uint32_t index, bool byUser)
 
 void ExpandAllBelow(Tree* tree, uint32_t index)
 {
-    // Breadth-first with a list of its own: a deep tree must not run the stack out.
+    // Depth-first with a stack of its own: a deep tree must not run the call stack out.
     std::vector<uint32_t> pending{index};
     HWND window = tree->window;
     while (!pending.empty() && Alive(window, tree)) {
