@@ -21,25 +21,6 @@ constexpr int kMaxBinaryDepth = 31;
 // A page's title is looked for in its first bytes only.
 constexpr size_t kTitleScan = 64 * 1024;
 
-// An object read whole, freed with it.
-struct Bytes {
-    BYTE* data = nullptr;
-    size_t size = 0;
-
-    Bytes() = default;
-    Bytes(const Bytes&) = delete;
-    Bytes& operator=(const Bytes&) = delete;
-    ~Bytes() { free(data); }
-
-    bool Read(Book& book, LPCWSTR path)
-    {
-        const ObjectEntry* entry = book.FindObject(path);
-        data = entry ? book.ReadObject(*entry) : nullptr;
-        size = data ? entry->length : 0;
-        return data != nullptr;
-    }
-};
-
 // Up to a title's length of text converted from `codePage` into `text`
 // (kTitleLength units). Only the bytes that can make that many characters
 // are converted.
@@ -113,17 +94,41 @@ const char* BinaryContents::Table::String(DWORD offset, size_t* length) const
     return (const char*)data + offset;
 }
 
+bool ObjectBytes::Read(Book& book, LPCWSTR path)
+{
+    const ObjectEntry* entry = book.FindObject(path);
+    data = entry ? book.ReadObject(*entry) : nullptr;
+    size = data ? entry->length : 0;
+    return data != nullptr;
+}
+
+bool ReadTopic(const BinaryContents& tables, DWORD number, TopicTexts* texts)
+{
+    constexpr size_t kTopic = 16, kUrl = 12, kUrlString = 8;
+    *texts = {"", 0, "", 0};
+    if (!tables.topics.Holds((ULONGLONG)number * kTopic, kTopic))
+        return false;
+    size_t topic = (size_t)number * kTopic;
+    texts->title = tables.strings.String(tables.topics.At(topic + 4), &texts->titleLength);
+    DWORD url = tables.topics.At(topic + 8);
+    if (tables.urls.Holds(url, kUrl)) {
+        DWORD record = tables.urls.At(url + 8);
+        bool held = tables.urlStrings.Holds(record, kUrlString);
+        texts->local = tables.urlStrings.String(held ? record + kUrlString : ~0u, &texts->localLength);
+    }
+    return true;
+}
+
 int Book::LoadBinaryContents()
 {
-    Bytes toc, topics, urls, urlStrings, strings;
+    ObjectBytes toc, topics, urls, urlStrings, strings;
     if (!toc.Read(*this, u"/#TOCIDX"))
         return 0;
     topics.Read(*this, u"/#TOPICS");
     urls.Read(*this, u"/#URLTBL");
     urlStrings.Read(*this, u"/#URLSTR");
     strings.Read(*this, u"/#STRINGS");
-    ParseBinaryContents({{toc.data, toc.size}, {topics.data, topics.size}, {urls.data, urls.size},
-                         {urlStrings.data, urlStrings.size}, {strings.data, strings.size}});
+    ParseBinaryContents({toc.Table(), topics.Table(), urls.Table(), urlStrings.Table(), strings.Table()});
     return entriesMade ? 1 : 0;
 }
 
@@ -135,7 +140,7 @@ int Book::LoadBinaryContents()
 void Book::ParseBinaryContents(const BinaryContents& tables)
 {
     enum { kHasChildren = 0x4, kHasTopic = 0x8 };
-    constexpr size_t kEntry = 20, kEntryWithChildren = 24, kTopic = 16, kUrl = 12, kUrlString = 8;
+    constexpr size_t kEntry = 20, kEntryWithChildren = 24;
     const BinaryContents::Table& toc = tables.toc;
     if (toc.size < 4)
         return;
@@ -160,18 +165,10 @@ void Book::ParseBinaryContents(const BinaryContents& tables)
         size_t length = 0, titleLength = 0, localLength = 0;
         const char* text;
         if (flags & kHasTopic) {
-            if (tables.topics.Holds((ULONGLONG)number * kTopic, kTopic)) {
-                size_t topic = (size_t)number * kTopic;
-                text = tables.strings.String(tables.topics.At(topic + 4), &length);
-                titleLength = Widen(codePage, text, length, title);
-                DWORD url = tables.topics.At(topic + 8);
-                if (tables.urls.Holds(url, kUrl)) {
-                    DWORD record = tables.urls.At(url + 8);
-                    bool held = tables.urlStrings.Holds(record, kUrlString);
-                    text = tables.urlStrings.String(held ? record + kUrlString : ~0u, &length);
-                    localLength = Widen(codePage, text, length, local);
-                }
-            }
+            TopicTexts texts;
+            ReadTopic(tables, number, &texts);
+            titleLength = Widen(codePage, texts.title, texts.titleLength, title);
+            localLength = Widen(codePage, texts.local, texts.localLength, local);
         } else {
             text = tables.strings.String(number, &length);
             titleLength = Widen(codePage, text, length, title);

@@ -32,7 +32,8 @@ size_t ObjectReader::Next(BYTE* out, size_t room)
         got = 0;
     offset += got;
     // What was not read counts as zeros.
-    done = (size_t)got < wanted || offset >= length;
+    cameShort = (size_t)got < wanted;
+    done = cameShort || offset >= length;
     if (const void* zero = memchr(out, 0, (size_t)got)) {
         done = true;
         return static_cast<const BYTE*>(zero) - out;
@@ -40,8 +41,22 @@ size_t ObjectReader::Next(BYTE* out, size_t room)
     return (size_t)got;
 }
 
+size_t ObjectReader::ReadAt(ULONGLONG offset, BYTE* out, size_t count) const
+{
+    if (offset >= length || count == 0)
+        return 0;
+    size_t wanted = (size_t)std::min<ULONGLONG>(count, length - offset);
+    LONGINT64 got = chm_retrieve_object(chm, const_cast<chmUnitInfo*>(&unit), out, offset, wanted);
+    return got > 0 ? (size_t)got : 0;
+}
+
 TextReader::TextReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, UINT bookCodePage)
-    : reader(chm, unit, length), codePage(bookCodePage), bytes(static_cast<BYTE*>(malloc(2 * kPieceBytes)))
+    : TextReader(ObjectReader(chm, unit, length), bookCodePage)
+{
+}
+
+TextReader::TextReader(const ObjectReader& object, UINT bookCodePage)
+    : reader(object), codePage(bookCodePage), bytes(static_cast<BYTE*>(malloc(2 * kPieceBytes)))
 {
     done = !bytes;
 }

@@ -1,7 +1,9 @@
 // Files and folders on device paths, the kernel handle table and the last error.
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
@@ -114,23 +116,25 @@ bool HostPath(LPCWSTR devicePath, std::string* host)
 
 namespace {
 
-// Opens a host file, never writing through a link: whatever is opened for
-// writing is opened without following its last component, so a link planted
-// in a shared folder cannot redirect a write to a file of the link's choosing.
+// Opens a host file (relative to the folder `at`, or AT_FDCWD), never
+// writing through a link: whatever is opened for writing is opened without
+// following its last component, so a link planted in a shared folder cannot
+// redirect a write to a file of the link's choosing.
 // With `replaceLink` (create-or-truncate) a link in the way is removed and a
 // new file made in its place; otherwise it is refused. Only regular files are
 // opened: O_NONBLOCK keeps a FIFO in the file's place from hanging the open.
-int OpenHostFile(const std::string& host, int flags, bool replaceLink)
+int OpenHostFile(int at, const std::string& host, int flags, bool replaceLink)
 {
     bool writes = (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC));
     if (writes)
         flags |= O_NOFOLLOW;
     flags |= O_CLOEXEC | O_NONBLOCK;
-    int fd = open(host.c_str(), flags, 0644);
+    int fd = openat(at, host.c_str(), flags, 0644);
     if (fd < 0 && errno == ELOOP && replaceLink) {
         struct stat info;
-        if (lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && unlink(host.c_str()) == 0)
-            fd = open(host.c_str(), flags | O_CREAT | O_EXCL, 0644);
+        if (fstatat(at, host.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode) &&
+            unlinkat(at, host.c_str(), 0) == 0)
+            fd = openat(at, host.c_str(), flags | O_CREAT | O_EXCL, 0644);
     }
     if (fd < 0) {
         SetLastError(ErrorFromErrno(errno));
@@ -144,6 +148,50 @@ int OpenHostFile(const std::string& host, int flags, bool replaceLink)
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+struct Folder : KernelObject {
+    int fd;
+    explicit Folder(int fd) : fd(fd) {}
+    ~Folder() override { close(fd); }
+};
+
+// Opens the folder `name` in the folder `at` (or a path, with AT_FDCWD),
+// never through a link in its last component.
+HANDLE OpenFolderAt(int at, const std::string& name)
+{
+    int fd = openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        return RegisterKernelObject(new Folder(fd));
+    int error = errno;
+    struct stat info;
+    if ((error == ELOOP || error == ENOTDIR) && fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+        SetLastError(S_ISLNK(info.st_mode) ? ERROR_CANT_ACCESS_FILE : ERROR_DIRECTORY);
+    else
+        SetLastError(ErrorFromErrno(error));
+    return INVALID_HANDLE_VALUE;
+}
+
+// The host form of one name inside a folder; false with the last error set.
+bool NameInFolder(LPCWSTR name, std::string* host)
+{
+    if (!name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    size_t length = wcslen(name);
+    bool separator = std::any_of(name, name + length, [](WCHAR c) { return c == '\\' || c == '/'; });
+    if (length == 0 || separator || wcscmp(name, u".") == 0 || wcscmp(name, u"..") == 0) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    if (!HostNameOf(name, length, host))
+        return false;
+    if (host->size() > NAME_MAX) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -173,7 +221,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     }
     struct stat before;
     bool existed = lstat(host.c_str(), &before) == 0;
-    int fd = OpenHostFile(host, flags, creation == CREATE_ALWAYS);
+    int fd = OpenHostFile(AT_FDCWD, host, flags, creation == CREATE_ALWAYS);
     if (fd < 0)
         return INVALID_HANDLE_VALUE;
     // Windows reports an existing file that was opened or replaced this way.
@@ -311,6 +359,61 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security)
     return TRUE;
 }
 
+HANDLE OpenFolderW(LPCWSTR path)
+{
+    std::string host;
+    if (!HostPath(path, &host))
+        return INVALID_HANDLE_VALUE;
+    return OpenFolderAt(AT_FDCWD, host);
+}
+
+HANDLE CreateFileInFolderW(HANDLE folder, LPCWSTR name, DWORD creation, DWORD flagsAndAttributes)
+{
+    Folder* in = LookupKernelObjectAs<Folder>(folder);
+    std::string host;
+    if (!in) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!NameInFolder(name, &host))
+        return INVALID_HANDLE_VALUE;
+    if (flagsAndAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (creation != CREATE_NEW && creation != OPEN_ALWAYS) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (mkdirat(in->fd, host.c_str(), 0755) != 0 && (errno != EEXIST || creation == CREATE_NEW)) {
+            SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+            return INVALID_HANDLE_VALUE;
+        }
+        return OpenFolderAt(in->fd, host);
+    }
+    if (creation != CREATE_NEW) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    // O_EXCL: a name that is taken, by a link too, is never opened.
+    int fd = OpenHostFile(in->fd, host, O_WRONLY | O_CREAT | O_EXCL, false);
+    return fd < 0 ? INVALID_HANDLE_VALUE : RegisterKernelObject(new File(fd));
+}
+
+BOOL DeleteFileInFolderW(HANDLE folder, LPCWSTR name)
+{
+    Folder* in = LookupKernelObjectAs<Folder>(folder);
+    std::string host;
+    if (!in) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!NameInFolder(name, &host))
+        return FALSE;
+    if (unlinkat(in->fd, host.c_str(), 0) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
                          PULARGE_INTEGER totalFree)
 {
@@ -351,7 +454,7 @@ FILE* _wfopen(LPCWSTR fileName, LPCWSTR mode)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    int fd = OpenHostFile(host, flags, narrowMode[0] == 'w');
+    int fd = OpenHostFile(AT_FDCWD, host, flags, narrowMode[0] == 'w');
     if (fd < 0)
         return nullptr;
     FILE* file = fdopen(fd, narrowMode);

@@ -1,0 +1,279 @@
+// Search: through the book's full-text index when it can answer, else by
+// reading every page. Both ways end in the same list: the pages found, their
+// hits, titles and order come from the same rules.
+#include "Search.h"
+
+#include "FullTextIndex.h"
+#include "PageText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace {
+
+// A page's title is looked for in its first bytes only, as for a page list.
+constexpr size_t kTitleScan = 64 * 1024;
+constexpr size_t kTitleLength = 255;
+
+bool EndsWith(const char* path, const char* extension)
+{
+    size_t length = strlen(path), extensionLength = strlen(extension);
+    return length > extensionLength && _stricmp(path + length - extensionLength, extension) == 0;
+}
+
+std::u16string BaseName(const char* path)
+{
+    const char* name = strrchr(path, '/');
+    name = name ? name + 1 : path;
+    WCHAR wide[MAX_PATH];
+    int units = MultiByteToWideChar(CP_UTF8, 0, name, -1, wide, MAX_PATH);
+    return units > 0 ? std::u16string(wide, units - 1) : std::u16string();
+}
+
+// Where each page first stands in the contents, and the title it has there.
+struct ContentsPlace {
+    size_t position = SIZE_MAX;
+    const WCHAR* title = nullptr;
+};
+
+class Pages {
+public:
+    explicit Pages(Book& book)
+    {
+        for (const ObjectEntry* object : book.AllObjects()) {
+            if (IsPagePath(object->path))
+                places.emplace(object, ContentsPlace{});
+        }
+        for (size_t i = 0; i < book.contents.size(); ++i) {
+            const TocEntry& entry = book.contents[i];
+            const ObjectEntry* page = entry.local[0] ? book.FindObject(entry.local) : nullptr;
+            auto place = page ? places.find(page) : places.end();
+            if (place != places.end() && place->second.position == SIZE_MAX)
+                place->second = {i, entry.title};
+        }
+    }
+
+    bool Holds(const ObjectEntry* page) const { return places.count(page) != 0; }
+    const ContentsPlace& PlaceOf(const ObjectEntry* page) const { return places.at(page); }
+
+    // In the order the book stores them, so that reading them all decodes
+    // each block of the compressed section once.
+    std::vector<const ObjectEntry*> InStorageOrder() const
+    {
+        std::vector<const ObjectEntry*> pages;
+        pages.reserve(places.size());
+        for (const auto& [page, place] : places)
+            pages.push_back(page);
+        std::sort(pages.begin(), pages.end(), [](const ObjectEntry* a, const ObjectEntry* b) {
+            return a->space != b->space ? a->space < b->space : a->start != b->start ? a->start < b->start
+                                                                                    : strcmp(a->path, b->path) < 0;
+        });
+        return pages;
+    }
+
+    // The contents title, else `own` (the page's title), else the file name.
+    std::u16string TitleFor(const ObjectEntry* page, const std::u16string& own) const
+    {
+        const ContentsPlace& place = PlaceOf(page);
+        if (place.title && place.title[0])
+            return place.title;
+        return own.empty() ? BaseName(page->path) : own;
+    }
+
+    void Sort(std::vector<SearchHit>* hits) const
+    {
+        std::sort(hits->begin(), hits->end(), [this](const SearchHit& a, const SearchHit& b) {
+            if (a.hits != b.hits)
+                return a.hits > b.hits;
+            size_t pa = PlaceOf(a.page).position, pb = PlaceOf(b.page).position;
+            if (pa != pb)
+                return pa < pb;
+            int order = _stricmp(a.page->path, b.page->path);
+            return order != 0 ? order < 0 : strcmp(a.page->path, b.page->path) < 0;
+        });
+    }
+
+private:
+    std::unordered_map<const ObjectEntry*, ContentsPlace> places;
+};
+
+// A #STRINGS title: its bytes are the page's own, in whatever charset the
+// page was written; UTF-8 when they read as UTF-8, else the book's code page.
+std::u16string TopicTitle(const char* bytes, size_t length, UINT codePage)
+{
+    length = std::min(length, 4 * kTitleLength);
+    if (length == 0)
+        return {};
+    WCHAR wide[4 * kTitleLength];
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, (int)length, wide, (int)(4 * kTitleLength));
+    if (units <= 0)
+        units = MultiByteToWideChar(codePage, 0, bytes, (int)length, wide, (int)(4 * kTitleLength));
+    return std::u16string(wide, (size_t)std::clamp(units, 0, (int)kTitleLength));
+}
+
+// A term as the index keeps words: its bytes in the index's code page. False
+// when the code page cannot write it (then the index does not hold it).
+bool IndexWord(const std::u16string& word, UINT codePage, std::string* bytes)
+{
+    char encoded[4 * kMaxWordUnits + 4];
+    int length = WideCharToMultiByte(codePage, 0, word.data(), (int)word.size(), encoded, sizeof encoded, nullptr,
+                                     nullptr);
+    if (length <= 0)
+        return false;
+    // Only a faithful form is looked up: one that reads back as the word.
+    WCHAR back[kMaxWordUnits + 4];
+    int units = MultiByteToWideChar(codePage, 0, encoded, length, back, kMaxWordUnits + 4);
+    if (units != (int)word.size() || memcmp(back, word.data(), word.size() * sizeof(WCHAR)) != 0)
+        return false;
+    bytes->assign(encoded, length);
+    return true;
+}
+
+// The answer of the book's full-text index; false when it cannot give one (a
+// CJK run, a word it does not hold, a damaged index): the pages are read then.
+bool SearchIndex(Book& book, const std::vector<SearchTerm>& terms, const Pages& pages, std::vector<SearchHit>* hits)
+{
+    for (const SearchTerm& term : terms) {
+        if (term.IsRun())
+            return false;
+    }
+    FullTextIndex index;
+    if (!index.Open(book))
+        return false;
+    // The topics that hold every term, with the occurrences of all.
+    std::vector<FullTextIndex::Posting> found, postings;
+    for (size_t t = 0; t < terms.size(); ++t) {
+        std::string word;
+        if (!IndexWord(terms[t].word, index.CodePage(), &word) ||
+            index.Find(word, &postings) != FullTextIndex::Lookup::kFound)
+            return false;
+        if (t == 0) {
+            found.swap(postings);
+            continue;
+        }
+        std::vector<FullTextIndex::Posting> both;
+        for (size_t a = 0, b = 0; a < found.size() && b < postings.size();) {
+            if (found[a].topic < postings[b].topic) {
+                ++a;
+            } else if (found[a].topic > postings[b].topic) {
+                ++b;
+            } else {
+                both.push_back({found[a].topic, found[a].count + postings[b].count});
+                ++a;
+                ++b;
+            }
+        }
+        found.swap(both);
+    }
+    ObjectBytes topics, urls, urlStrings, strings;
+    topics.Read(book, u"/#TOPICS");
+    urls.Read(book, u"/#URLTBL");
+    urlStrings.Read(book, u"/#URLSTR");
+    strings.Read(book, u"/#STRINGS");
+    BinaryContents tables{{}, topics.Table(), urls.Table(), urlStrings.Table(), strings.Table()};
+    std::unordered_map<const ObjectEntry*, bool> seen;
+    for (const FullTextIndex::Posting& posting : found) {
+        TopicTexts texts;
+        // An index that names topics the book does not have is not to be trusted.
+        if (!ReadTopic(tables, posting.topic, &texts))
+            return false;
+        WCHAR local[MAX_PATH];
+        int units = texts.localLength
+                        ? MultiByteToWideChar(book.codePage, 0, texts.local, (int)texts.localLength, local, MAX_PATH - 1)
+                        : 0;
+        if (units <= 0)
+            continue;
+        local[units] = 0;
+        // Only pages of this book are results, each once.
+        const ObjectEntry* page = book.FindObject(local);
+        if (!page || !pages.Holds(page) || !seen.emplace(page, true).second)
+            continue;
+        hits->push_back({page, posting.count,
+                         pages.TitleFor(page, TopicTitle(texts.title, texts.titleLength, book.codePage))});
+    }
+    return true;
+}
+
+// Reads a page through `counter`; false when it cannot be read. With
+// `titleOnly`, stops once the title is settled or past the bytes that hold it.
+bool ReadPage(Book& book, const ObjectEntry& page, TermCounter& counter, std::vector<WCHAR>& units, bool titleOnly)
+{
+    std::optional<ObjectReader> object = book.ReaderFor(page);
+    if (!object)
+        return false;
+    TextReader text(*object, book.codePage);
+    counter.Reset();
+    size_t read = 0;
+    while (!text.Done() && !(titleOnly && (counter.TitleSettled() || read >= kTitleScan))) {
+        size_t count = text.Next(units.data(), units.size());
+        counter.Feed(units.data(), count);
+        read += TextReader::kPieceBytes;
+    }
+    counter.End();
+    return true;
+}
+
+void SearchPages(Book& book, const std::vector<SearchTerm>& terms, const SearchOptions& options, const Pages& pages,
+                 SearchProgress progress, void* context, std::vector<SearchHit>* hits)
+{
+    std::vector<const ObjectEntry*> order = pages.InStorageOrder();
+    std::vector<WCHAR> units(TextReader::kMaxPieceUnits);
+    TermCounter counter(terms);
+    TermCounter titleMatcher(terms);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const ObjectEntry* page = order[i];
+        if (progress)
+            progress(i, order.size(), context);
+        if (!options.titlesOnly) {
+            if (ReadPage(book, *page, counter, units, false) && counter.AllFound())
+                hits->push_back({page, counter.Hits(), pages.TitleFor(page, counter.Title())});
+            continue;
+        }
+        // A page in the contents has its title there; another one is read
+        // as far as its own title.
+        std::u16string title;
+        if (pages.PlaceOf(page).title && pages.PlaceOf(page).title[0])
+            title = pages.TitleFor(page, u"");
+        else
+            title = pages.TitleFor(page, ReadPage(book, *page, counter, units, true) ? counter.Title() : u"");
+        titleMatcher.Reset();
+        titleMatcher.FeedPlain(title.data(), title.size());
+        titleMatcher.End();
+        if (titleMatcher.AllFound())
+            hits->push_back({page, titleMatcher.Hits(), title});
+    }
+    if (progress)
+        progress(order.size(), order.size(), context);
+}
+
+} // namespace
+
+bool IsPagePath(const char* path)
+{
+    return path[0] == '/' && path[1] != '#' && path[1] != '$' && (EndsWith(path, ".htm") || EndsWith(path, ".html"));
+}
+
+SearchResult SearchBook(Book& book, const std::vector<std::u16string>& words, const SearchOptions& options,
+                        SearchProgress progress, void* context)
+{
+    SearchResult result;
+    std::vector<SearchTerm> terms;
+    if (!ParseSearchWords(words, &terms)) {
+        result.status = SearchStatus::kWordTooLong;
+        return result;
+    }
+    if (terms.empty()) {
+        result.status = SearchStatus::kNothingToFind;
+        return result;
+    }
+    Pages pages(book);
+    if (!options.scanOnly && !options.titlesOnly)
+        result.throughIndex = SearchIndex(book, terms, pages, &result.pages);
+    if (!result.throughIndex) {
+        result.pages.clear();
+        SearchPages(book, terms, options, pages, progress, context, &result.pages);
+    }
+    pages.Sort(&result.pages);
+    return result;
+}
