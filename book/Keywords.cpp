@@ -146,7 +146,7 @@ void Book::ParseBinaryKeywords()
     size_t blocks = (tree.size - kTreeHeader) / blockSize;
     // Each block is read once: a chain that comes back to one ends there.
     std::vector<bool> visited(blocks);
-    WCHAR keyword[kTitleLength], seeAlso[kTitleLength], local[kTitleLength];
+    WCHAR keyword[kTitleLength], seeAlso[kTitleLength];
     for (DWORD block = 0; block < blocks && !visited[block];) {
         visited[block] = true;
         const BYTE* start = tree.data + kTreeHeader + (size_t)block * blockSize;
@@ -168,21 +168,25 @@ void Book::ParseBinaryKeywords()
             size_t skip = shown < length ? shown : 0;
             const WCHAR* title = keyword + skip;
             size_t titleLength = length - skip;
-            const WCHAR* kept = nullptr;
-            bool shownAtAll = depth <= kMaxKeywordDepth;
-            if (see || pages == 0) {
-                if (shownAtAll)
-                    AppendEntry(title, titleLength, &kept, nullptr, 0, (int)depth + 1);
-            }
+            // Writers add records without a page for the titles of a
+            // keyword's pages: a keyword has an entry for each of its pages,
+            // or one without a page when it has none.
+            std::vector<std::pair<const WCHAR*, size_t>> found;
+            std::vector<WCHAR> locals(see ? 0 : (size_t)pages * kTitleLength);
             for (DWORD p = 0; !see && p < pages; ++p) {
                 DWORD topic = 0;
                 reader.Number(&topic, 4);
                 TopicTexts texts;
                 ReadTopic(tables, topic, &texts);
-                size_t localLength = Widen(codePage, texts.local, texts.localLength, local);
-                if (shownAtAll)
-                    AppendEntry(title, titleLength, &kept, localLength ? local : nullptr, localLength, (int)depth + 1);
+                WCHAR* local = locals.data() + (size_t)p * kTitleLength;
+                if (size_t localLength = Widen(codePage, texts.local, texts.localLength, local))
+                    found.emplace_back(local, localLength);
             }
+            const WCHAR* kept = nullptr;
+            if (depth <= kMaxKeywordDepth && found.empty())
+                AppendEntry(title, titleLength, &kept, nullptr, 0, (int)depth + 1);
+            for (size_t p = 0; depth <= kMaxKeywordDepth && p < found.size(); ++p)
+                AppendEntry(title, titleLength, &kept, found[p].first, found[p].second, (int)depth + 1);
             if (!reader.Number(&one, 4) || !reader.Number(&number, 4))
                 return;
         }

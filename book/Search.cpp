@@ -3,6 +3,7 @@
 // hits, titles and order come from the same rules.
 #include "Search.h"
 
+#include "Charset.h"
 #include "FullTextIndex.h"
 #include "PageText.h"
 
@@ -15,6 +16,8 @@ namespace {
 // A page's title is looked for in its first bytes only, as for a page list.
 constexpr size_t kTitleScan = 64 * 1024;
 constexpr size_t kTitleLength = 255;
+// Where a page declares its charset.
+constexpr size_t kDeclarationBytes = 1024;
 
 bool EndsWith(const char* path, const char* extension)
 {
@@ -130,8 +133,26 @@ bool IndexWord(const std::u16string& word, UINT codePage, std::string* bytes)
     return true;
 }
 
+// Whether the pages are written in the code page the index was built in. The
+// compiler reads every page in that one: UTF-8 pages of a Chinese book come
+// out as GBK, and a word next to any of their letters is lost. The first page
+// stored speaks for the book.
+bool PagesWrittenIn(Book& book, const Pages& pages, UINT codePage)
+{
+    std::vector<const ObjectEntry*> order = pages.InStorageOrder();
+    std::optional<ObjectReader> reader = order.empty() ? std::nullopt : book.ReaderFor(*order[0]);
+    if (!reader)
+        return true;
+    BYTE head[kDeclarationBytes];
+    size_t mark = 0;
+    UINT declared = DeclaredCodePage(head, reader->ReadAt(0, head, sizeof head), &mark);
+    UINT read = declared ? declared : book.codePage ? book.codePage : GetACP();
+    return read == codePage;
+}
+
 // The answer of the book's full-text index; false when it cannot give one (a
-// CJK run, a word it does not hold, a damaged index): the pages are read then.
+// CJK run, a word it does not hold, a damaged index, an index built in
+// another code page than the pages'): the pages are read then.
 bool SearchIndex(Book& book, const std::vector<SearchTerm>& terms, const Pages& pages, std::vector<SearchHit>* hits)
 {
     for (const SearchTerm& term : terms) {
@@ -139,7 +160,7 @@ bool SearchIndex(Book& book, const std::vector<SearchTerm>& terms, const Pages& 
             return false;
     }
     FullTextIndex index;
-    if (!index.Open(book))
+    if (!index.Open(book) || !PagesWrittenIn(book, pages, index.CodePage()))
         return false;
     // The topics that hold every term, with the occurrences of all.
     std::vector<FullTextIndex::Posting> found, postings;
