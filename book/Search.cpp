@@ -101,18 +101,25 @@ private:
     std::unordered_map<const ObjectEntry*, ContentsPlace> places;
 };
 
-// A #STRINGS title: its bytes are the page's own, in whatever charset the
-// page was written; UTF-8 when they read as UTF-8, else the book's code page.
+// A #STRINGS title: the page's <title> as the compiler copied it, in
+// whatever charset the page was written (UTF-8 when the bytes read as UTF-8,
+// else the book's code page), and read as the scan reads a <title>.
 std::u16string TopicTitle(const char* bytes, size_t length, UINT codePage)
 {
     length = std::min(length, 4 * kTitleLength);
     if (length == 0)
         return {};
-    WCHAR wide[4 * kTitleLength];
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, (int)length, wide, (int)(4 * kTitleLength));
+    WCHAR wide[4 * kTitleLength + 16] = u"<title>";
+    const size_t opening = 7;
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, (int)length, wide + opening,
+                                    (int)(4 * kTitleLength));
     if (units <= 0)
-        units = MultiByteToWideChar(codePage, 0, bytes, (int)length, wide, (int)(4 * kTitleLength));
-    return std::u16string(wide, (size_t)std::clamp(units, 0, (int)kTitleLength));
+        units = MultiByteToWideChar(codePage, 0, bytes, (int)length, wide + opening, (int)(4 * kTitleLength));
+    static const std::vector<SearchTerm> kNoTerms;
+    TermCounter reader(kNoTerms);
+    reader.Feed(wide, opening + std::max(units, 0));
+    reader.End();
+    return reader.Title();
 }
 
 // A term as the index keeps words: its bytes in the index's code page. False
