@@ -229,10 +229,12 @@ private:
     {
         if (second == 'o' && OpensWith(at, end, kObjectOpen)) {
             EndObject();
-            objectLevel = level;
+            inObject = true;
         } else if (second == '/' && OpensWith(at, end, kObjectClose)) {
             EndObject();
-        } else if (second == 'p' && OpensWith(at, end, kParam)) {
+        } else if (second == 'p' && inObject && OpensWith(at, end, kParam)) {
+            // Parameters after an object's list has begun (its "<UL>" before
+            // its "</OBJECT>") belong to no keyword; the compiler drops them.
             const Unit* rest = at + kParam.length;
             bool keyword = OpensWith(rest, end, kKeywordRest);
             if (keyword || (OpensWith(rest, end, kNameRest) && !named)) {
@@ -264,7 +266,7 @@ private:
         for (const std::u16string& local : earlyLocals)
             book.AppendEntry(u"", 0, &untitled, local.data(), local.size(), objectLevel);
         earlyLocals.clear();
-        named = false;
+        named = inObject = false;
         locals = 0;
         title = nullptr;
         objectLevel = level;
@@ -304,8 +306,9 @@ private:
     UINT codePage;
     bool keywords;
     int level = 0;
-    // The keyword index's object: whether it has its keyword, its level, its
-    // Locals so far, and those that came before its keyword.
+    // The keyword index's object: whether one is open, whether it has its
+    // keyword, its level, its Locals so far, and those before its keyword.
+    bool inObject = false;
     bool named = false;
     int objectLevel = 0;
     size_t locals = 0;
