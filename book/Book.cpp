@@ -224,10 +224,28 @@ bool Book::ResolveUnit(const ObjectEntry& entry, chmUnitInfo* unit)
 
 std::optional<ObjectReader> Book::ReaderFor(const ObjectEntry& entry)
 {
-    chmUnitInfo unit;
-    if (!ResolveUnit(entry, &unit))
+    if (!chm || entry.length > kMaxObjectLength)
         return std::nullopt;
-    return ObjectReader(chm, unit, entry.length);
+    chmUnitInfo unit;
+    // The record is the directory's own, as the enumeration or the lookup
+    // gave it; its 32-bit start is exact when the sections are that small,
+    // and chmlib's lookup (which reads the directory from the file each
+    // time) is spared for each of the thousands of pages a search or an
+    // export reads.
+    if (limits.section0Size <= 0xFFFFFFFF && limits.section1Size <= 0xFFFFFFFF) {
+        unit.start = entry.start;
+        unit.length = entry.length;
+        unit.space = entry.space;
+        unit.flags = 0;
+        StringCchCopyA(unit.path, sizeof unit.path, entry.path);
+    } else if (chm_resolve_object(chm, entry.path, &unit) == CHM_RESOLVE_FAILURE || entry.length > unit.length) {
+        return std::nullopt;
+    }
+    if (!ExtentFits(limits, unit.space, unit.start, unit.length))
+        return std::nullopt;
+    // The blocks are checked as they are read: a search reads a few nodes of
+    // a full-text index of megabytes.
+    return ObjectReader(chm, unit, entry.length, &limits);
 }
 
 std::vector<const ObjectEntry*> Book::AllObjects()

@@ -137,7 +137,9 @@ public:
     // enumeration lists, in its order, then those it misses.
     std::vector<const ObjectEntry*> AllObjects();
     // A reader of the object's bytes; none when it cannot be read (not in
-    // the book, or past what the container's checks allow).
+    // the book, or outside its section). Each read is checked for the blocks
+    // it needs, and comes up short where they cannot be decoded. It serves
+    // until the book is opened again or closed.
     std::optional<ObjectReader> ReaderFor(const ObjectEntry& entry);
     // The title that #SYSTEM gives the book, in its code page; empty when none.
     const char* Title() const { return title ? title : ""; }

@@ -22,12 +22,19 @@ size_t CharacterBoundary(const BYTE* bytes, size_t count)
 
 } // namespace
 
+LONGINT64 ObjectReader::Retrieve(ULONGLONG at, BYTE* out, size_t count) const
+{
+    if (count == 0 || (guard && !ObjectFits(*guard, unit.space, unit.start + at, count)))
+        return 0;
+    return chm_retrieve_object(chm, const_cast<chmUnitInfo*>(&unit), out, at, count);
+}
+
 size_t ObjectReader::Next(BYTE* out, size_t room)
 {
     if (done)
         return 0;
     size_t wanted = (size_t)std::min<ULONGLONG>(room, length - offset);
-    LONGINT64 got = wanted ? chm_retrieve_object(chm, &unit, out, offset, wanted) : 0;
+    LONGINT64 got = Retrieve(offset, out, wanted);
     if (got < 0)
         got = 0;
     offset += got;
@@ -46,7 +53,7 @@ size_t ObjectReader::ReadAt(ULONGLONG offset, BYTE* out, size_t count) const
     if (offset >= length || count == 0)
         return 0;
     size_t wanted = (size_t)std::min<ULONGLONG>(count, length - offset);
-    LONGINT64 got = chm_retrieve_object(chm, const_cast<chmUnitInfo*>(&unit), out, offset, wanted);
+    LONGINT64 got = Retrieve(offset, out, wanted);
     return got > 0 ? (size_t)got : 0;
 }
 

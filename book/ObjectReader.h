@@ -6,12 +6,20 @@
 
 #include <chm_lib.h>
 
+#include "ChmGuard.h"
+
 // The bytes of a resolved object: read in order up to its first zero byte
 // (the text's end) or up to where a read comes up short, or read anywhere.
 // Every retrieval of the book engine goes through here or Book::ReadObject.
 class ObjectReader {
 public:
     ObjectReader(chmFile* chm, const chmUnitInfo& unit, DWORD length) : chm(chm), unit(unit), length(length) {}
+    // A reader that asks the container's check (ObjectFits) before each read
+    // for the blocks that read needs, rather than once for the whole object.
+    ObjectReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, const ContainerLimits* guard)
+        : chm(chm), unit(unit), length(length), guard(guard)
+    {
+    }
 
     // Reads up to `room` bytes into `out`; returns how many belong to the text.
     size_t Next(BYTE* out, size_t room);
@@ -26,9 +34,13 @@ public:
     ULONGLONG Length() const { return length; }
 
 private:
+    // chmlib's retrieval of `count` bytes at `offset`, once the check allows it.
+    LONGINT64 Retrieve(ULONGLONG offset, BYTE* out, size_t count) const;
+
     chmFile* chm;
     chmUnitInfo unit;
     ULONGLONG length;
+    const ContainerLimits* guard = nullptr;
     ULONGLONG offset = 0;  // of the next read in the object
     bool done = false;
     bool cameShort = false;

@@ -40,47 +40,63 @@ struct ContentsPlace {
     const WCHAR* title = nullptr;
 };
 
+bool StoredBefore(const ObjectEntry* a, const ObjectEntry* b)
+{
+    return a->space != b->space ? a->space < b->space : a->start != b->start ? a->start < b->start
+                                                                            : strcmp(a->path, b->path) < 0;
+}
+
 class Pages {
 public:
-    explicit Pages(Book& book)
+    explicit Pages(Book& book) : book(book)
     {
-        for (const ObjectEntry* object : book.AllObjects()) {
-            if (IsPagePath(object->path))
-                places.emplace(object, ContentsPlace{});
-        }
         for (size_t i = 0; i < book.contents.size(); ++i) {
             const TocEntry& entry = book.contents[i];
             const ObjectEntry* page = entry.local[0] ? book.FindObject(entry.local) : nullptr;
-            auto place = page ? places.find(page) : places.end();
-            if (place != places.end() && place->second.position == SIZE_MAX)
-                place->second = {i, entry.title};
+            if (page && IsPagePath(page->path))
+                places.emplace(page, ContentsPlace{i, entry.title});
         }
     }
 
-    bool Holds(const ObjectEntry* page) const { return places.count(page) != 0; }
-    const ContentsPlace& PlaceOf(const ObjectEntry* page) const { return places.at(page); }
-
-    // In the order the book stores them, so that reading them all decodes
-    // each block of the compressed section once.
+    // Every page of the book, in the order the book stores them, so that
+    // reading them all decodes each block of the compressed section once.
     std::vector<const ObjectEntry*> InStorageOrder() const
     {
         std::vector<const ObjectEntry*> pages;
-        pages.reserve(places.size());
-        for (const auto& [page, place] : places)
-            pages.push_back(page);
-        std::sort(pages.begin(), pages.end(), [](const ObjectEntry* a, const ObjectEntry* b) {
-            return a->space != b->space ? a->space < b->space : a->start != b->start ? a->start < b->start
-                                                                                    : strcmp(a->path, b->path) < 0;
-        });
+        for (const ObjectEntry* object : book.AllObjects()) {
+            if (IsPagePath(object->path))
+                pages.push_back(object);
+        }
+        std::sort(pages.begin(), pages.end(), StoredBefore);
         return pages;
+    }
+    const ObjectEntry* FirstStored() const
+    {
+        const ObjectEntry* first = nullptr;
+        for (const ObjectEntry& object : book.objects) {
+            if (IsPagePath(object.path) && (!first || StoredBefore(&object, first)))
+                first = &object;
+        }
+        return first;
+    }
+
+    const ContentsPlace& PlaceOf(const ObjectEntry* page) const
+    {
+        static const ContentsPlace kNowhere;
+        auto place = places.find(page);
+        return place == places.end() ? kNowhere : place->second;
+    }
+    bool HasContentsTitle(const ObjectEntry* page) const
+    {
+        const ContentsPlace& place = PlaceOf(page);
+        return place.title && place.title[0];
     }
 
     // The contents title, else `own` (the page's title), else the file name.
     std::u16string TitleFor(const ObjectEntry* page, const std::u16string& own) const
     {
-        const ContentsPlace& place = PlaceOf(page);
-        if (place.title && place.title[0])
-            return place.title;
+        if (HasContentsTitle(page))
+            return PlaceOf(page).title;
         return own.empty() ? BaseName(page->path) : own;
     }
 
@@ -98,6 +114,8 @@ public:
     }
 
 private:
+    Book& book;
+    // The first contents entry of each page that has one.
     std::unordered_map<const ObjectEntry*, ContentsPlace> places;
 };
 
@@ -146,8 +164,8 @@ bool IndexWord(const std::u16string& word, UINT codePage, std::string* bytes)
 // stored speaks for the book.
 bool PagesWrittenIn(Book& book, const Pages& pages, UINT codePage)
 {
-    std::vector<const ObjectEntry*> order = pages.InStorageOrder();
-    std::optional<ObjectReader> reader = order.empty() ? std::nullopt : book.ReaderFor(*order[0]);
+    const ObjectEntry* first = pages.FirstStored();
+    std::optional<ObjectReader> reader = first ? book.ReaderFor(*first) : std::nullopt;
     if (!reader)
         return true;
     BYTE head[kDeclarationBytes];
@@ -155,6 +173,97 @@ bool PagesWrittenIn(Book& book, const Pages& pages, UINT codePage)
     UINT declared = DeclaredCodePage(head, reader->ReadAt(0, head, sizeof head), &mark);
     UINT read = declared ? declared : book.codePage ? book.codePage : GetACP();
     return read == codePage;
+}
+
+// The #TOPICS, #URLTBL, #URLSTR and #STRINGS records of the topics found,
+// read where they lie rather than whole: a search finds hundreds of topics of
+// tens of thousands. Each table is read in the order of its records, so that
+// each block of the compressed section that holds them is decoded once.
+class TopicTable {
+public:
+    TopicTable(Book& book, LPCWSTR name)
+    {
+        if (const ObjectEntry* entry = book.FindObject(name))
+            reader = book.ReaderFor(*entry);
+    }
+    // `count` bytes at `offset`, zero-padded past the table's end; false when
+    // not one of them is in the table.
+    bool Read(ULONGLONG offset, BYTE* out, size_t count) const
+    {
+        memset(out, 0, count);
+        return reader && reader->ReadAt(offset, out, count) > 0;
+    }
+    bool Usable() const { return reader.has_value(); }
+
+private:
+    std::optional<ObjectReader> reader;
+};
+
+DWORD Le32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | (DWORD)p[3] << 24; }
+
+// The pages of the topics found, titled and counted.
+bool TopicPages(Book& book, const std::vector<FullTextIndex::Posting>& found, const Pages& pages,
+                std::vector<SearchHit>* hits)
+{
+    constexpr size_t kTopic = 16, kUrl = 12, kUrlString = 8, kTitleBytes = 4 * kTitleLength;
+    TopicTable topics(book, u"/#TOPICS"), urls(book, u"/#URLTBL"), urlStrings(book, u"/#URLSTR"),
+        strings(book, u"/#STRINGS");
+    if (!topics.Usable())
+        return false;
+    struct Topic {
+        const FullTextIndex::Posting* posting;
+        DWORD title, url, urlString;
+        const ObjectEntry* page;
+    };
+    std::vector<Topic> list;
+    list.reserve(found.size());
+    for (const FullTextIndex::Posting& posting : found) {
+        BYTE record[kTopic];
+        // An index that names topics the book does not have is not to be trusted.
+        if (!topics.Read((ULONGLONG)posting.topic * kTopic, record, kTopic))
+            return false;
+        list.push_back({&posting, Le32(record + 4), Le32(record + 8), ~0u, nullptr});
+    }
+    auto inOrderOf = [&list](DWORD Topic::*field) {
+        std::vector<Topic*> order;
+        for (Topic& topic : list)
+            order.push_back(&topic);
+        std::stable_sort(order.begin(), order.end(), [field](Topic* a, Topic* b) { return a->*field < b->*field; });
+        return order;
+    };
+    for (Topic* topic : inOrderOf(&Topic::url)) {
+        BYTE record[kUrl];
+        if (urls.Read(topic->url, record, kUrl))
+            topic->urlString = Le32(record + 8);
+    }
+    std::unordered_map<const ObjectEntry*, bool> seen;
+    for (Topic* topic : inOrderOf(&Topic::urlString)) {
+        char path[MAX_PATH + 1];
+        WCHAR local[MAX_PATH];
+        if (topic->urlString == ~0u || !urlStrings.Read((ULONGLONG)topic->urlString + kUrlString, (BYTE*)path, MAX_PATH))
+            continue;
+        path[MAX_PATH] = 0;
+        int units = MultiByteToWideChar(book.codePage, 0, path, (int)strnlen(path, MAX_PATH), local, MAX_PATH - 1);
+        if (units <= 0)
+            continue;
+        local[units] = 0;
+        // Only pages of this book are results, each once.
+        const ObjectEntry* page = book.FindObject(local);
+        if (page && IsPagePath(page->path) && seen.emplace(page, true).second)
+            topic->page = page;
+    }
+    for (Topic* topic : inOrderOf(&Topic::title)) {
+        if (!topic->page)
+            continue;
+        std::u16string own;
+        char title[kTitleBytes + 1];
+        if (!pages.HasContentsTitle(topic->page) && strings.Read(topic->title, (BYTE*)title, kTitleBytes)) {
+            title[kTitleBytes] = 0;
+            own = TopicTitle(title, strnlen(title, kTitleBytes), book.codePage);
+        }
+        hits->push_back({topic->page, topic->posting->count, pages.TitleFor(topic->page, own)});
+    }
+    return true;
 }
 
 // The answer of the book's full-text index; false when it cannot give one (a
@@ -194,33 +303,7 @@ bool SearchIndex(Book& book, const std::vector<SearchTerm>& terms, const Pages& 
         }
         found.swap(both);
     }
-    ObjectBytes topics, urls, urlStrings, strings;
-    topics.Read(book, u"/#TOPICS");
-    urls.Read(book, u"/#URLTBL");
-    urlStrings.Read(book, u"/#URLSTR");
-    strings.Read(book, u"/#STRINGS");
-    BinaryContents tables{{}, topics.Table(), urls.Table(), urlStrings.Table(), strings.Table()};
-    std::unordered_map<const ObjectEntry*, bool> seen;
-    for (const FullTextIndex::Posting& posting : found) {
-        TopicTexts texts;
-        // An index that names topics the book does not have is not to be trusted.
-        if (!ReadTopic(tables, posting.topic, &texts))
-            return false;
-        WCHAR local[MAX_PATH];
-        int units = texts.localLength
-                        ? MultiByteToWideChar(book.codePage, 0, texts.local, (int)texts.localLength, local, MAX_PATH - 1)
-                        : 0;
-        if (units <= 0)
-            continue;
-        local[units] = 0;
-        // Only pages of this book are results, each once.
-        const ObjectEntry* page = book.FindObject(local);
-        if (!page || !pages.Holds(page) || !seen.emplace(page, true).second)
-            continue;
-        hits->push_back({page, posting.count,
-                         pages.TitleFor(page, TopicTitle(texts.title, texts.titleLength, book.codePage))});
-    }
-    return true;
+    return TopicPages(book, found, pages, hits);
 }
 
 // Reads a page through `counter`; false when it cannot be read. With

@@ -116,25 +116,23 @@ bool HostPath(LPCWSTR devicePath, std::string* host)
 
 namespace {
 
-// Opens a host file (relative to the folder `at`, or AT_FDCWD), never
-// writing through a link: whatever is opened for writing is opened without
-// following its last component, so a link planted in a shared folder cannot
-// redirect a write to a file of the link's choosing.
+// Opens a host file, never writing through a link: whatever is opened for
+// writing is opened without following its last component, so a link planted
+// in a shared folder cannot redirect a write to a file of the link's choosing.
 // With `replaceLink` (create-or-truncate) a link in the way is removed and a
 // new file made in its place; otherwise it is refused. Only regular files are
 // opened: O_NONBLOCK keeps a FIFO in the file's place from hanging the open.
-int OpenHostFile(int at, const std::string& host, int flags, bool replaceLink)
+int OpenHostFile(const std::string& host, int flags, bool replaceLink)
 {
     bool writes = (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC));
     if (writes)
         flags |= O_NOFOLLOW;
     flags |= O_CLOEXEC | O_NONBLOCK;
-    int fd = openat(at, host.c_str(), flags, 0644);
+    int fd = open(host.c_str(), flags, 0644);
     if (fd < 0 && errno == ELOOP && replaceLink) {
         struct stat info;
-        if (fstatat(at, host.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode) &&
-            unlinkat(at, host.c_str(), 0) == 0)
-            fd = openat(at, host.c_str(), flags | O_CREAT | O_EXCL, 0644);
+        if (lstat(host.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && unlink(host.c_str()) == 0)
+            fd = open(host.c_str(), flags | O_CREAT | O_EXCL, 0644);
     }
     if (fd < 0) {
         SetLastError(ErrorFromErrno(errno));
@@ -221,7 +219,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     }
     struct stat before;
     bool existed = lstat(host.c_str(), &before) == 0;
-    int fd = OpenHostFile(AT_FDCWD, host, flags, creation == CREATE_ALWAYS);
+    int fd = OpenHostFile(host, flags, creation == CREATE_ALWAYS);
     if (fd < 0)
         return INVALID_HANDLE_VALUE;
     // Windows reports an existing file that was opened or replaced this way.
@@ -392,9 +390,14 @@ HANDLE CreateFileInFolderW(HANDLE folder, LPCWSTR name, DWORD creation, DWORD fl
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    // O_EXCL: a name that is taken, by a link too, is never opened.
-    int fd = OpenHostFile(in->fd, host, O_WRONLY | O_CREAT | O_EXCL, false);
-    return fd < 0 ? INVALID_HANDLE_VALUE : RegisterKernelObject(new File(fd));
+    // O_EXCL: a name that is taken, by a link too, is never opened; what
+    // opens is a regular file this call made, so it needs no checking after.
+    int fd = openat(in->fd, host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    return RegisterKernelObject(new File(fd));
 }
 
 BOOL DeleteFileInFolderW(HANDLE folder, LPCWSTR name)
@@ -454,7 +457,7 @@ FILE* _wfopen(LPCWSTR fileName, LPCWSTR mode)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    int fd = OpenHostFile(AT_FDCWD, host, flags, narrowMode[0] == 'w');
+    int fd = OpenHostFile(host, flags, narrowMode[0] == 'w');
     if (fd < 0)
         return nullptr;
     FILE* file = fdopen(fd, narrowMode);
