@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -57,6 +58,22 @@ template <typename Sink>
 class WordSplitter {
 public:
     explicit WordSplitter(Sink& sink) : sink(sink) {}
+
+    // The common case, kept inline: ASCII letters and digits that go on a
+    // word with nothing pending, from `at`; returns where they stop (at
+    // itself when the word cannot take them so).
+    const WCHAR* AppendAscii(const WCHAR* at, const WCHAR* end)
+    {
+        if (length == 0 || pendingDots != 0 || pendingApostrophe)
+            return at;
+        const WCHAR* stop = at + std::min<size_t>(end - at, kMaxWordUnits - length);
+        const WCHAR* from = at;
+        for (; at < stop && *at < 0x80 && kAsciiKinds[*at] == CharKind::kWord; ++at)
+            word[length++] = (WCHAR)(*at >= 'A' && *at <= 'Z' ? *at + 32 : *at);
+        if (at != from)
+            runOpen = false;
+        return at;
+    }
 
     void Put(char32_t c)
     {
@@ -258,18 +275,50 @@ const char* const kBlockTags[] = {
     "ul", "video",
 };
 
+// A tag name of up to ten letters and digits as one number, six bits a
+// character: tags come every few dozen characters of a page, and their role
+// is looked up by it.
+constexpr uint64_t NameKey(const char* name)
+{
+    uint64_t key = 0;
+    size_t length = 0;
+    for (; name[length]; ++length) {
+        char c = name[length];
+        uint64_t code = c >= '0' && c <= '9' ? c - '0' + 1 : c >= 'a' && c <= 'z' ? c - 'a' + 11 : 0;
+        if (code == 0 || length == 10)
+            return 0;
+        key = key << 6 | code;
+    }
+    return key;
+}
+
+struct TagKey {
+    uint64_t key;
+    TagRole role;
+};
+
+const std::vector<TagKey>& TagKeys()
+{
+    static const std::vector<TagKey> keys = [] {
+        std::vector<TagKey> list;
+        for (const char* name : kBlockTags)
+            list.push_back({NameKey(name), TagRole::kBlock});
+        for (const char* name : {"script", "style", "noframes"})
+            list.push_back({NameKey(name), TagRole::kSkipped});
+        list.push_back({NameKey("title"), TagRole::kTitle});
+        list.push_back({NameKey("body"), TagRole::kBody});
+        std::sort(list.begin(), list.end(), [](const TagKey& a, const TagKey& b) { return a.key < b.key; });
+        return list;
+    }();
+    return keys;
+}
+
 TagRole RoleOf(const char* name)
 {
-    if (strcmp(name, "script") == 0 || strcmp(name, "style") == 0 || strcmp(name, "noframes") == 0)
-        return TagRole::kSkipped;
-    if (strcmp(name, "title") == 0)
-        return TagRole::kTitle;
-    if (strcmp(name, "body") == 0)
-        return TagRole::kBody;
-    const char* const* end = kBlockTags + sizeof kBlockTags / sizeof *kBlockTags;
-    const char* const* at =
-        std::lower_bound(kBlockTags, end, name, [](const char* a, const char* b) { return strcmp(a, b) < 0; });
-    return at != end && strcmp(*at, name) == 0 ? TagRole::kBlock : TagRole::kInline;
+    uint64_t key = NameKey(name);
+    const std::vector<TagKey>& keys = TagKeys();
+    auto at = std::lower_bound(keys.begin(), keys.end(), key, [](const TagKey& a, uint64_t k) { return a.key < k; });
+    return key != 0 && at != keys.end() && at->key == key ? at->role : TagRole::kInline;
 }
 
 // The characters that HTML gives the numbers 128 to 159 of a numeric
@@ -292,6 +341,13 @@ public:
     void Feed(const WCHAR* text, size_t length)
     {
         for (size_t i = 0; i < length; ++i) {
+            // Most of a page is runs that only one state acts on: plain text
+            // goes straight to the words, and tags, scripts and comments are
+            // skipped to the character that ends them.
+            if (!high)
+                i = SkipRun(text, i, length);
+            if (i == length)
+                return;
             WCHAR unit = text[i];
             // Surrogate pairs are put together, even across pieces.
             if (high) {
@@ -308,6 +364,63 @@ public:
                 continue;
             }
             Step(unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit);
+        }
+    }
+
+    // Past the units from `i` on that the state would take one by one with
+    // nothing to decide; returns where one that matters stands.
+    size_t SkipRun(const WCHAR* text, size_t i, size_t length)
+    {
+        auto special = [](WCHAR u) { return u >= 0xD800 && u <= 0xDFFF; };
+        switch (state) {
+        case State::kText:
+            while (i < length) {
+                size_t after = splitter.AppendAscii(text + i, text + length) - text;
+                if (after != i) {
+                    i = after;
+                    continue;
+                }
+                WCHAR u = text[i];
+                if (u == '<' || u == '&' || special(u))
+                    break;
+                splitter.Put(u);
+                ++i;
+            }
+            return i;
+        case State::kTagName:
+            for (; i < length; ++i) {
+                WCHAR u = text[i];
+                if (u >= 0x80 || !(IsAsciiLetter(u) || (u >= '0' && u <= '9')))
+                    break;
+                if (nameLength <= kMaxTagName)
+                    name[nameLength++] = (char)(u >= 'A' && u <= 'Z' ? u + 32 : u);
+            }
+            return i;
+        case State::kInTag:
+            if (quote) {
+                while (i < length && text[i] != quote)
+                    ++i;
+            } else if (!afterEquals) {
+                while (i < length && text[i] != '>' && text[i] != '=')
+                    ++i;
+            }
+            return i;
+        case State::kRaw:
+            if (!titleOpen && rawMatched == 0) {
+                while (i < length && text[i] != '<')
+                    ++i;
+            }
+            return i;
+        case State::kComment: {
+            size_t from = i;
+            while (i < length && text[i] != '-' && text[i] != '>')
+                ++i;
+            if (i > from)
+                dashes = 0;
+            return i;
+        }
+        default:
+            return i;
         }
     }
 
