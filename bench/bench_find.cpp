@@ -6,7 +6,8 @@
 //
 // TOOL is leafwise-book, BARE is bare_chmlib, CORPUS the folder of the real
 // books (pywin32.chm, svn-book.chm), BOOKS the folder that make-books.sh
-// filled (huge.chm). It prints:
+// filled (huge.chm); python3-chm and libchm-bin (extract_chmLib) are the
+// peers. It prints:
 //   index    `TOOL index pywin32.chm` against `BARE pywin32.chm .hhk`, chmlib
 //            opening the book and retrieving the .hhk (target <= 1.5x);
 //   search   through the book's full-text index: SearchBook on a book opened
