@@ -221,6 +221,12 @@ private:
     size_t entriesMade = 0;  // by the contents source being read, kept or handed out
 };
 
+// Up to a title's length (255 units) of text converted from `codePage`; only
+// the bytes that can make that many characters are converted. Returns the units.
+size_t WidenTitle(UINT codePage, const char* bytes, size_t length, WCHAR* text);
+// Whether an object path ends in `extension` (ASCII case ignored) and is longer.
+bool PathEndsWith(const char* path, const char* extension);
+
 // Deletes the files directly inside a folder (given with its trailing
 // backslash); sub-folders and files that cannot be deleted stay.
 void ClearFolder(LPCWSTR folder);

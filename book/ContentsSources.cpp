@@ -21,25 +21,6 @@ constexpr int kMaxBinaryDepth = 31;
 // A page's title is looked for in its first bytes only.
 constexpr size_t kTitleScan = 64 * 1024;
 
-// Up to a title's length of text converted from `codePage` into `text`
-// (kTitleLength units). Only the bytes that can make that many characters
-// are converted.
-size_t Widen(UINT codePage, const char* bytes, size_t length, WCHAR* text)
-{
-    constexpr size_t kMaxBytes = 4 * kTitleLength;  // a character takes at most four
-    WCHAR wide[kMaxBytes];
-    int units = length ? MultiByteToWideChar(codePage, 0, bytes, (int)std::min(length, kMaxBytes), wide, (int)kMaxBytes) : 0;
-    size_t count = std::min<size_t>(units > 0 ? units : 0, kTitleLength);
-    memcpy(text, wide, count * sizeof(WCHAR));
-    return count;
-}
-
-bool EndsWith(const char* path, const char* extension)
-{
-    size_t length = strlen(path), extensionLength = strlen(extension);
-    return length > extensionLength && _stricmp(path + length - extensionLength, extension) == 0;
-}
-
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // The text between "<title ...>" and "</title" (tags in any case) with its
@@ -72,6 +53,22 @@ bool FindTitle(const char* text, size_t length, std::vector<char>* title)
 }
 
 } // namespace
+
+size_t WidenTitle(UINT codePage, const char* bytes, size_t length, WCHAR* text)
+{
+    constexpr size_t kMaxBytes = 4 * kTitleLength;  // a character takes at most four
+    WCHAR wide[kMaxBytes];
+    int units = length ? MultiByteToWideChar(codePage, 0, bytes, (int)std::min(length, kMaxBytes), wide, (int)kMaxBytes) : 0;
+    size_t count = std::min<size_t>(units > 0 ? units : 0, kTitleLength);
+    memcpy(text, wide, count * sizeof(WCHAR));
+    return count;
+}
+
+bool PathEndsWith(const char* path, const char* extension)
+{
+    size_t length = strlen(path), extensionLength = strlen(extension);
+    return length > extensionLength && _stricmp(path + length - extensionLength, extension) == 0;
+}
 
 bool BinaryContents::Table::Holds(ULONGLONG offset, ULONGLONG count) const
 {
@@ -167,11 +164,11 @@ void Book::ParseBinaryContents(const BinaryContents& tables)
         if (flags & kHasTopic) {
             TopicTexts texts;
             ReadTopic(tables, number, &texts);
-            titleLength = Widen(codePage, texts.title, texts.titleLength, title);
-            localLength = Widen(codePage, texts.local, texts.localLength, local);
+            titleLength = WidenTitle(codePage, texts.title, texts.titleLength, title);
+            localLength = WidenTitle(codePage, texts.local, texts.localLength, local);
         } else {
             text = tables.strings.String(number, &length);
-            titleLength = Widen(codePage, text, length, title);
+            titleLength = WidenTitle(codePage, text, length, title);
         }
         // An entry without a page, or whose page cannot be read, has an empty local.
         const WCHAR* kept = nullptr;
@@ -192,7 +189,7 @@ int Book::LoadKeywordIndex()
 {
     const ObjectEntry* index = nullptr;
     for (const ObjectEntry& entry : objects) {
-        if (EndsWith(entry.path, ".hhk")) {
+        if (PathEndsWith(entry.path, ".hhk")) {
             index = &entry;
             break;
         }
@@ -221,12 +218,12 @@ int Book::LoadPageList()
             size_t mark = 0;
             UINT declared = DeclaredCodePage((const BYTE*)head.data(), head.size(), &mark);
             if (FindTitle(head.data() + mark, head.size() - mark, &text))
-                titleLength = Widen(declared ? declared : codePage, text.data(), text.size(), title);
+                titleLength = WidenTitle(declared ? declared : codePage, text.data(), text.size(), title);
         }
         if (titleLength == 0) {
             const char* name = strrchr(page.path, '/');
             name = name ? name + 1 : page.path;
-            titleLength = Widen(CP_UTF8, name, strlen(name), title);
+            titleLength = WidenTitle(CP_UTF8, name, strlen(name), title);
         }
         // Object paths are UTF-8 and start with "/", which AppendEntry puts back.
         WCHAR local[MAX_PATH];
@@ -245,7 +242,7 @@ int Book::LoadPageList()
         }
     }
     auto isPage = [&first](const char* path) {
-        return (EndsWith(path, ".htm") || EndsWith(path, ".html")) && _stricmp(path, first.c_str()) != 0;
+        return (PathEndsWith(path, ".htm") || PathEndsWith(path, ".html")) && _stricmp(path, first.c_str()) != 0;
     };
     for (const std::string& path : limits.unlistedPaths) {
         WCHAR wide[MAX_PATH];

@@ -23,24 +23,6 @@ constexpr DWORD kNoBlock = 0xFFFFFFFF;
 // Deeper keywords are left out, as deeper contents entries are.
 constexpr WORD kMaxKeywordDepth = 30;
 
-bool EndsWith(const char* path, const char* extension)
-{
-    size_t length = strlen(path), extensionLength = strlen(extension);
-    return length > extensionLength && _stricmp(path + length - extensionLength, extension) == 0;
-}
-
-// Text in the book's code page, at most a title's length of it.
-size_t Widen(UINT codePage, const char* bytes, size_t length, WCHAR* text)
-{
-    WCHAR wide[4 * kTitleLength];
-    int units = length ? MultiByteToWideChar(codePage, 0, bytes, (int)std::min(length, 4 * kTitleLength), wide,
-                                             (int)(4 * kTitleLength))
-                       : 0;
-    size_t count = std::min<size_t>(units > 0 ? units : 0, kTitleLength);
-    memcpy(text, wide, count * sizeof(WCHAR));
-    return count;
-}
-
 // Reads a block of the keyword tree, every read inside it.
 class BlockReader {
 public:
@@ -119,7 +101,7 @@ const ObjectEntry* Book::FindKeywordFile()
         }
     }
     for (const ObjectEntry& entry : objects) {
-        if (EndsWith(entry.path, ".hhk"))
+        if (PathEndsWith(entry.path, ".hhk"))
             return &entry;
     }
     return nullptr;
@@ -179,7 +161,7 @@ void Book::ParseBinaryKeywords()
                 TopicTexts texts;
                 ReadTopic(tables, topic, &texts);
                 WCHAR* local = locals.data() + (size_t)p * kTitleLength;
-                if (size_t localLength = Widen(codePage, texts.local, texts.localLength, local))
+                if (size_t localLength = WidenTitle(codePage, texts.local, texts.localLength, local))
                     found.emplace_back(local, localLength);
             }
             const WCHAR* kept = nullptr;

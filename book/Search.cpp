@@ -19,12 +19,6 @@ constexpr size_t kTitleLength = 255;
 // Where a page declares its charset.
 constexpr size_t kDeclarationBytes = 1024;
 
-bool EndsWith(const char* path, const char* extension)
-{
-    size_t length = strlen(path), extensionLength = strlen(extension);
-    return length > extensionLength && _stricmp(path + length - extensionLength, extension) == 0;
-}
-
 std::u16string BaseName(const char* path)
 {
     const char* name = strrchr(path, '/');
@@ -362,7 +356,7 @@ void SearchPages(Book& book, const std::vector<SearchTerm>& terms, const SearchO
 
 bool IsPagePath(const char* path)
 {
-    return path[0] == '/' && path[1] != '#' && path[1] != '$' && (EndsWith(path, ".htm") || EndsWith(path, ".html"));
+    return path[0] == '/' && path[1] != '#' && path[1] != '$' && (PathEndsWith(path, ".htm") || PathEndsWith(path, ".html"));
 }
 
 SearchResult SearchBook(Book& book, const std::vector<std::u16string>& words, const SearchOptions& options,

@@ -96,19 +96,15 @@ std::string PercentDecoded(const std::string& link)
     return path;
 }
 
-class FindTest : public ScratchTest, public ::testing::WithParamInterface<CorpusBook> {
+class FindTest : public CorpusBookTest {
 protected:
     void SetUp() override
     {
-        ScratchTest::SetUp();
-        if (!CorpusPresent())
-            GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
-        ASSERT_EQ(GetACP(), 1252u) << "run with LEAFWISE_CODEPAGE unset and an en_US locale";
-        path = CorpusPath(GetParam().name);
-        book.LoadContents(DevicePath(path).c_str());
+        CorpusBookTest::SetUp();
+        if (!IsSkipped())
+            book.LoadContents(DevicePath(path).c_str());
     }
 
-    std::string path;
     Book book;
 };
 
