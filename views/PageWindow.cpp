@@ -216,46 +216,58 @@ void PageWindow::FollowLink(LPCWSTR target)
         return;
     }
     LPCWSTR resolved = ResolveLink(target);
-    if (resolved)
-        ShowBookPage(resolved);
+    BookPage linked;
+    if (!book || !resolved || !LocateBookPage(*book, resolved, FolderSeparators::kSlash, baseFolder, &linked))
+        return;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    WriteBookPage(*book, linked, baseFolder);
+    OpenBookPage(linked);
+    SetCursor(LoadCursorW(nullptr, IDC_NO));
 }
 
-bool PageWindow::ShowBookPage(LPCWSTR path)
+void PageWindow::OpenBookPage(const BookPage& page)
 {
+    LoadPage(page.folder, page.fileName);
+    if (page.anchor[0])
+        SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(page.anchor));
+}
+
+bool LocateBookPage(Book& book, LPCWSTR path, FolderSeparators separators, LPCWSTR scratchFolder, BookPage* page)
+{
+    *page = BookPage{};
+    if (FAILED(StringCchCopyW(page->path, MAX_PATH, path)))
+        return false;
     // "page.htm#part": the page is the object before the "#", when the book
     // finds it so; a name that holds a "#" of its own is taken whole.
-    WCHAR pagePath[MAX_PATH];
-    if (!book || FAILED(StringCchCopyW(pagePath, MAX_PATH, path)))
-        return false;
-    LPCWSTR anchor = nullptr;
-    WCHAR* name = pagePath + (BaseName(pagePath) - pagePath);
+    WCHAR* name = page->path + (BaseName(page->path) - page->path);
     if (WCHAR* mark = wcschr(name, '#'); mark && mark != name) {
-        const ObjectEntry* whole = book->FindObject(pagePath);
+        const ObjectEntry* whole = book.FindObject(page->path);
         *mark = 0;
-        if (whole && whole == book->FindObject(pagePath))
-            anchor = mark + 1;
+        if (whole && whole == book.FindObject(page->path))
+            StringCchCopyW(page->anchor, MAX_PATH, mark + 1);
         else
             *mark = '#';
     }
 
-    WCHAR folder[MAX_PATH];
-    StringCchCopyW(folder, MAX_PATH, pagePath);
-    if (WCHAR* slash = wcsrchr(folder, '/'))
-        *slash = 0;
-    LPCWSTR fileName = BaseName(pagePath);
+    StringCchCopyW(page->folder, MAX_PATH, page->path);
+    WCHAR* cut = wcsrchr(page->folder, '/');
+    if (separators == FolderSeparators::kSlashOrBackslash) {
+        WCHAR* backslash = wcsrchr(page->folder, '\\');
+        if (backslash && (!cut || backslash > cut))
+            cut = backslash;
+    }
+    if (cut)
+        *cut = 0;
+    StringCchCopyW(page->fileName, MAX_PATH, BaseName(page->path));
     // A name that does not fit beside the scratch folder would be read cut short.
     WCHAR file[MAX_PATH];
-    if (FAILED(StringCchPrintfW(file, MAX_PATH, TEXT("%s\\%s"), baseFolder, fileName)))
-        return false;
+    return SUCCEEDED(StringCchPrintfW(file, MAX_PATH, TEXT("%s\\%s"), scratchFolder, page->fileName));
+}
 
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    book->ClearTempFolder();
-    book->ExtractPage(pagePath, baseFolder);
-    LoadPage(folder, fileName);
-    if (anchor)
-        SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(anchor));
-    SetCursor(LoadCursorW(nullptr, IDC_NO));
-    return true;
+void WriteBookPage(Book& book, const BookPage& page, LPCWSTR scratchFolder)
+{
+    book.ClearTempFolder();
+    book.ExtractPage(page.path, scratchFolder);
 }
 
 LPCWSTR PageWindow::ResolveLink(LPCWSTR target)

@@ -139,12 +139,18 @@ void TocWindow::ShowSelectedEntry()
 
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     const TocEntry* entry = reinterpret_cast<const TocEntry*>(item.lParam);
-    page.Create(&book, instance, kScratchFolder);
-    // The page window extracts the page and opens it at the place the entry
-    // names ("page.htm#part"). A page whose name does not fit beside the
-    // scratch folder is shown empty, as any page that is not there.
-    if (!page.ShowBookPage(entry->local))
+    // The page is written before its window exists, and opened at the place
+    // the entry names ("page.htm#part"). A page whose name does not fit beside
+    // the scratch folder is shown empty, as any page that is not there.
+    BookPage shown;
+    bool located = LocateBookPage(book, entry->local, FolderSeparators::kSlash, kScratchFolder, &shown);
+    if (located)
+        WriteBookPage(book, shown, kScratchFolder);
+    else
         book.ClearTempFolder();
+    page.Create(&book, instance, kScratchFolder);
+    if (located)
+        page.OpenBookPage(shown);
     SetCursor(LoadCursorW(nullptr, IDC_NO));
     page.Show();
 }
