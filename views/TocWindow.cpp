@@ -143,7 +143,7 @@ void TocWindow::ShowSelectedEntry()
     // the entry names ("page.htm#part"). A page whose name does not fit beside
     // the scratch folder is shown empty, as any page that is not there.
     BookPage shown;
-    bool located = LocateBookPage(book, entry->local, FolderSeparators::kSlash, kScratchFolder, &shown);
+    bool located = LocateBookPage(book, entry->local, FolderSeparators::kSlashOrBackslash, kScratchFolder, &shown);
     if (located)
         WriteBookPage(book, shown, kScratchFolder);
     else

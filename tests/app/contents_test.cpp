@@ -223,21 +223,23 @@ std::u16string ViewerText(HWND viewer)
 // written once under its own name; an entry that names a place far down its
 // page (the red paragraph "b.htm#part") opens the page with that place at the
 // top, one whose name the page lacks at its top. An entry without a page gives
-// an empty page. The page window's "Cancel" brings the dialog back.
+// an empty page. The page's folder ends at the last "/" or backslash. The
+// page window's "Cancel" brings the dialog back.
 TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
 {
     TocWindow contents;
     contents.LoadBook(DeviceTestBook("links").c_str());
-    for (const char16_t* local : {u"", u"/html/b.htm#part", u"/html/b.htm#nowhere"})
+    for (const char16_t* local : {u"", u"/html/b.htm#part", u"/html/b.htm#nowhere", u"/html/sub\\c.htm"})
         contents.book.contents.push_back(TocEntry{u"Entry", local, 1, nullptr});
     struct Shown {
         std::u16string title, text;
         std::vector<std::string> files;
         bool redAtTop = false;
+        std::u16string folder;
     };
     std::vector<Shown> shown;
     RunContents(&contents, [&] {
-        for (size_t entry : {1, 3, 4, 5}) {  // "C" in /html/sub, the heading, the two places in B
+        for (size_t entry : {1, 3, 4, 5, 6}) {  // "C" in /html/sub, the heading, the places in B, sub\c.htm
             SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET,
                          reinterpret_cast<LPARAM>(contents.book.contents[entry].treeItem));
             LwDevicePressKey(VK_F1);
@@ -249,13 +251,14 @@ TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
             std::vector<std::string> files;
             for (const fs::directory_entry& file : fs::directory_iterator(scratch))
                 files.push_back(file.path().filename().string());
-            shown.push_back({LwDeviceTitle(), ViewerText(contents.page.viewer), files, red});
+            shown.push_back(
+                {LwDeviceTitle(), ViewerText(contents.page.viewer), files, red, contents.page.currentFolder});
             LwDevicePressKey(VK_F2);  // the page window's "Cancel"
             EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
         }
         LwDevicePressKey(VK_F2);
     });
-    ASSERT_EQ(shown.size(), 4u);
+    ASSERT_EQ(shown.size(), 5u);
     EXPECT_EQ(shown[0].title, u"Page C");
     EXPECT_EQ(shown[0].text.substr(0, 8), u"C in sub");
     EXPECT_EQ(shown[0].files, std::vector<std::string>{"c.htm"});
@@ -266,6 +269,7 @@ TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
         EXPECT_EQ(shown[k].files, std::vector<std::string>{"b.htm"});
         EXPECT_EQ(shown[k].redAtTop, k == 2);
     }
+    EXPECT_EQ(shown[4].folder, u"/html/sub");
 }
 
 // "Close" empties the scratch folder and closes the book; WM_CLOSE leaves both
