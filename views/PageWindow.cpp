@@ -163,9 +163,10 @@ bool PageWindow::LoadPage(LPCWSTR folder, LPCWSTR fileName)
             if (length != 0) {
                 DWORD read = 0;
                 ReadFile(stream.Handle(), pageText, length, &read, nullptr);
-                SendMessageW(viewer, DTM_ADDTEXTW, 0, reinterpret_cast<LPARAM>(pageText));
-                SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
             }
+            // An empty file is an empty page, handed over all the same.
+            SendMessageW(viewer, DTM_ADDTEXTW, 0, reinterpret_cast<LPARAM>(pageText));
+            SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
             result = true;
         }
         stream.Close();

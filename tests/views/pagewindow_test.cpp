@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,19 @@ TEST_F(PageWindowTest, AnchorsScrollAndSomeLinksDoNothing)
         EXPECT_TRUE(Events().empty()) << booktest::Utf8(target);
         EXPECT_EQ(Caption(), u"Page B");
     }
+}
+
+// An empty page file is an empty page: the viewer gets it all the same.
+TEST_F(PageWindowTest, AnEmptyPageFileIsHandedToTheViewer)
+{
+    Browse(u"/html/a.htm");
+    std::ofstream(Scratch() / "empty.htm", std::ios::binary).flush();
+    Events().clear();
+    EXPECT_TRUE(page.LoadPage(u"/html", u"empty.htm"));
+    ASSERT_EQ(Events().size(), 2u);
+    EXPECT_EQ(Events()[0].message, static_cast<UINT>(WM_SETTEXT));
+    EXPECT_EQ(Events()[1].message, static_cast<UINT>(DTM_ENDOFSOURCE));
+    EXPECT_EQ(Shown(), u"");
 }
 
 // The Back key is swallowed; "OK", "Cancel" and another window's activation end the window.
