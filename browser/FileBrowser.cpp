@@ -142,10 +142,12 @@ void FileBrowser::RunModal(HINSTANCE programInstance, HWND ownerWindow)
 void FileBrowser::InitDialog(HWND dialogWindow)
 {
     dialog = dialogWindow;
-    if (!InitFullScreenDialog(dialog, instance, IDR_BROWSER_MENUBAR, title))
+    HWND bar = FullScreenWithSoftKeys(dialog, instance, IDR_BROWSER_MENUBAR);
+    if (!bar)
         return;  // no label placed, no list: "Open" finds nothing, "Cancel" still ends it
     label = GetDlgItem(dialog, IDC_BROWSER_FOLDER);
     MoveWindow(label, 0, 0, kLabelWidth, kLabelHeight, TRUE);
+    CaptionAndBackKey(dialog, bar, title);
     CreateList();
 }
 
