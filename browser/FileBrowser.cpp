@@ -279,9 +279,14 @@ void FileBrowser::PageSelection(WORD key)
     int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     if (count <= 0)
         return;  // row -1 would mean every row
-    int current = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (current < 0)
-        current = 0;
+    // The first selected row, asked of each row in turn.
+    int current = 0;
+    for (int row = 0; row < count; ++row) {
+        if (RowSelected(list, row)) {
+            current = row;
+            break;
+        }
+    }
     int target = key == VK_LEFT ? std::max(current - kPageRows, 0) : std::min(current + kPageRows, count - 1);
     // Added to the selection: "Open" acts on every selected row.
     SetRowState(list, target, LVIS_SELECTED | LVIS_FOCUSED);
