@@ -66,6 +66,49 @@ bool IsWebLink(LPCWSTR target)
     return false;
 }
 
+bool IsAsciiLetter(WCHAR c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A target that starts with a URL scheme ("mailto:", "https:", "ms-its:").
+bool HasScheme(LPCWSTR target)
+{
+    if (!IsAsciiLetter(target[0]))
+        return false;
+    LPCWSTR p = target + 1;
+    while (IsAsciiLetter(*p) || (*p >= '0' && *p <= '9') || *p == '+' || *p == '-' || *p == '.')
+        ++p;
+    return *p == ':';
+}
+
+// The page a link through the help system's own schemes names in the book
+// `bookPath` ("ms-its:book.chm::/page.htm", the book's file named with or
+// without its folder, in any letter case): the part after "::". Null for a
+// link into another book, or one without "::".
+LPCWSTR PageOfThisBook(LPCWSTR target, LPCWSTR bookPath)
+{
+    for (LPCWSTR scheme : {u"ms-its:", u"its:", u"mk:@MSITStore:"}) {
+        size_t length = wcslen(scheme);
+        if (_wcsnicmp(target, scheme, length) != 0)
+            continue;
+        LPCWSTR name = target + length;
+        LPCWSTR separator = wcsstr(name, u"::");
+        if (!separator)
+            return nullptr;
+        for (LPCWSTR p = name; p < separator; ++p) {
+            if (*p == '/' || *p == '\\')
+                name = p + 1;
+        }
+        LPCWSTR bookName = BaseName(bookPath);
+        size_t nameLength = static_cast<size_t>(separator - name);
+        if (nameLength == 0 || nameLength != wcslen(bookName) || _wcsnicmp(name, bookName, nameLength) != 0)
+            return nullptr;
+        return separator + 2;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 PageWindow::PageWindow()
@@ -211,6 +254,16 @@ void PageWindow::FollowLink(LPCWSTR target)
 {
     if (IsWebLink(target))
         return;
+    // What a link with a scheme names lies outside the book ("mailto:",
+    // "javascript:", "https://", another book), unless it is a page of this
+    // book named through the help system's scheme: that page, from the root.
+    WCHAR inBook[MAX_PATH];
+    if (HasScheme(target)) {
+        LPCWSTR page = book ? PageOfThisBook(target, book->bookPath) : nullptr;
+        if (!page || FAILED(StringCchPrintfW(inBook, MAX_PATH, page[0] == '/' ? TEXT("%s") : TEXT("/%s"), page)))
+            return;
+        target = inBook;
+    }
     // An anchor of the page shown: scroll to it, nothing is loaded.
     if (target[0] == '#') {
         SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(target + 1));

@@ -52,8 +52,10 @@ public:
     // WM_NOTIFY from the viewer (id 4100): links, pictures, the title. 1 for
     // the viewer's notifications, 0 for any other control's.
     LRESULT OnNotify(UINT_PTR id, NMHDR* notification);
-    // Shows the page a link names: web links do nothing, "#name" scrolls this
-    // page, "page.htm#name" loads the page and scrolls to the anchor.
+    // Shows the page a link names: links out of the book (the web, mail,
+    // scripts, another book: any scheme but the help system's naming this
+    // book) do nothing, "#name" scrolls this page, "page.htm#name" loads the
+    // page and scrolls to the anchor.
     void FollowLink(LPCWSTR target);
     // Shows a page that WriteBookPage wrote: LoadPage, then the anchor's place
     // at the top when the page has it.

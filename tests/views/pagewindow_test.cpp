@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,51 @@ TEST_F(PageWindowTest, AnEmptyPageFileIsHandedToTheViewer)
     EXPECT_EQ(Events()[0].message, static_cast<UINT>(WM_SETTEXT));
     EXPECT_EQ(Events()[1].message, static_cast<UINT>(DTM_ENDOFSOURCE));
     EXPECT_EQ(Shown(), u"");
+}
+
+// A tapped link whose scheme is not the book's own, or that names another
+// book, leaves the page and the scratch folder as they are; one that names
+// this book through the help system's scheme shows its page.
+TEST_F(PageWindowTest, LinksOutOfTheBookDoNothing)
+{
+    Browse(u"/html/schemes.htm");
+    // The page's ten links are red blocks, one to a line.
+    std::vector<POINT> links;
+    auto findLinks = [&] {
+        links.clear();
+        RECT client;
+        GetClientRect(page.viewer, &client);
+        bool inside = false;
+        for (int y = 0; y < client.bottom; ++y) {
+            POINT at{20, y};
+            ClientToScreen(page.viewer, &at);
+            bool red = LwDevicePixel(at.x, at.y) == RGB(255, 0, 0);
+            if (red && !inside)
+                links.push_back(at);
+            inside = red;
+        }
+        return links.size() == 10;
+    };
+    ASSERT_TRUE(lwtest::PumpUntil(findLinks));
+    std::map<std::string, std::string> files = ScratchFiles();
+    ASSERT_EQ(files.size(), 2u) << "the page and its picture";
+    const char* targets[] = {"https:", "mailto:", "javascript:", "ftp:", "news:", "file:", "ms-its:other.chm",
+                             "JavaScript:", "mk:@MSITStore:Other.chm"};
+    for (size_t k = 0; k < 9; ++k) {
+        Events().clear();
+        ASSERT_TRUE(LwDeviceTap(links[k].x, links[k].y + 3));
+        lwtest::Drain();
+        EXPECT_FALSE(Reloaded()) << targets[k];
+        EXPECT_EQ(ScratchFiles(), files) << targets[k];
+        EXPECT_EQ(std::u16string(page.currentFolder), u"/html") << targets[k];
+    }
+    Events().clear();
+    ASSERT_TRUE(LwDeviceTap(links[9].x, links[9].y + 3));  // "ms-its:links.chm::/html/b.htm"
+    lwtest::Drain();
+    EXPECT_EQ(Caption(), u"Page B");
+    Follow(u"mk:@MSITStore:\\device\\LINKS.CHM::top.htm");
+    EXPECT_EQ(Caption(), u"Top");
+    EXPECT_EQ(std::u16string(page.currentFolder), u"");
 }
 
 // The Back key is swallowed; "OK", "Cancel" and another window's activation end the window.
