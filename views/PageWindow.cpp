@@ -191,6 +191,9 @@ bool PageWindow::LoadPage(LPCWSTR folder, LPCWSTR fileName)
     SlashesToBackslashes(path);
 
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(TEXT("")));
+    // The caption waits for this page's title: a page without one shows none,
+    // not the title of the page before it.
+    SetWindowTextW(window, TEXT(""));
     free(pageText);
     pageText = nullptr;
 

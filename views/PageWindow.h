@@ -40,7 +40,8 @@ public:
     // window could not be made, or the folder does not fit its buffer.
     bool Create(Book* openBook, HINSTANCE programInstance, LPCWSTR scratchFolder);
     // Shows the page file `fileName` of the scratch folder; `folder`, the page's
-    // folder inside the book, becomes the base of relative links. An unreadable
+    // folder inside the book, becomes the base of relative links. The caption
+    // is emptied until the page's title arrives (NM_TITLE). An unreadable
     // file leaves the viewer empty (false). A folder or file name that does not
     // fit its buffer changes nothing (false).
     bool LoadPage(LPCWSTR folder, LPCWSTR fileName);

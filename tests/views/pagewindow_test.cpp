@@ -247,6 +247,18 @@ TEST_F(PageWindowTest, AnEmptyPageFileIsHandedToTheViewer)
     EXPECT_EQ(Shown(), u"");
 }
 
+// A page without a title shows no caption after a link, as it shows none from
+// the contents: not the title of the page before it.
+TEST_F(PageWindowTest, APageWithoutATitleHasNoCaption)
+{
+    Browse(u"/html/a.htm");
+    ASSERT_EQ(Caption(), u"Page A");
+    Follow(u"schemes.htm");
+    EXPECT_TRUE(Reloaded());
+    EXPECT_EQ(Caption(), u"");
+    EXPECT_EQ(LwDeviceTitle(), u"");
+}
+
 // A tapped link whose scheme is not the book's own, or that names another
 // book, leaves the page and the scratch folder as they are; one that names
 // this book through the help system's scheme shows its page.
