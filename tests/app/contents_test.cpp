@@ -187,6 +187,34 @@ TEST_F(ContentsWindowTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
     EXPECT_TRUE(openAfterBack);
 }
 
+// The tree shows a title as a reader sees it, its character references
+// decoded (in a cp1251 book the Latin-1 ones are its bytes); the book keeps
+// the title as written.
+TEST_F(ContentsWindowTest, TreeShowsTitlesWithTheirReferencesDecoded)
+{
+    TocWindow contents;
+    contents.book.contentsCodePage = 1251;
+    for (const char16_t* title : {u"AT&amp;T &unknown;", u"&Egrave;&igrave;&iuml;&icirc;&eth;&ograve;", u"plain"})
+        contents.book.contents.push_back(TocEntry{title, u"", 1, nullptr});
+    std::vector<std::u16string> shown;
+    RunContents(&contents, [&] {
+        for (const TocEntry& entry : contents.book.contents) {
+            WCHAR text[256] = {};
+            TVITEMW item = {};
+            item.mask = TVIF_TEXT;
+            item.hItem = static_cast<HTREEITEM>(entry.treeItem);
+            item.pszText = text;
+            item.cchTextMax = 256;
+            SendMessageW(contents.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            shown.push_back(text);
+        }
+        PostMessageW(contents.dialog, WM_CLOSE, 0, 0);  // "Close" would empty the book
+    });
+    EXPECT_EQ(shown,
+              (std::vector<std::u16string>{u"AT&T &unknown;", u"\u0418\u043C\u043F\u043E\u0440\u0442", u"plain"}));
+    EXPECT_EQ(std::u16string(contents.book.contents[0].title), u"AT&amp;T &unknown;");
+}
+
 TEST_F(ContentsWindowTest, BrowseWithNothingSelectedDoesNothing)
 {
     // A book that cannot be read: the dialog opens with an empty tree.
