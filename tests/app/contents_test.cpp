@@ -6,8 +6,11 @@
 #include "BookTestSupport.h"
 #include "ReaderApp.h"
 #include "TocWindow.h"
+#include "../support/messages.h"
 
+#include <aygshell.h>
 #include <commctrl.h>
+#include <htmlctrl.h>
 #include <strsafe.h>
 
 namespace apptest {
@@ -298,6 +301,80 @@ TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
         EXPECT_EQ(shown[k].redAtTop, k == 2);
     }
     EXPECT_EQ(shown[4].folder, u"/html/sub");
+}
+
+// "Browse", the whole sequence that the page window, its soft-key bar and its
+// viewer get, for an entry and for a heading: the page is written before the
+// window is made (the files that WM_CREATE finds in the scratch folder are
+// decoded as its text), then loaded, then the window shown.
+TEST_F(ContentsWindowTest, BrowseWritesThePageThenMakesLoadsAndShowsItsWindow)
+{
+    using namespace lwtest;
+    TocWindow contents;
+    contents.LoadBook(DeviceTestBook("links").c_str());  // A, C (html/sub/c.htm), Top
+    contents.book.contents.push_back(TocEntry{u"Heading", u"", 1, nullptr});
+    Recorder recorder;
+    for (const char16_t* name : {u"XTHtmlView", u"menu_worker", DISPLAYCLASS})
+        recorder.WatchClass(name);
+    HWND bar = nullptr;
+    recorder.decode = [&](const Msg& raw, Msg* msg) {
+        WCHAR name[32] = {};
+        GetClassNameW(msg->window, name, 32);
+        if (raw.message == WM_NCCREATE && std::u16string(name) == u"menu_worker")
+            bar = msg->window;
+        if (raw.message == WM_CREATE && std::u16string(name) == u"XTHtmlView") {
+            for (const fs::directory_entry& file : fs::directory_iterator(scratch))
+                msg->text += booktest::Wide(file.path().filename().string()) + u" ";
+        }
+    };
+    struct Round {
+        std::vector<Msg> seen;
+        HWND page, viewer, bar;
+    } rounds[2];
+    RunContents(&contents, [&] {
+        for (Round& round : rounds) {
+            recorder.Clear();
+            const TocEntry& entry = contents.book.contents[&round == rounds ? 1 : 3];
+            SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(entry.treeItem));
+            SendMessageW(contents.dialog, WM_COMMAND, IDOK, 0);
+            lwtest::Drain();
+            round = {recorder.Take(), contents.page.window, contents.page.viewer, bar};
+            SendMessageW(contents.page.window, WM_COMMAND, IDCANCEL, 0);
+            EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
+        }
+        LwDevicePressKey(VK_F2);
+    });
+    // A child made and shown: the bar, then the viewer.
+    auto child = [](HWND window) {
+        return std::vector<Msg>{Msg{WM_NCCREATE, kSent}.At(window), Msg{WM_CREATE, kSent}.At(window),
+                                Msg{WM_SIZE, kSent}.At(window), Msg{WM_MOVE, kSent}.At(window),
+                                Msg{WM_SHOWWINDOW, kSent | kWParam, TRUE}.At(window)};
+    };
+    for (Round& round : rounds) {
+        bool heading = &round != rounds;
+        HWND page = round.page, viewer = round.viewer;
+        std::vector<Msg> expected = {Msg{WM_NCCREATE, kSent}.At(page),
+                                     Msg{WM_CREATE, kSent}.Saying(heading ? u"" : u"c.htm ").At(page)};
+        for (HWND made : {round.bar, viewer}) {
+            std::vector<Msg> messages = child(made);
+            expected.insert(expected.end(), messages.begin(), messages.end());
+        }
+        const Msg backKey{SHCMBM_OVERRIDEKEY, kSent | kWParam | kLParam, VK_ESCAPE, 0x30003};
+        expected.insert(expected.end(), {Msg{WM_SETFOCUS, kSent}.At(viewer), backKey.At(round.bar),
+                                         Msg{WM_SIZE, kSent}.At(page), Msg{WM_MOVE, kSent}.At(page)});
+        expected.push_back(Msg{WM_SETTEXT, kSent}.Saying(u"").At(viewer));
+        expected.push_back(Msg{WM_SETTEXT, kSent}.Saying(u"").At(page));
+        if (!heading) {
+            expected.insert(expected.end(), {Msg{DTM_ADDTEXTW, kSent}.At(viewer),
+                                             Msg{DTM_ENDOFSOURCE, kSent}.At(viewer),
+                                             Msg{WM_NOTIFY, kSent, 0, 0, NM_TITLE}.At(page),
+                                             Msg{WM_SETTEXT, kSent}.Saying(u"Page C").At(page)});
+        }
+        expected.insert(expected.end(), {Msg{WM_SHOWWINDOW, kSent | kWParam, TRUE}.At(page),
+                                         Msg{WM_ACTIVATE, kSent | kWParam, WA_ACTIVE}.At(page),
+                                         Msg{DTM_ENABLESHRINK, kPosted | kLParam, 0, TRUE}.At(viewer)});
+        EXPECT_TRUE(Matches(round.seen, expected)) << (heading ? "heading" : "entry");
+    }
 }
 
 // "Close" empties the scratch folder and closes the book; WM_CLOSE leaves both

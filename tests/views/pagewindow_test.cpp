@@ -201,6 +201,28 @@ TEST_F(PageWindowTest, LinksResolveFromThePagesFolder)
     EXPECT_EQ(Shown().substr(0, 9), u"line 1 of");
 }
 
+// A followed link, the whole sequence: the page is written in place of the one
+// shown (the scratch folder as LoadPage finds it, beside the first message)
+// and loaded, its caption emptied until its title comes.
+TEST_F(PageWindowTest, AFollowedLinkWritesItsPageThenLoadsIt)
+{
+    Browse(u"/html/a.htm");
+    std::vector<std::map<std::string, std::string>> scratchAtLoad;
+    recorder.decode = [&](const Msg& raw, Msg* msg) {
+        DecodeViewer(raw, msg);
+        if (raw.message == WM_SETTEXT && msg->window == page.viewer)
+            scratchAtLoad.push_back(ScratchFiles());
+    };
+    Follow(u"sub/c.htm");
+    std::vector<Msg> expected = {Notice(NM_HOTSPOT, u"sub/c.htm")};
+    for (const Msg& loaded : PageLoaded(u"Page C"))
+        expected.push_back(loaded);
+    EXPECT_TRUE(Matches(recorder.Take(), expected));
+    ASSERT_EQ(scratchAtLoad.size(), 1u);
+    EXPECT_EQ(scratchAtLoad[0].size(), 1u);
+    EXPECT_EQ(scratchAtLoad[0].count("c.htm"), 1u);
+}
+
 // "#name" scrolls the page shown without loading it; "page.htm#name" loads the
 // page and scrolls. Web links, and links whose path does not fit, do nothing.
 TEST_F(PageWindowTest, AnchorsScrollAndSomeLinksDoNothing)
