@@ -381,7 +381,11 @@ void Book::ParseSitemap(const ObjectEntry& file, bool keywords)
     ObjectReader reader(chm, unit, file.length);
     size_t kept = reader.Next(window, kPiece), from = 0;
     UINT declared = DeclaredCodePage(window, kept, &from);
-    Scanner scanner(*this, declared ? declared : codePage, keywords);
+    UINT textCodePage = declared ? declared : codePage;
+    // A keyword index leaves the contents' code page as the contents set it.
+    if (!keywords)
+        contentsCodePage = textCodePage;
+    Scanner scanner(*this, textCodePage, keywords);
     for (;;) {
         bool last = reader.Done();
         size_t scanned = from + scanner.Scan(window + from, kept - from, last);

@@ -7,6 +7,7 @@
 //   leafwise-book [--codepage N] search [--scan] [--titles] BOOK WORD...
 //   leafwise-book [--codepage N] extract [--clear] BOOK PAGE [FOLDER]
 //   leafwise-book [--codepage N] export BOOK FOLDER
+//   leafwise-book --help | -h | --version
 #include <windows.h>
 
 #include <Book.h>
@@ -582,6 +583,22 @@ int Usage()
     return 2;
 }
 
+// Asked for, the usage goes to stdout and is no error.
+int Help()
+{
+    fputs(kUsage, stdout);
+    fputs("       leafwise-book --help | --version\n"
+          "\n"
+          "Lists a CHM book's objects, its contents or its keyword index, finds the pages\n"
+          "that hold some words, writes a page and its pictures into a folder (the\n"
+          "scratch folder without FOLDER), or exports the whole book into an empty\n"
+          "FOLDER. Fields are UTF-8, separated by tabs. Exit status: 0 on success, 1 when\n"
+          "the book, the page or a file fails, 2 on a usage error or a FOLDER that extract\n"
+          "finds not empty. See leafwise-book(1).\n",
+          stdout);
+    return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -600,6 +617,12 @@ int main(int argc, char** argv)
             search.scanOnly = true;
         else if (argument == "--titles")
             search.titlesOnly = true;
+        else if (argument == "--help" || argument == "-h")
+            return Help();
+        else if (argument == "--version") {
+            printf("leafwise-book (Leafwise) %s\n", LEAFWISE_VERSION);
+            return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+        }
         else if (argument.rfind("--", 0) == 0)
             return Usage();
         else

@@ -5,6 +5,7 @@
 
 #include "BookTestSupport.h"
 #include "../support/command.h"
+#include "../support/controlnotes.h"
 #include "FileBrowser.h"
 #include "ReaderApp.h"
 #include "resource.h"
@@ -352,6 +353,90 @@ TEST_F(BrowserTest, WithoutItsBarOrIconsItRunsEmptyAndStillEnds)
     FileBrowser browser;
     browser.RunModal(ModuleWith({strings, bar, menu}), nullptr);
     EXPECT_EQ(browser.dialog, nullptr);
+}
+
+// The browser's set-up and its paging, the whole sequences that the dialog,
+// its folder label, soft-key bar and list get: full screen and soft keys,
+// then the label moved, then the caption and the Back key, then the list; a
+// page key finds the first selected row by asking each row's state.
+TEST_F(BrowserTest, SetUpAndPagingInTheirOrder)
+{
+    using namespace lwtest;
+    Make({"Books/", "Help/", "a.chm", "b.chm", "c.chm", "d.chm", "e.chm", "f.chm", "g.chm", "h.chm", "i.chm", "j.chm"});
+    Recorder recorder;
+    for (const char16_t* name : {u"#32770", u"static", u"menu_worker", WC_LISTVIEWW})
+        recorder.WatchClass(name);
+    recorder.decode = DecodeControlNote;
+    std::vector<Msg> setUp, paging;
+    HWND dialog = nullptr, label = nullptr, list = nullptr;
+    Browse(u"\\", [&](FileBrowser& browser) {
+        setUp = recorder.Take();
+        dialog = browser.dialog;
+        label = browser.label;
+        list = browser.list;
+        LwDevicePressKey(VK_DOWN);
+        LwDevicePressKey(VK_RIGHT);
+        lwtest::Drain();
+        paging = recorder.Take();
+        LwDevicePressKey(VK_F2);
+    });
+    ASSERT_FALSE(setUp.empty());
+    HWND bar = nullptr;
+    for (const Msg& m : setUp)
+        bar = m.message == SHCMBM_OVERRIDEKEY ? m.window : bar;
+    auto note = [&](UINT code, LPARAM item = 0, UINT how = 0) {
+        return Msg{WM_NOTIFY, kSent | kItem | kHow, 0, 0, code, item, how}.At(dialog);
+    };
+    auto made = [](HWND window) {
+        return std::vector<Msg>{Msg{WM_NCCREATE, kSent}.At(window), Msg{WM_CREATE, kSent}.At(window),
+                                Msg{WM_SIZE, kSent}.At(window), Msg{WM_MOVE, kSent}.At(window)};
+    };
+    auto shown = [](HWND window) { return Msg{WM_SHOWWINDOW, kSent | kWParam, TRUE}.At(window); };
+    std::vector<Msg> expected = made(dialog);
+    expected.push_back(Msg{WM_SETFONT, kSent}.At(dialog));
+    for (const Msg& m : made(label))
+        expected.push_back(m);
+    expected.insert(expected.end(), {shown(label), Msg{WM_SETFONT, kSent}.At(label), Msg{WM_INITDIALOG, kSent}.At(dialog),
+                                     Msg{WM_SIZE, kSent}.At(dialog)});  // full screen
+    for (const Msg& m : made(bar))
+        expected.push_back(m);
+    expected.insert(expected.end(), {shown(bar), Msg{WM_SIZE, kSent | kLParam, 0, MAKELPARAM(176, 18)}.At(label),
+                                     Msg{WM_MOVE, kSent | kLParam, 0, 0}.At(label),
+                                     Msg{WM_SETTEXT, kSent}.Saying(u"Select CHM File").At(dialog),
+                                     Msg{SHCMBM_OVERRIDEKEY, kSent | kWParam | kLParam, VK_TBACK, 0x30003}.At(bar)});
+    for (const Msg& m : made(list))
+        expected.push_back(m);
+    expected.insert(expected.end(), {shown(list), Msg{LVM_GETEXTENDEDLISTVIEWSTYLE, kSent}.At(list),
+                                     Msg{LVM_SETEXTENDEDLISTVIEWSTYLE, kSent | kLParam, 0, LVS_EX_FULLROWSELECT}.At(list),
+                                     Msg{LVM_SETIMAGELIST, kSent | kWParam, LVSIL_SMALL}.At(list),
+                                     Msg{WM_SETFOCUS, kSent}.At(list), note(NM_SETFOCUS),
+                                     Msg{WM_SETTEXT, kSent}.Saying(u"\\").At(label),
+                                     Msg{LVM_DELETEALLITEMS, kSent}.At(list), note(LVN_DELETEALLITEMS, -1),
+                                     Msg{LVM_DELETECOLUMN, kSent}.At(list), Msg{LVM_INSERTCOLUMNW, kSent}.At(list)});
+    for (int row = 0; row < 12; ++row)
+        expected.insert(expected.end(), {Msg{LVM_INSERTITEMW, kSent}.At(list), note(LVN_INSERTITEM, row)});
+    const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
+    expected.insert(expected.end(), {Msg{LVM_SETITEMSTATE, kSent | kWParam, 0}.At(list), note(LVN_ITEMCHANGING, 0, both),
+                                     note(LVN_ITEMCHANGED, 0, both), shown(dialog),
+                                     Msg{WM_ACTIVATE, kSent | kWParam, WA_ACTIVE}.At(dialog)});
+    EXPECT_TRUE(Matches(setUp, expected)) << "set-up";
+
+    // Down makes row 1 the selection; Right adds row 11, found from row 1.
+    std::vector<Msg> keys = {Msg{WM_KEYDOWN, kPosted | kWParam, VK_DOWN}.At(list), note(LVN_KEYDOWN, 0, VK_DOWN),
+                             note(LVN_ITEMCHANGING, 0, LVIS_FOCUSED), note(LVN_ITEMCHANGED, 0, LVIS_FOCUSED),
+                             note(LVN_ITEMCHANGING, 1, both), note(LVN_ITEMCHANGING, 0, 0), note(LVN_ITEMCHANGED, 0, 0),
+                             note(LVN_ITEMCHANGED, 1, both), Msg{WM_KEYUP, kPosted | kWParam, VK_DOWN}.At(list),
+                             Msg{WM_KEYDOWN, kPosted | kWParam, VK_RIGHT}.At(list), note(LVN_KEYDOWN, 0, VK_RIGHT),
+                             Msg{LVM_GETITEMCOUNT, kSent}.At(list),
+                             Msg{LVM_GETITEMSTATE, kSent | kWParam | kLParam, 0, LVIS_SELECTED}.At(list),
+                             Msg{LVM_GETITEMSTATE, kSent | kWParam | kLParam, 1, LVIS_SELECTED}.At(list),
+                             Msg{LVM_SETITEMSTATE, kSent | kWParam, 11}.At(list), note(LVN_ITEMCHANGING, 11, both),
+                             note(LVN_ITEMCHANGING, 1, LVIS_SELECTED), note(LVN_ITEMCHANGED, 1, LVIS_SELECTED),
+                             note(LVN_ITEMCHANGED, 11, both), Msg{WM_KEYUP, kPosted | kWParam, VK_RIGHT}.At(list),
+                             // the label painting, when the pump gets to it
+                             Msg{WM_GETTEXTLENGTH, kSent | kOptional}.At(label),
+                             Msg{WM_GETTEXT, kSent | kOptional}.At(label), Msg{WM_GETFONT, kSent | kOptional}.At(label)};
+    EXPECT_TRUE(Matches(paging, keys)) << "paging";
 }
 
 TEST_F(BrowserTest, PathsPastTheLimitAreRefusedAndNothingChanges)

@@ -55,7 +55,7 @@ protected:
         a2 = Insert(a, u"A2");
         b = Insert(TVI_ROOT, u"B");
         b1 = Insert(b, u"B1");
-        Notes().clear();
+        recorder.Clear();
     }
     static LPARAM W(HTREEITEM item) { return reinterpret_cast<LPARAM>(item); }
 
@@ -74,7 +74,7 @@ TEST_F(Tree, InsertionPlacesItemsAndTheWalksFindThem)
     HTREEITEM a15 = Insert(a, u"A1.5", a1);
     HTREEITEM stray = Insert(a, u"stray", b1); // not a child of A: goes last
     EXPECT_EQ(Insert(reinterpret_cast<HTREEITEM>(0x1234), u"x"), nullptr);
-    EXPECT_TRUE(Notes().empty()) << "insertion notifies nobody";
+    EXPECT_TRUE(Matches(Take(), {})) << "insertion notifies nobody";
     EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 11);
 
     EXPECT_EQ(Next(TVGN_ROOT), z);
@@ -164,20 +164,20 @@ TEST_F(Tree, SelectingExpandsTheParentsAndTheParentMayRefuse)
 {
     Build();
     EXPECT_TRUE(SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a1a)));
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_SELCHANGINGW, W(a1a), TVC_UNKNOWN},
-                                         {TVN_ITEMEXPANDINGW, W(a1), TVE_EXPAND},
-                                         {TVN_ITEMEXPANDEDW, W(a1), TVE_EXPAND},
-                                         {TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND},
-                                         {TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND},
-                                         {TVN_SELCHANGEDW, W(a1a), TVC_UNKNOWN}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_SELCHANGINGW, W(a1a), TVC_UNKNOWN),
+                                 Note(TVN_ITEMEXPANDINGW, W(a1), TVE_EXPAND),
+                                 Note(TVN_ITEMEXPANDEDW, W(a1), TVE_EXPAND),
+                                 Note(TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND),
+                                 Note(TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND),
+                                 Note(TVN_SELCHANGEDW, W(a1a), TVC_UNKNOWN)}));
     EXPECT_EQ(Next(TVGN_CARET), a1a);
     EXPECT_TRUE(State(a1a) & TVIS_SELECTED);
     EXPECT_TRUE(SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a1a))); // the same: nothing said
-    EXPECT_TRUE(Take().empty());
+    EXPECT_TRUE(Matches(Take(), {}));
 
     Answers()[TVN_SELCHANGINGW] = TRUE;
     EXPECT_FALSE(SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(b)));
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_SELCHANGINGW, W(b), TVC_UNKNOWN}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_SELCHANGINGW, W(b), TVC_UNKNOWN)}));
     EXPECT_EQ(Next(TVGN_CARET), a1a);
     EXPECT_FALSE(State(b) & TVIS_SELECTED);
 }
@@ -186,14 +186,14 @@ TEST_F(Tree, TvmExpandNotifiesOnlyTheFirstTimeAndCollapsingMovesTheSelectionQuie
 {
     Build();
     EXPECT_TRUE(Expand(a, TVE_EXPAND));
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND}, {TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND), Note(TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND)}));
     EXPECT_EQ(State(a) & (TVIS_EXPANDED | TVIS_EXPANDEDONCE), static_cast<UINT>(TVIS_EXPANDED | TVIS_EXPANDEDONCE));
     SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a2));
     Take();
     EXPECT_TRUE(Expand(a, TVE_COLLAPSE));
     EXPECT_TRUE(Expand(a, TVE_TOGGLE));
     EXPECT_TRUE(Expand(a, TVE_TOGGLE));
-    EXPECT_TRUE(Take().empty()) << "TVM_EXPAND is silent once the item was expanded";
+    EXPECT_TRUE(Matches(Take(), {})) << "TVM_EXPAND is silent once the item was expanded";
     EXPECT_EQ(Next(TVGN_CARET), a) << "the hidden selection moved to the collapsed item";
     EXPECT_FALSE(Expand(a2, TVE_EXPAND)) << "no children, no expansion";
 
@@ -206,31 +206,32 @@ TEST_F(Tree, KeysNotifyFirstThenMoveExpandAndCollapse)
 {
     Build();
     SetFocus(tree); // nothing selected: the first visible item is
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_SELCHANGINGW, W(a), TVC_UNKNOWN},
-                                         {TVN_SELCHANGEDW, W(a), TVC_UNKNOWN},
-                                         {NM_SETFOCUS}}));
+    EXPECT_TRUE(Matches(Take(), {ParentLosesFocus(),
+                                 Note(TVN_SELCHANGINGW, W(a), TVC_UNKNOWN),
+                                 Note(TVN_SELCHANGEDW, W(a), TVC_UNKNOWN),
+                                 Note(NM_SETFOCUS)}));
     Key(VK_RIGHT); // collapsed: expands
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_RIGHT},
-                                         {TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND},
-                                         {TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_KEYDOWN, 0, VK_RIGHT),
+                                 Note(TVN_ITEMEXPANDINGW, W(a), TVE_EXPAND),
+                                 Note(TVN_ITEMEXPANDEDW, W(a), TVE_EXPAND)}));
     Key(VK_RIGHT); // expanded: to the first child
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_RIGHT},
-                                         {TVN_SELCHANGINGW, W(a1), TVC_BYKEYBOARD},
-                                         {TVN_SELCHANGEDW, W(a1), TVC_BYKEYBOARD}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_KEYDOWN, 0, VK_RIGHT),
+                                 Note(TVN_SELCHANGINGW, W(a1), TVC_BYKEYBOARD),
+                                 Note(TVN_SELCHANGEDW, W(a1), TVC_BYKEYBOARD)}));
     Key(VK_DOWN);
     EXPECT_EQ(Next(TVGN_CARET), a2);
     Key(VK_BACK);
     EXPECT_EQ(Next(TVGN_CARET), a);
     Key(VK_LEFT); // expanded: collapses, and the parent hears it as from the user
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_DOWN},
-                                         {TVN_SELCHANGINGW, W(a2), TVC_BYKEYBOARD},
-                                         {TVN_SELCHANGEDW, W(a2), TVC_BYKEYBOARD},
-                                         {TVN_KEYDOWN, 0, VK_BACK},
-                                         {TVN_SELCHANGINGW, W(a), TVC_BYKEYBOARD},
-                                         {TVN_SELCHANGEDW, W(a), TVC_BYKEYBOARD},
-                                         {TVN_KEYDOWN, 0, VK_LEFT},
-                                         {TVN_ITEMEXPANDINGW, W(a), TVE_COLLAPSE},
-                                         {TVN_ITEMEXPANDEDW, W(a), TVE_COLLAPSE}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_KEYDOWN, 0, VK_DOWN),
+                                 Note(TVN_SELCHANGINGW, W(a2), TVC_BYKEYBOARD),
+                                 Note(TVN_SELCHANGEDW, W(a2), TVC_BYKEYBOARD),
+                                 Note(TVN_KEYDOWN, 0, VK_BACK),
+                                 Note(TVN_SELCHANGINGW, W(a), TVC_BYKEYBOARD),
+                                 Note(TVN_SELCHANGEDW, W(a), TVC_BYKEYBOARD),
+                                 Note(TVN_KEYDOWN, 0, VK_LEFT),
+                                 Note(TVN_ITEMEXPANDINGW, W(a), TVE_COLLAPSE),
+                                 Note(TVN_ITEMEXPANDEDW, W(a), TVE_COLLAPSE)}));
     Key(VK_MULTIPLY); // everything below A
     EXPECT_TRUE(State(a) & TVIS_EXPANDED);
     EXPECT_TRUE(State(a1) & TVIS_EXPANDED);
@@ -248,7 +249,7 @@ TEST_F(Tree, KeysNotifyFirstThenMoveExpandAndCollapse)
     EXPECT_EQ(Next(TVGN_CARET), a);
     Take();
     Key(VK_RETURN);
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_KEYDOWN, 0, VK_RETURN}, {NM_RETURN}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_KEYDOWN, 0, VK_RETURN), Note(NM_RETURN)}));
 }
 
 TEST_F(Tree, TapsSelectToggleOnTheButtonAndDoubleTapsToggle)
@@ -260,21 +261,22 @@ TEST_F(Tree, TapsSelectToggleOnTheButtonAndDoubleTapsToggle)
     int middle = (row.top + row.bottom) / 2;
     ASSERT_TRUE(LwDeviceTap(row.left + 4, 26 + middle)); // on B's text
     Drain();
-    EXPECT_TRUE(Matches(Take(), {{NM_CLICK},
-                                 {TVN_SELCHANGINGW, W(b), TVC_BYMOUSE},
-                                 {TVN_SELCHANGEDW, W(b), TVC_BYMOUSE},
-                                 {NM_SETFOCUS}}));
+    EXPECT_TRUE(Matches(Take(), {Note(NM_CLICK),
+                                 Note(TVN_SELCHANGINGW, W(b), TVC_BYMOUSE),
+                                 Note(TVN_SELCHANGEDW, W(b), TVC_BYMOUSE),
+                                 ParentLosesFocus(),
+                                 Note(NM_SETFOCUS)}));
     SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(19 / 2, middle)); // B's button
-    EXPECT_EQ(Take(), (std::vector<Note>{{NM_CLICK},
-                                         {TVN_ITEMEXPANDINGW, W(b), TVE_EXPAND},
-                                         {TVN_ITEMEXPANDEDW, W(b), TVE_EXPAND}}));
+    EXPECT_TRUE(Matches(Take(), {Note(NM_CLICK),
+                                 Note(TVN_ITEMEXPANDINGW, W(b), TVE_EXPAND),
+                                 Note(TVN_ITEMEXPANDEDW, W(b), TVE_EXPAND)}));
     SendMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(row.left + 4, middle));
-    EXPECT_EQ(Take(), (std::vector<Note>{{NM_DBLCLK},
-                                         {TVN_ITEMEXPANDINGW, W(b), TVE_COLLAPSE},
-                                         {TVN_ITEMEXPANDEDW, W(b), TVE_COLLAPSE}}));
+    EXPECT_TRUE(Matches(Take(), {Note(NM_DBLCLK),
+                                 Note(TVN_ITEMEXPANDINGW, W(b), TVE_COLLAPSE),
+                                 Note(TVN_ITEMEXPANDEDW, W(b), TVE_COLLAPSE)}));
     Answers()[NM_DBLCLK] = TRUE; // the parent handled it
     SendMessageW(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(row.left + 4, middle));
-    EXPECT_EQ(Take(), (std::vector<Note>{{NM_DBLCLK}}));
+    EXPECT_TRUE(Matches(Take(), {Note(NM_DBLCLK)}));
 }
 
 TEST_F(Tree, DeletionNotifiesChildrenFirstAndMovesTheSelection)
@@ -283,23 +285,23 @@ TEST_F(Tree, DeletionNotifiesChildrenFirstAndMovesTheSelection)
     SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, W(a1a));
     Take();
     EXPECT_TRUE(SendMessageW(tree, TVM_DELETEITEM, 0, W(a1)));
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_DELETEITEMW, W(a1a)},
-                                         {TVN_DELETEITEMW, W(a1)},
-                                         {TVN_SELCHANGINGW, W(a2), TVC_UNKNOWN},
-                                         {TVN_SELCHANGEDW, W(a2), TVC_UNKNOWN}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_DELETEITEMW, W(a1a)),
+                                 Note(TVN_DELETEITEMW, W(a1)),
+                                 Note(TVN_SELCHANGINGW, W(a2), TVC_UNKNOWN),
+                                 Note(TVN_SELCHANGEDW, W(a2), TVC_UNKNOWN)}));
     EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 4);
     EXPECT_TRUE(SendMessageW(tree, TVM_DELETEITEM, 0, W(TVI_ROOT)));
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_DELETEITEMW, W(a2)},
-                                         {TVN_DELETEITEMW, W(a)},
-                                         {TVN_DELETEITEMW, W(b1)},
-                                         {TVN_DELETEITEMW, W(b)}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_DELETEITEMW, W(a2)),
+                                 Note(TVN_DELETEITEMW, W(a)),
+                                 Note(TVN_DELETEITEMW, W(b1)),
+                                 Note(TVN_DELETEITEMW, W(b))}));
     EXPECT_EQ(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 0);
     EXPECT_EQ(Next(TVGN_CARET), nullptr);
 
     // Destroying the tree deletes what is left, each with its notification.
     HTREEITEM last = Insert(TVI_ROOT, u"last");
     DestroyWindow(tree);
-    EXPECT_EQ(Take(), (std::vector<Note>{{TVN_DELETEITEMW, W(last)}}));
+    EXPECT_TRUE(Matches(Take(), {Note(TVN_DELETEITEMW, W(last))}));
 }
 
 TEST_F(Tree, ManyRowsScrollAndTheBarSendsWmVscroll)
@@ -324,18 +326,17 @@ TEST_F(Tree, ManyRowsScrollAndTheBarSendsWmVscroll)
     SendMessageW(tree, WM_VSCROLL, SB_TOP, 0);
 
     // A tap low on the bar pages down, through the tree's own WM_VSCROLL.
-    Received_().clear();
-    WNDPROC original = reinterpret_cast<WNDPROC>(GetWindowLongW(tree, GWL_WNDPROC));
-    static WNDPROC chained;
-    chained = original;
-    SetWindowLongW(tree, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-        Received_().push_back({w, m, wp, lp});
-        return CallWindowProcW(chained, w, m, wp, lp);
-    }));
+    recorder.Watch(tree);
+    Take();
     SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(235, 200));
-    auto scrolls = Of(tree, WM_VSCROLL);
-    ASSERT_EQ(scrolls.size(), 1u);
-    EXPECT_EQ(scrolls[0].wParam, static_cast<WPARAM>(SB_PAGEDOWN));
+    // The tap gives the tree the focus, which selects the first row shown.
+    EXPECT_TRUE(Matches(Take(), {{WM_LBUTTONDOWN, kSent},
+                                 {WM_VSCROLL, kSent | kWParam, SB_PAGEDOWN},
+                                 ParentLosesFocus(),
+                                 {WM_SETFOCUS, kSent},
+                                 Note(TVN_SELCHANGINGW, W(items[static_cast<size_t>(page)]), TVC_UNKNOWN),
+                                 Note(TVN_SELCHANGEDW, W(items[static_cast<size_t>(page)]), TVC_UNKNOWN),
+                                 Note(NM_SETFOCUS)}));
     EXPECT_EQ(Next(TVGN_FIRSTVISIBLE), items[static_cast<size_t>(page)]);
     EXPECT_NE(Pixel(235, 100), RGB(255, 255, 255)) << "the bar is drawn at the right edge";
 }

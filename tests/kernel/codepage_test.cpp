@@ -160,6 +160,23 @@ TEST(Locale, ValidCodePagesAreThoseTheConversionsKnow)
     for (UINT codePage : {1u, 99999u, 65000u})
         EXPECT_FALSE(IsValidCodePage(codePage)) << codePage;
     EXPECT_EQ(ToWide(20866, "\xf0\xd2\xc9"), u"\u041f\u0440\u0438");
+
+    // What GetCPInfo says of their shape.
+    UINT acp = GetACP();
+    for (auto [codePage, size] : {std::pair{1251u, 1u}, {874u, 1u}, {20866u, 1u}, {932u, 2u}, {950u, 2u},
+                                  {65001u, 4u}, {54936u, 4u}, {0u, 0u}}) {
+        CPINFO info = {}, resolved = {};
+        info.LeadByte[0] = 0x55;
+        ASSERT_TRUE(GetCPInfo(codePage, &info)) << codePage;
+        ASSERT_TRUE(GetCPInfo(codePage ? codePage : acp, &resolved));
+        EXPECT_EQ(info.MaxCharSize, size ? size : resolved.MaxCharSize) << codePage;
+        EXPECT_EQ(info.DefaultChar[0], '?');
+        EXPECT_EQ(info.LeadByte[0], 0) << "never reported";
+    }
+    CPINFO info = {};
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(GetCPInfo(99999, &info));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
 // A fixed code page is every language's ANSI code page, as it is the device's.
