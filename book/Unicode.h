@@ -17,6 +17,6 @@ CharKind KindOf(char32_t c);
 // Unicode simple case folding (statuses C and S of CaseFolding.txt).
 char32_t FoldCase(char32_t c);
 
-// The HTML 4 character reference of a name (case matters: "Auml" is not
-// "auml"), given as `length` units; 0 when there is none.
+// The HTML 4 character reference of a name, or XML's "apos" (case matters:
+// "Auml" is not "auml"), given as `length` units; 0 when there is none.
 char32_t NamedCharacter(const WCHAR* name, size_t length);

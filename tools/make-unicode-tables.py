@@ -10,7 +10,7 @@ book needs, from the Unicode database of the Python that runs it.
 - kWordRanges: the code points that words are made of: letters, marks,
   numbers and connector punctuation (categories L*, M*, N*, Pc).
 - kEntities: the character references of HTML 4 by name, for pages of the
-  age of the books.
+  age of the books, and XML's &apos;, which browsers read in them too.
 """
 import html.entities
 import unicodedata
@@ -72,7 +72,7 @@ def main():
     print("};")
     print("// {name, code point}, sorted by name")
     print("constexpr Entity kEntities[] = {")
-    names = sorted(html.entities.name2codepoint.items())
+    names = sorted({**html.entities.name2codepoint, "apos": 0x27}.items())
     for i in range(0, len(names), 4):
         print("    " + " ".join('{"%s", 0x%04X},' % (n, c) for n, c in names[i:i + 4]))
     print("};")
