@@ -432,3 +432,128 @@ TEST(HtmlViewTrace, TraceNamesMessagesAndTargets)
 }
 
 } // namespace
+
+namespace {
+
+// A page of 80 lines, each on its own colour, so a view's place shows in its pixels.
+std::u16string StripedPage()
+{
+    std::u16string page;
+    for (int k = 0; k < 80; ++k) {
+        char line[96];
+        snprintf(line, sizeof line, "<p style=\"background-color:#%02x%02x80; margin:0\">line</p>", k * 3, 255 - k * 3);
+        page += QString::fromLatin1(line).toStdU16String();
+    }
+    return page;
+}
+
+} // namespace
+
+// Page Up takes back what Page Down scrolled; Home goes to the top.
+TEST_F(HtmlView, PageUpAndPageDownScrollByTheSameScreen)
+{
+    Load(StripedPage());
+    auto view = [&] {
+        std::vector<COLORREF> column;
+        for (int y = 0; y < 260; y += 7)
+            column.push_back(Pixel(120, y));
+        return column;
+    };
+    std::vector<COLORREF> top = view();
+    Key(VK_NEXT);
+    std::vector<COLORREF> one = view();
+    EXPECT_NE(one, top);
+    Key(VK_NEXT);
+    EXPECT_NE(view(), one);
+    Key(VK_PRIOR);
+    EXPECT_EQ(view(), one);
+    Key(VK_PRIOR);
+    EXPECT_EQ(view(), top);
+    Key(VK_PRIOR); // at the top already
+    EXPECT_EQ(view(), top);
+}
+
+// The link under the stylus is followed when the stylus is lifted on it:
+// pressed on one link and lifted on another, or lifted off it, nothing is.
+// Runs of one link in different styles are one link to the keys.
+TEST_F(HtmlView, TapsFollowTheLinkPressedAndLiftedOnAndRunsOfOneLinkAreOne)
+{
+    Load(u"<p><a href=\"one.htm\">FIRST<b>BOLD</b></a> gap <a href=\"two.htm\">SECOND</a></p>"
+         u"<p>plain words</p><p><a href=\"three.htm\">THIRD</a></p>");
+    auto press = [&](POINT down, POINT up) {
+        SendMessageW(viewer, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(down.x, down.y));
+        SendMessageW(viewer, WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
+        lwtest::Drain();
+    };
+    const POINT first{10, 9}, bold{50, 9}, plain{20, 30};
+    int secondX = 0;
+    for (int x = 60; x < 230 && !secondX; ++x) // the second link starts right of the gap
+        if (Pixel(x, 9) != kWhite && Pixel(x - 1, 9) == kWhite && x > 110)
+            secondX = x + 2;
+    ASSERT_GT(secondX, 0);
+    const POINT second{secondX, 9};
+    press(first, second);
+    press(first, plain);
+    press(plain, first);
+    EXPECT_TRUE(Of(NM_HOTSPOT).empty());
+    press(first, bold); // one link across its runs
+    press(second, second);
+    std::vector<Notice> followed = Of(NM_HOTSPOT);
+    ASSERT_EQ(followed.size(), 2u);
+    EXPECT_EQ(followed[0].target, u"one.htm");
+    EXPECT_EQ(followed[1].target, u"two.htm");
+
+    // Tab walks the links: the bold run is not a link of its own.
+    Notices().clear();
+    Load(u"<p><a href=\"one.htm\">FIRST<b>BOLD</b><i>ITALIC</i></a> <a href=\"two.htm\">SECOND</a></p>");
+    Key(VK_TAB);
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
+    EXPECT_EQ(Of(NM_HOTSPOT)[0].target, u"two.htm");
+}
+
+// Tab goes forwards, backwards while Shift is held, forwards again once it
+// is released; a new page starts without a focused link.
+TEST_F(HtmlView, TabFollowsShiftAndANewPageStartsWithoutAFocusedLink)
+{
+    const std::u16string links = u"<a href=\"1\">one</a> <a href=\"2\">two</a> <a href=\"3\">three</a>";
+    Load(links);
+    Key(VK_TAB);
+    Key(VK_TAB);
+    Key(VK_TAB); // three
+    SendMessageW(viewer, WM_KEYDOWN, VK_SHIFT, 1);
+    Key(VK_TAB); // two
+    SendMessageW(viewer, WM_KEYUP, VK_SHIFT, 0xC0000001);
+    Key(VK_TAB); // three again
+    Key(VK_RETURN);
+    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
+    EXPECT_EQ(Of(NM_HOTSPOT)[0].target, u"3");
+
+    Notices().clear();
+    Load(links);
+    Key(VK_RETURN);
+    EXPECT_TRUE(Of(NM_HOTSPOT).empty()) << "no link is focused on a new page";
+    EXPECT_EQ(Pixel(5, 5), kWhite) << "and none is marked";
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
+    EXPECT_EQ(Of(NM_HOTSPOT)[0].target, u"1") << "the first link, not the next of the last page's";
+}
+
+// A picture with only its width given keeps its proportions at that width.
+TEST_F(HtmlView, PictureWithOnlyItsWidthKeepsItsProportions)
+{
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT {
+        return n.hdr.code == NM_INLINE_IMAGE ? AnswerWith(v, n, Qt::red, 40, 20) : 1;
+    };
+    Load(u"<img src=\"a.gif\" width=\"80\"><p>after</p>");
+    // Document margin 4: the picture at 4..84 across, 4..44 down.
+    EXPECT_EQ(Pixel(80, 8), kRed);
+    EXPECT_EQ(Pixel(80, 40), kRed);
+    EXPECT_NE(Pixel(80, 48), kRed) << "80 wide, so 40 high";
+    EXPECT_NE(Pixel(88, 8), kRed);
+    Load(u"<img src=\"b.gif\" height=\"10\"><p>after</p>");
+    EXPECT_EQ(Pixel(22, 12), kRed);
+    EXPECT_NE(Pixel(26, 8), kRed) << "10 high, so 20 wide";
+}
