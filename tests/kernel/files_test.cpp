@@ -98,11 +98,14 @@ TEST_F(DeviceFiles, PrivateFoldersThatOthersCouldUseAreRefusedAloud)
     fs::create_directory_symlink(host / "elsewhere", host / "slashed");
     fs::create_directories(host / "open");
     fs::permissions(host / "open", fs::perms::all);
+    fs::create_directories(host / "group");
+    fs::permissions(host / "group", fs::perms::owner_all | fs::perms::group_write);
     std::ofstream(host / "plain") << "a file";
     const std::vector<std::pair<std::string, std::string>> refused = {
         {(host / "link").string(), "it is a link"},
         {(host / "slashed").string() + "/", "it is a link"},
         {(host / "open").string(), "other users can write into it"},
+        {(host / "group").string(), "other users can write into it"}, // its group's, too
         {(host / "plain").string(), "it is not a folder"},
     };
     char mapped[512];
@@ -183,6 +186,37 @@ TEST_F(DeviceFiles, SearchMatchesWithoutCaseAndSeparatesFolders)
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
     EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(u"\\Nowhere\\*.*", &found));
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
+}
+
+// "?" stands for exactly one character, "*" for any run of them.
+TEST_F(DeviceFiles, QuestionMarkMatchesExactlyOneCharacter)
+{
+    fs::create_directories(host / "root/Quiz");
+    for (const char* name : {"a.chm", "ab.chm", ".chm", "a.ch", "abc.chmx"})
+        std::ofstream(host / "root/Quiz" / name) << "x";
+    EXPECT_EQ((std::set<std::u16string>{u"a.chm"}), List(u"\\Quiz\\?.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"ab.chm"}), List(u"\\Quiz\\??.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"a.chm", u"ab.chm"}), List(u"\\Quiz\\?*.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"a.ch"}), List(u"\\Quiz\\a.c?"));
+    EXPECT_EQ((std::set<std::u16string>{u"abc.chmx"}), List(u"\\Quiz\\*.chm?"));
+}
+
+// An open that may create or truncate writes, whatever access it asks for:
+// it never follows a link either.
+TEST_F(DeviceFiles, CreatingOrTruncatingForReadingNeverFollowsALink)
+{
+    fs::path books = host / "root/Books";
+    std::ofstream(host / "victim.txt") << "keep";
+    fs::create_symlink(host / "victim.txt", books / "link");
+    fs::create_symlink(host / "created-elsewhere", books / "dangling");
+    HANDLE file = CreateFileW(u"\\Books\\dangling", GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    EXPECT_FALSE(fs::exists(host / "created-elsewhere")) << "O_CREAT alone";
+    file = CreateFileW(u"\\Books\\link", GENERIC_READ, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    EXPECT_EQ(4u, fs::file_size(host / "victim.txt")) << "O_TRUNC alone";
 }
 
 TEST_F(DeviceFiles, NothingIsWrittenThroughALink)
