@@ -239,11 +239,6 @@ public:
     void WatchParent(HWND window) { parents_.insert(window); }
     // Every window of a class (as GetClassNameW spells it), from its WM_NCCREATE.
     void WatchClass(const std::u16string& name) { classes_.insert(name); }
-    void Forget(HWND window)
-    {
-        windows_.erase(window);
-        parents_.erase(window);
-    }
     // Records a message of the noise list after all (WM_PAINT for a paint test).
     void Keep(UINT message) { noise_.erase(message); }
 
