@@ -21,8 +21,8 @@ protected:
     Book book;
 };
 
-// A book without contents lists its pages, ".HTM" as ".htm", titled in the
-// book's code page when a page declares none.
+// A book without contents lists its pages, ".HTM" as ".htm", titled (a
+// <TITLE> as a <title>) in the book's code page when a page declares none.
 TEST_F(CodePage936Test, ListedPagesAreTitledInTheBooksCodePage)
 {
     ASSERT_EQ(book.LoadContents(DeviceTestBook("pages-936").c_str()), 1);

@@ -424,6 +424,13 @@ TEST_F(BigList, TapOnAScrolledListSelectsTheRowUnderTheStylus)
     EXPECT_EQ(Top(), top);
     EXPECT_EQ(Pixel(170, 18 + middle.y), RGB(0, 0, 128));
     EXPECT_EQ(Pixel(170, 18 + Middle(row + 1).y), RGB(255, 255, 255));
+
+    // Down from the last row shown whole scrolls by one row.
+    Tap(Middle(top + page - 1));
+    EXPECT_EQ(Top(), top);
+    Press(VK_DOWN);
+    EXPECT_EQ(NextWith(LVNI_FOCUSED), top + page);
+    EXPECT_EQ(Top(), top + 1);
 }
 
 // Page Up from the screen's top row goes a screen up, less one row, and
@@ -467,6 +474,7 @@ TEST_F(List, NextItemSearchesUpAndDownFromTheGivenRow)
         {8, LVNI_SELECTED | LVNI_ABOVE, 7}, {3, LVNI_SELECTED | LVNI_ABOVE, -1},
         {10, LVNI_SELECTED | LVNI_ABOVE, 7}, {9, LVNI_FOCUSED | LVNI_ABOVE, 7},
         {5, LVNI_ABOVE, 4},               {5, LVNI_BELOW, 6},
+        {1, LVNI_ABOVE, 0},               {0, LVNI_ABOVE, -1},
         {2, LVNI_SELECTED | LVNI_BELOW, 3}, {0, LVNI_FOCUSED, 7},
     };
     for (const Case& c : cases)
@@ -516,4 +524,17 @@ TEST(ImageLists, BlendsTakeTheirShareOfTheHighlightAndTheMaskSplitsAtMiddleGrey)
     DeleteObject(bitmap);
     DeleteObject(mask);
     ImageList_Destroy(images);
+}
+
+// A row put in at the focused row's place pushes the focus down with its
+// row: keys act from there.
+TEST_F(List, InsertingAtTheFocusedRowMovesTheFocusAlong)
+{
+    Rows(5);
+    SetState(2, kBoth, kBoth);
+    Insert(2, u"new");
+    EXPECT_EQ(NextWith(LVNI_FOCUSED), 3);
+    SendMessageW(list, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(NextWith(LVNI_FOCUSED), 4);
+    EXPECT_EQ(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
 }

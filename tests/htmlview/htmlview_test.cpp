@@ -404,6 +404,13 @@ TEST_F(HtmlView, HostilePagesAreCutAndTheControlAnswers)
     std::u16string line(5u << 20, u'a');
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()));
     EXPECT_EQ(Text().size(), lwhtml::kMaxWord);
+    // A cut never parts a surrogate pair: the character goes whole.
+    std::u16string paragraph;
+    while (paragraph.size() < lwhtml::kMaxParagraph - 1)
+        paragraph += paragraph.size() % 100 == 99 ? u' ' : u'a';
+    std::u16string cut = paragraph + u"\U0001F600";
+    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cut.c_str()));
+    EXPECT_EQ(Text(), paragraph);
 
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<p>fine</p>"));
     EXPECT_EQ(Text(), u"fine");
@@ -472,6 +479,15 @@ TEST_F(HtmlView, PageUpAndPageDownScrollByTheSameScreen)
     Key(VK_NEXT);
     std::vector<COLORREF> one = view();
     EXPECT_NE(one, top);
+    Key(VK_HOME);
+    Key(VK_DOWN); // without links, a line
+    std::vector<COLORREF> line = view();
+    EXPECT_NE(line, top);
+    EXPECT_NE(line, one);
+    Key(VK_NEXT);
+    Key(VK_HOME);
+    Key(VK_NEXT);
+    EXPECT_EQ(view(), one);
     Key(VK_NEXT);
     EXPECT_NE(view(), one);
     Key(VK_PRIOR);
@@ -565,4 +581,17 @@ TEST_F(HtmlView, PictureWithOnlyItsWidthKeepsItsProportions)
     Load(u"<img src=\"b.gif\" height=\"10\"><p>after</p>");
     EXPECT_EQ(Pixel(22, 12), kRed);
     EXPECT_NE(Pixel(26, 8), kRed) << "10 high, so 20 wide";
+}
+
+// On a scrolled page a tap acts on what is shown under it.
+TEST_F(HtmlView, TapsOnAScrolledPageFollowTheLinkShownThere)
+{
+    std::u16string page;
+    for (int k = 0; k < 60; ++k)
+        page += u"<p>line</p>";
+    Load(page + u"<p><a name=\"here\"></a><a href=\"far.htm\">FARLINK</a></p>" + page);
+    ASSERT_TRUE(SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"here")));
+    recorder.Clear();
+    Tap(12, 9);
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_KILLFOCUS, kParent | kSent}, Notice(NM_HOTSPOT, u"far.htm")}));
 }
