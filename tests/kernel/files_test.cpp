@@ -274,6 +274,7 @@ TEST_F(DeviceFiles, EveryHostNameIsListedAndActedOnUnderItsDeviceName)
         {"bad\xff.htm", u"bad\xDCFF.htm"},
         {"\xef\xbf\xbd.htm", u"\uFFFD.htm"},
         {"\xef\x81\x9c", u"\xDCEF\xDC81\xDC9C"},  // U+F05C itself: byte by byte
+        {"\xed\xa0\x80.htm", u"\xDCED\xDCA0\xDC80.htm"},  // an encoded surrogate names no character
         {"q?:\x01", u"q\uF03F\uF03A\uF001"},
         {"caf\xc3\xa9 \xf0\x9f\x98\x80", u"caf\u00e9 \U0001F600"},
     };
