@@ -174,7 +174,10 @@ TEST_F(BrowserTest, ListsFoldersThenBooksInCodeUnitOrderHiddenOnesToo)
     int width = 0, subWidth = 0;
     std::u16string title, label, subLabel;
     std::vector<std::u16string> keys;
-    COLORREF labelColour = 0;
+    COLORREF labelColour = 0, beyondText = 0;
+    RECT labelPlace{};
+    LRESULT extended = 0;
+    std::vector<COLORREF> folderIcon; // row 1's icon as shown, row by row
     Browse(u"\\", [&](FileBrowser& browser) {
         rows = RowTexts(browser.list);
         images = RowImages(browser.list);
@@ -186,8 +189,49 @@ TEST_F(BrowserTest, ListsFoldersThenBooksInCodeUnitOrderHiddenOnesToo)
         lwtest::Drain();  // painted
         POINT corner = OnScreen(browser.dialog, 170, 2);  // right of the label's text
         labelColour = LwDevicePixel(corner.x, corner.y);
+        GetWindowRect(GetDlgItem(browser.dialog, IDC_BROWSER_FOLDER), &labelPlace);
+        POINT origin = OnScreen(browser.dialog, 0, 0);
+        labelPlace = {labelPlace.left - origin.x, labelPlace.top - origin.y, labelPlace.right - origin.x,
+                      labelPlace.bottom - origin.y};
+        extended = SendMessageW(browser.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+        RECT row{LVIR_BOUNDS, 0, 0, 0}, icon{LVIR_ICON, 0, 0, 0};
+        SendMessageW(browser.list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+        POINT far = OnScreen(browser.list, 150, (row.top + row.bottom) / 2);  // past the row's text
+        beyondText = LwDevicePixel(far.x, far.y);
+        SendMessageW(browser.list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon));
+        POINT at = OnScreen(browser.list, icon.left, icon.top + (icon.bottom - icon.top - 16) / 2);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                folderIcon.push_back(LwDevicePixel(at.x + x, at.y + y));
         LwDevicePressKey(VK_F2);
     });
+    // The label over the list, 176 x 18 at the top left.
+    EXPECT_EQ(labelPlace.left, 0);
+    EXPECT_EQ(labelPlace.top, 0);
+    EXPECT_EQ(labelPlace.right, 176);
+    EXPECT_EQ(labelPlace.bottom, 18);
+    // The whole row highlighted; the icons drawn through their masks, as a
+    // masked image list draws them on the row's white.
+    EXPECT_TRUE(extended & LVS_EX_FULLROWSELECT);
+    EXPECT_EQ(beyondText, RGB(0, 0, 128));
+    HIMAGELIST masked = ImageList_Create(16, 16, ILC_MASK, 1, 0);
+    ImageList_AddIcon(masked, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_FOLDER)));
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP canvas = CreateCompatibleBitmap(memory, 16, 16);
+    HGDIOBJ previous = SelectObject(memory, canvas);
+    RECT all{0, 0, 16, 16};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ImageList_Draw(masked, 0, memory, 0, 0, ILD_NORMAL);
+    std::vector<COLORREF> expectedIcon;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            expectedIcon.push_back(GetPixel(memory, x, y));
+    SelectObject(memory, previous);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+    ImageList_Destroy(masked);
+    EXPECT_EQ(folderIcon, expectedIcon);
+    EXPECT_GT(std::count(expectedIcon.begin(), expectedIcon.end(), RGB(255, 255, 255)), 0) << "the icon has clear pixels";
     EXPECT_EQ(rows, (Names{u".hidden", u"Zeta", u"alpha", u"sub", u"x.chm", u".secret.chm", u"B.chm", u"Book.chm",
                            u"Book2.chm", u"a.chm"}));
     EXPECT_EQ(images, (Rows{0, 0, 0, 0, 0, 1, 1, 1, 1, 1}));
@@ -283,9 +327,11 @@ TEST_F(BrowserTest, LeftAndRightAddTheRowTenAwayToTheSelection)
         after({VK_HOME, VK_DOWN, VK_RIGHT});          // from row 1
         after({VK_END, VK_UP, VK_UP, VK_RIGHT});      // from row 22, in the last ten
         after({VK_HOME, VK_END, VK_RIGHT});           // from the last row
+        after({VK_HOME, VK_RIGHT, VK_RIGHT});         // twice: from the first selected row again
+        after({VK_END, VK_UP, VK_LEFT, VK_LEFT});     // twice: from 13, the first selected row then
         LwDevicePressKey(VK_F2);
     });
-    EXPECT_EQ(seen, (std::vector<Rows>{{0, 3}, {1, 11}, {22, 24}, {24}}));
+    EXPECT_EQ(seen, (std::vector<Rows>{{0, 3}, {1, 11}, {22, 24}, {24}, {0, 10}, {3, 13, 23}}));
 }
 
 TEST_F(BrowserTest, ABookReadOverTheBrowserLeavesItAsItWas)

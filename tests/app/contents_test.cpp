@@ -160,8 +160,16 @@ TEST_F(ContentsWindowTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
     HTREEITEM selectedAfterBack = nullptr;
     bool openAfterBack = false;
     std::u16string caption;
+    LONG style = 0, exStyle = -1;
+    RECT treeRect{}, client{};
+    WCHAR text[16] = {};
     INT_PTR result = RunContents(&contents, [&] {
         caption = LwDeviceTitle();
+        style = GetWindowLongW(contents.tree, GWL_STYLE);
+        exStyle = GetWindowLongW(contents.tree, GWL_EXSTYLE);
+        GetWindowTextW(contents.tree, text, 16);
+        GetWindowRect(contents.tree, &treeRect);
+        GetClientRect(contents.dialog, &client);
         std::deque<TocEntry>& entries = contents.book.contents;
         for (const TocEntry& entry : entries) {
             HTREEITEM parent = Next(contents.tree, TVGN_PARENT, static_cast<HTREEITEM>(entry.treeItem));
@@ -185,6 +193,13 @@ TEST_F(ContentsWindowTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
     });
     EXPECT_EQ(result, 2);
     EXPECT_EQ(caption, u"Levels");
+    // The tree: lines and buttons, lines at the root too, over the whole dialog.
+    EXPECT_EQ(style, static_cast<LONG>(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT));
+    EXPECT_EQ(exStyle, 0);
+    EXPECT_EQ(std::u16string(text), u"TreeItem");
+    EXPECT_EQ(treeRect.right - treeRect.left, client.right);
+    EXPECT_EQ(treeRect.bottom - treeRect.top, client.bottom);
+    EXPECT_EQ(client.bottom, 268);
     EXPECT_EQ(parents, (std::vector<int>{-1, 0, 1, -1, 1, -1, 5, -1, 7, 7, -1}));
     EXPECT_EQ(selectedAfterBack, contents.book.contents[1].treeItem);
     EXPECT_TRUE(openAfterBack);

@@ -24,10 +24,12 @@
 // how it came (kSent or kPosted, kParent for a window watched as a parent),
 // wParam and lParam, and decoded at once what the pointers carry: a WM_NOTIFY's
 // code, the text of WM_SETTEXT, and what a test's `decode` reads (the tree's
-// and the list's items and actions: DecodeControlNote in controlnotes.h). Painting comes and goes with the pump's timing, so
-// WM_PAINT, WM_ERASEBKGND, WM_CTLCOLOR* and WM_SETCURSOR are not recorded
-// unless a test Keeps them: a fixed list of noise, never a filter of the
-// messages a test expects.
+// and the list's items and actions: DecodeControlNote in controlnotes.h).
+// Painting comes and goes with the pump's timing, so WM_PAINT, WM_ERASEBKGND,
+// WM_CTLCOLOR* and WM_SETCURSOR are not recorded unless a test Keeps them: a
+// fixed list of noise, never a filter of the messages a test expects. A
+// test's own calls to a watched window are recorded too: Clear just before
+// the action, so that Take gives what the action caused.
 //
 // What an expectation compares: the message, always; the parent mark, always
 // (it tells a notification from a message to the control); kSent or kPosted
@@ -239,11 +241,6 @@ public:
     void WatchParent(HWND window) { parents_.insert(window); }
     // Every window of a class (as GetClassNameW spells it), from its WM_NCCREATE.
     void WatchClass(const std::u16string& name) { classes_.insert(name); }
-    void Forget(HWND window)
-    {
-        windows_.erase(window);
-        parents_.erase(window);
-    }
     // Records a message of the noise list after all (WM_PAINT for a paint test).
     void Keep(UINT message) { noise_.erase(message); }
 
