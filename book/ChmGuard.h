@@ -38,3 +38,7 @@ BOOL CheckContainer(LPCWSTR bookPath, ContainerLimits* limits);
 // them, and a block whose walk leaves the decoder's window or input is
 // refused, with every later block up to the next reset.
 BOOL ObjectFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length);
+// The first half of ObjectFits: the length is sane and the extent lies
+// inside its section; no block is walked (a reader that reads part of a long
+// object asks ObjectFits for each part it reads).
+BOOL ExtentFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length);

@@ -43,12 +43,9 @@ protected:
     }
 };
 
-TEST_P(BaselineTest, DumpMatchesTheReviewedCopy)
+// The dump against its reviewed copy: equal, or the first line that differs.
+void CompareWithReviewedCopy(const std::string& dump, const fs::path& copy)
 {
-    if (!CorpusPresent())
-        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
-    std::string dump = Dump();
-    fs::path copy = fs::path(LEAFWISE_BASELINES) / (std::string(GetParam()) + ".txt");
     if (UpdatingBaselines()) {
         std::ofstream(copy, std::ios::binary) << dump;
         GTEST_SKIP() << "rewrote " << copy;
@@ -58,9 +55,47 @@ TEST_P(BaselineTest, DumpMatchesTheReviewedCopy)
     ExpectSameLines(dump, reviewed, copy.string());
 }
 
+TEST_P(BaselineTest, DumpMatchesTheReviewedCopy)
+{
+    if (!CorpusPresent())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
+    CompareWithReviewedCopy(Dump(), fs::path(LEAFWISE_BASELINES) / (std::string(GetParam()) + ".txt"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Corpus, BaselineTest,
                          ::testing::Values("svn-book", "fpc-fclres", "sasplanet-ru", "pbootcms-tags-zh",
                                            "taper-ru-htm2chm", "ms-ime-tradchinese-en"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return ParamName(info.param); });
+
+// The keyword index of every corpus book that has one, as `leafwise-book
+// index` lists it, reviewed against the book's .hhk.
+class KeywordBaselineTest : public ScratchTest, public ::testing::WithParamInterface<const char*> {};
+
+void AppendKeyword(const TocEntry& entry, size_t titleLength, size_t localLength, void* context)
+{
+    *static_cast<std::string*>(context) += std::to_string(entry.level) + "\t" +
+                                           BaselineField(Utf8(std::u16string(entry.title, titleLength))) + "\t" +
+                                           BaselineField(Utf8(std::u16string(entry.local, localLength))) + "\n";
+}
+
+TEST_P(KeywordBaselineTest, IndexMatchesTheReviewedCopy)
+{
+    if (!CorpusPresent())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
+    Book book;
+    ASSERT_TRUE(book.Open(DevicePath(CorpusPath(GetParam())).c_str()));
+    std::string lines;
+    size_t count = book.ReadKeywordIndex(AppendKeyword, &lines);
+    CompareWithReviewedCopy("index " + std::to_string(count) + "\n" + lines,
+                            fs::path(LEAFWISE_BASELINES) / (std::string(GetParam()) + ".index.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, KeywordBaselineTest,
+                         ::testing::Values("7zip-help-zh", "autohotkey-ko", "autoit-adfs-zh", "autoit-master-zh",
+                                           "doxygen-hero3d", "fpc-fclres", "innovasys-realworld",
+                                           "ms-htmlhelp-activex-ref", "ms-ime-japanese", "ms-ime-tradchinese-en",
+                                           "pychm-index-only", "pywin32", "sasplanet-ru", "svn-book",
+                                           "taper-ru-htm2chm"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return ParamName(info.param); });
 
 }  // namespace

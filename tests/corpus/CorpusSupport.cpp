@@ -63,6 +63,15 @@ std::map<std::string, std::string> ExtractWith7z(const std::string& bookPath, co
     return objects;
 }
 
+void CorpusBookTest::SetUp()
+{
+    ScratchTest::SetUp();
+    if (!CorpusPresent())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
+    ASSERT_EQ(GetACP(), 1252u) << "run with LEAFWISE_CODEPAGE unset and an en_US locale";
+    path = CorpusPath(GetParam().name);
+}
+
 std::string Fingerprint(const std::string& bytes)
 {
     uint64_t hash = 14695981039346656037ull;

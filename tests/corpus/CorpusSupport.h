@@ -28,6 +28,15 @@ bool CorpusPresent();
 // refuses the book.
 std::map<std::string, std::string> ExtractWith7z(const std::string& bookPath, const std::filesystem::path& into);
 
+// A test of each corpus book (skipped without the corpus), on a device whose
+// ANSI code page is 1252; `path` is the book's host path.
+class CorpusBookTest : public booktest::ScratchTest, public ::testing::WithParamInterface<CorpusBook> {
+protected:
+    void SetUp() override;
+
+    std::string path;
+};
+
 // FNV-1a, 64 bits, as 16 hex digits: a short fingerprint for baselines.
 std::string Fingerprint(const std::string& bytes);
 
