@@ -2,6 +2,7 @@
 // handed to it, asks its parent for every picture and link, and takes its keys
 // and taps from messages.
 #include "htmlctrl.h"
+#include "lwhtmlview.h"
 
 #include "bounds.h"
 #include "gdi_qt.h"
@@ -719,6 +720,23 @@ void RegisterTraceNames()
 
 } // namespace
 } // namespace lwhtml
+
+BOOL LwHtmlViewSettled(HWND viewer)
+{
+    WCHAR name[16] = {};
+    if (!IsWindow(viewer) || !GetClassNameW(viewer, name, 16) || std::u16string_view(name) != DISPLAYCLASS)
+        return FALSE;
+    lwhtml::ViewState* s = lwhtml::StateOf(viewer);
+    if (!s || !s->page)
+        return s != nullptr;
+    QTextLayout* last = s->page->lastBlock().layout();
+    if (!last || last->lineCount() == 0 || s->page->askPosted)
+        return FALSE;
+    for (const lwhtml::Picture& picture : s->page->pictures)
+        if (picture.reached && !picture.asked)
+            return FALSE;
+    return TRUE;
+}
 
 BOOL InitHTMLControl(HINSTANCE)
 {
