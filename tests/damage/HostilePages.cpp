@@ -41,57 +41,6 @@ std::string BigPng()
     return Bytes(lwtest::Encode(image, "PNG"));
 }
 
-// A picture Qt writes, its header's size rewritten: `at` the offsets of the
-// width and height fields, `bigEndian` their order, `wide` 4 bytes (else 2).
-std::string Claiming(const char* format, std::function<int(const QByteArray&)> widthAt, bool bigEndian, bool wide,
-                     int heightAfterWidth)
-{
-    QByteArray bytes = lwtest::Encode(QImage(16, 16, QImage::Format_RGB32), format);
-    int at = widthAt(bytes);
-    auto put = [&](int offset, uint32_t value) {
-        int size = wide ? 4 : 2;
-        for (int k = 0; k < size; ++k)
-            bytes[offset + k] = char(bigEndian ? value >> (8 * (size - 1 - k)) : value >> (8 * k));
-    };
-    put(at, 65535);
-    put(at + heightAfterWidth, 65535);
-    return Bytes(bytes.left(bytes.size() / 2));
-}
-
-std::string JpegClaiming()
-{
-    // SOF0: FF C0, length, precision, then height and width (big-endian).
-    return Claiming(
-        "JPG", [](const QByteArray& b) { return int(b.indexOf("\xFF\xC0")) + 7; }, true, false, -2);
-}
-
-std::string BmpClaiming()
-{
-    return Claiming("BMP", [](const QByteArray&) { return 18; }, false, true, 4);
-}
-
-// 1,000 entries of 256 x 256, each a PNG claiming 65,535 square.
-std::string IconOfThousand()
-{
-    QByteArray png = lwtest::PngClaiming(65535, 65535);
-    const int count = 1000;
-    QByteArray out("\0\0\1\0", 4);
-    out.append(char(count & 0xFF)).append(char(count >> 8));
-    uint32_t offset = 6 + 16 * count;
-    for (int k = 0; k < count; ++k) {
-        QByteArray entry(16, '\0');
-        entry[4] = 1;  // planes
-        entry[6] = 32; // bits
-        for (int b = 0; b < 4; ++b) {
-            entry[8 + b] = char(uint32_t(png.size()) >> (8 * b));
-            entry[12 + b] = char(offset >> (8 * b));
-        }
-        out.append(entry);
-    }
-    out.append(png);
-    return Bytes(out);
-}
-
 pagedrive::Pictures Bombs()
 {
     lwtest::GifPicture gif;
@@ -99,10 +48,10 @@ pagedrive::Pictures Bombs()
     return {
         {"bomb.png", Bytes(lwtest::PngClaiming(65535, 65535))},
         {"bomb.gif", Bytes(lwtest::Gif(gif))},
-        {"bomb.jpg", JpegClaiming()},
-        {"bomb.bmp", BmpClaiming()},
-        {"bomb.ico", IconOfThousand()},
-        {"bomb.xbm", "#define b_width 65535\n#define b_height 65535\nstatic char b_bits[] = {0x00,0x01};\n"},
+        {"bomb.jpg", Bytes(lwtest::JpegClaiming(65535, 65535))},
+        {"bomb.bmp", Bytes(lwtest::BmpClaiming(65535, 65535))},
+        {"bomb.ico", Bytes(lwtest::IconOf(1000, lwtest::PngClaiming(65535, 65535)))},
+        {"bomb.xbm", Bytes(lwtest::XbmClaiming(65535, 65535))},
         {"bomb.xpm", "/* XPM */\nstatic char *b[] = {\n\"65535 65535 1 1\",\n\"a c #ff0000\",\n\"a\"};\n"},
         {"bomb.ppm", std::string("P6\n65535 65535\n255\n") + std::string(64, '\x7f')},
         {"bomb.pgm", std::string("P5\n65535 65535\n255\n") + std::string(64, '\x7f')},

@@ -115,6 +115,7 @@ TEST_F(Decoder, EachFormatThroughTheCallerBuffer)
         {"PNG", Encode(halves, "PNG")},
         {"JPEG", Encode(halves, "JPG")},
         {"BMP", Encode(halves, "BMP")},
+        {"ICO", Encode(halves, "ICO")},
     };
     for (const auto& [format, file] : files) {
         SCOPED_TRACE(format);
@@ -225,6 +226,14 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
     EXPECT_EQ(bitmap, nullptr);
     EXPECT_LT(feed.position, 1024);
 
+    // Every other format's header claiming as much: refused before its pixels.
+    EXPECT_EQ(Run(JpegClaiming(30000, 30000)), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(XbmClaiming(30000, 30000)), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(BmpClaiming(30000, 30000)), E_FAIL) << "Qt's reader finds the file too short for its header";
+    // An icon whose 1,000 entries are that PNG fails; one past 1 MB is not read.
+    EXPECT_TRUE(FAILED(Run(IconOf(1000, png))));
+    EXPECT_EQ(Run(IconOf(1, QByteArray(2 << 20, 'x'))), E_OUTOFMEMORY);
+
     // 10,000 frames: only the first is read.
     GifPicture frames;
     frames.width = frames.height = 8;
@@ -236,6 +245,20 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
 
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
+}
+
+// Only the formats of help books are read, whatever readers Qt has.
+TEST_F(Decoder, FormatsHelpBooksNeverUseAreNotRead)
+{
+    QImage halves = Halves(16, 8, Qt::black, Qt::white);
+    ASSERT_EQ(Run(Encode(halves, "XBM")), S_OK);
+    EXPECT_EQ(Record().bmWidth, 16);
+    for (const char* format : {"PPM", "PGM", "PBM", "XPM"}) {
+        QByteArray file = Encode(halves, format);
+        ASSERT_FALSE(file.isEmpty()) << format;
+        EXPECT_EQ(Run(file), E_FAIL) << format;
+        EXPECT_EQ(bitmap, nullptr);
+    }
 }
 
 TEST_F(Decoder, BadRecordsAndBadDataFailCleanly)
