@@ -645,9 +645,13 @@ std::u16string Builder::Attributes(const Element& element, const std::vector<Att
             put("style", CleanDeclarations(value));
         } else if (name == "dir") {
             put("dir", OneOf(value, {"ltr", "rtl"}, false));
+        } else if (name == "align" && kind == Kind::Image) {
+            // Old pages write "absmiddle" and "texttop", as browsers read them.
+            std::string align = Narrow(value);
+            put("align", OneOf(align == "absmiddle" ? u"middle" : align == "texttop" ? u"top" : value,
+                               {"left", "right", "middle", "top"}, false));
         } else if (name == "align") {
-            put("align", kind == Kind::Image ? OneOf(value, {"left", "right", "middle", "top"}, false)
-                                             : OneOf(value, {"left", "right", "center", "justify"}, false));
+            put("align", OneOf(value, {"left", "right", "center", "justify"}, false));
         } else if (name == "valign" && cellLike) {
             put("valign", OneOf(value, {"top", "middle", "bottom"}, false));
         } else if (name == "bgcolor" && cellLike) {

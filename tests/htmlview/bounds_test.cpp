@@ -138,7 +138,7 @@ TEST(PageReading, ImpliedEndsAndTablesAsBrowsersBuildThem)
 TEST(PageReading, AttributeValuesAreBounded)
 {
     ExpectBodies({
-        {u"<img src=a.gif width=100000 height=\"20px\" align=middle><img src=b width=50%>",
+        {u"<img src=a.gif width=100000 height=\"20px\" align=AbsMiddle><img src=b width=50% align=center>",
          u"<img src=\"a.gif\" width=\"4096\" height=\"20\" align=\"middle\"><img src=\"b\">"},
         {u"<table border=1000 cellpadding=-4 width=150% height=9e99><tr bgcolor=ff0000><td width=30% colspan=100000 "
          u"rowspan=0 valign=TOP>x",
