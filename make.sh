@@ -48,7 +48,7 @@ keep_finding() {
 # Builds the four fuzz targets (clang, libFuzzer, ASan and UBSan) and runs
 # each, under nice, for its share of the seconds, on a corpus that carries
 # over between runs, seeded from the corpus books. Crashes, out-of-memory,
-# leaks (more than 64 MB of heap kept) and inputs slower than 2 s in an
+# leaks (more than 64 MB of heap kept) and inputs taking over 2 s of processor time in an
 # ordinary build become regression files, which the test suite replays.
 fuzz() {
     local seconds=${1:-600}

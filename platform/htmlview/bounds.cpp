@@ -107,6 +107,10 @@ const Element kElements[] = {
     {"wbr", "", Kind::WordBreak},        {"xmp", "pre", Kind::Pre},
 };
 
+// What an element inside a table weighs against kMaxTableContent, in
+// characters: a block of its own to lay out.
+constexpr size_t kElementWeight = 16;
+
 const Element kRow = {"tr", "tr", Kind::Row};
 const Element kCell = {"td", "td", Kind::Cell};
 
@@ -423,6 +427,13 @@ private:
     std::u16string Attributes(const Element& element, const std::vector<Attribute>& attributes) const;
     bool CountCharacter(char32_t c);
     void Boundary() { paragraph_ = word_ = combining_ = 0; }
+    // Counts `units` of content of the innermost table; false past the bound.
+    bool InTableContent(size_t units)
+    {
+        if (!tables_.empty())
+            tableContent_ += units * tables_.back().weight;
+        return tableContent_ <= kMaxTableContent;
+    }
     void WriteText(const std::u16string& text);
 
     std::u16string body_;
@@ -443,6 +454,7 @@ private:
     size_t indents_ = 0;
     size_t preformatted_ = 0;
     size_t closedTableWork_ = 0;
+    size_t tableContent_ = 0;
     size_t depthSum_ = 0;
     size_t paragraph_ = 0;
     size_t word_ = 0;
@@ -458,6 +470,8 @@ bool Builder::Open(const Element& element, const std::vector<Attribute>& attribu
     if (element.kind == Kind::Image && ++images_ > kMaxImages)
         return Cut();
     if (Indents(element) && ++indents_ > kMaxIndentDepth)
+        return Cut();
+    if (!InTableContent(kElementWeight))
         return Cut();
     depthSum_ += stack_.size() + 1;
     if (IsBlockKind(element.kind))
@@ -695,10 +709,14 @@ bool Builder::CountCharacter(char32_t c)
             return false;
     } else {
         // White space outside preformatted text collapses to one.
-        if (!(space && lastSpace_) && ++paragraph_ > kMaxParagraph)
+        if (space && lastSpace_)
+            return true;
+        if (++paragraph_ > kMaxParagraph)
             return false;
         lastSpace_ = space;
     }
+    if (!InTableContent(1))
+        return false;
     if (IsCombining(c)) {
         if (++combining_ > kMaxCombiningMarks)
             return false;

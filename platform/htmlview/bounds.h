@@ -25,6 +25,11 @@ constexpr size_t kMaxTableDepth = 8;
 // weighing 2^(tables around it - 1).
 constexpr size_t kMaxTableWork = 16384;
 constexpr size_t kMaxTableColumns = 1024;
+// What lies inside tables, characters and elements, each weighing
+// 2^(tables around it - 1) likewise: Qt lays a table's content out again for
+// every table around it, so text nested six deep costs thirty-two times its
+// length.
+constexpr size_t kMaxTableContent = 256u << 10;
 constexpr size_t kMaxColSpan = 1000;          // as browsers read colspan
 constexpr size_t kMaxRowSpan = 1000;
 // Items of one list: Qt numbers and lays out a list's items in time that

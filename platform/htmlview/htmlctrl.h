@@ -27,6 +27,8 @@
 //   elements, 1,000 pictures, 256 open elements, 16 nested lists, quotes and
 //   definitions, tables nested 8 deep, table grids weighing more than 16,384
 //   cells (rows times columns, a cell counting 2^(depth - 1)), 1,024 columns,
+//   content inside tables weighing more than 262,144 characters (each
+//   character and element counting 2^(depth - 1) likewise),
 //   131,072 characters in one paragraph, 4,096 characters without a place to
 //   break the line, 32 combining marks on one character. Sizes are held
 //   within bounds instead (colspan and rowspan 1,000; declared picture, table

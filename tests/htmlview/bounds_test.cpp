@@ -203,7 +203,8 @@ TEST(PageBounds, CountsAreCutBeforeTheElementThatPassesThem)
         {Repeat(u"<blockquote>", 100), u"<blockquote", kMaxIndentDepth},
         {Repeat(u"<div></div>", kMaxTags + 10), u"<div", kMaxTags},
         {u"<table><tr>" + Repeat(u"<td>x", 2000), u"<td", kMaxTableColumns},
-        {u"<table><tr><td><table>" + Repeat(u"<tr><td>x", 20000), u"<td", 1 + (kMaxTableWork - 1) / 2},
+        // Grid cells weigh twice inside a table: 100 columns a row.
+        {u"<table><tr><td><table>" + Repeat(u"<tr><td colspan=100>x", 20000), u"<tr", 1 + (kMaxTableWork - 1) / 200},
         {u"<table><tr><td colspan=1000>" + Repeat(u"<tr><td>x", 20000), u"<tr", kMaxTableWork / 1000},
     };
     for (const Bound& bound : bounds) {
@@ -256,6 +257,11 @@ TEST(PageBounds, LongWordsParagraphsAndMarksAreCut)
         EXPECT_TRUE(Build(text.page).cut) << Utf8(text.page.substr(0, 20));
         EXPECT_EQ(Characters(text.page), text.shown) << Utf8(text.page.substr(0, 20));
     }
+    // Text nested six tables deep weighs 2^5 a character.
+    std::u16string nested = Repeat(u"<table><tr><td>", 6) + std::u16string(20000, u'\u4E2D');
+    EXPECT_TRUE(Build(nested).cut);
+    EXPECT_LE(Characters(nested) * 32, kMaxTableContent);
+    EXPECT_GT(Characters(nested) * 32, kMaxTableContent - 4096) << "less only the tables' own rows and cells";
     // Spaces, <br> and ideographs break words; block boundaries and
     // preformatted lines end paragraphs; collapsed white space counts once.
     for (const std::u16string& page :
