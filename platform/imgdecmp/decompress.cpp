@@ -24,6 +24,13 @@ constexpr COLORREF kNoOverride = 0xFFFFFFFF;
 // Qt's icon reader seeks through its file, so an icon is read whole first;
 // icons are small, a bigger one is refused.
 constexpr qint64 kMaxIconBytes = 1024 * 1024;
+// A PNG is read whole first too, so that no chunk reaches libpng claiming
+// more bytes than the file holds: libpng allocates and clears a chunk's
+// claimed length before it reads it (a 1 GB claim in a file of a few
+// hundred bytes cost seconds and a gigabyte). PNGs of help books are small.
+constexpr qint64 kMaxPngBytes = 16 * 1024 * 1024;
+constexpr int kPngSignature = 8;
+constexpr int kPngChunkFrame = 12; // length, type, CRC
 
 // The formats of the pictures help books hold, told by their first bytes.
 // Every other reader Qt has, built in or a plug-in (PPM, XPM, SVG, TIFF,
@@ -187,6 +194,20 @@ QSize StatedSize(QImageReader& reader, QIODevice& device)
     return reader.size();
 }
 
+// The PNG up to its first chunk that claims more than the file holds.
+qsizetype WholeChunks(const QByteArray& png)
+{
+    qsizetype at = kPngSignature;
+    while (at + kPngChunkFrame <= png.size()) {
+        auto byte = [&](qsizetype i) { return quint32(static_cast<unsigned char>(png[at + i])); };
+        quint32 length = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+        if (length > quint64(png.size() - at - kPngChunkFrame))
+            return at;
+        at += kPngChunkFrame + qsizetype(length);
+    }
+    return png.size();
+}
+
 QByteArray FormatOf(const QByteArray& head)
 {
     for (const Format& format : kFormats)
@@ -214,14 +235,18 @@ HRESULT Decode(const DECOMPRESSIMAGEINFO& info, int depth, HBITMAP* bitmap)
     if (format.isEmpty())
         return E_FAIL;
     QIODevice* source = &device;
-    QByteArray icon;
-    QBuffer iconBuffer(&icon);
-    if (format == "ico" || format == "cur") {
-        icon = device.read(kMaxIconBytes + 1);
-        if (icon.size() > kMaxIconBytes)
+    QByteArray whole;
+    QBuffer wholeBuffer(&whole);
+    bool icon = format == "ico" || format == "cur";
+    if (icon || format == "png") {
+        qint64 bound = icon ? kMaxIconBytes : kMaxPngBytes;
+        whole = device.read(bound + 1);
+        if (whole.size() > bound)
             return E_OUTOFMEMORY;
-        iconBuffer.open(QIODevice::ReadOnly);
-        source = &iconBuffer;
+        if (!icon)
+            whole.truncate(WholeChunks(whole));
+        wholeBuffer.open(QIODevice::ReadOnly);
+        source = &wholeBuffer;
     }
     QImageReader reader(source, format);
     reader.setAutoDetectImageFormat(false);

@@ -8,7 +8,9 @@
 // - The file is pulled through pfnGetData into the caller's pbBuffer, at most
 //   dwBufferMax bytes a call, and only as far as the decoder needs: of an
 //   animated GIF only the first frame is read. An icon is read whole (its
-//   entries lie anywhere in it); one over 1 MB is refused (E_OUTOFMEMORY). Bytes the caller left in the
+//   entries lie anywhere in it), and so is a PNG (so that none of its chunks
+//   claims more than the file holds: the file ends before such a chunk);
+//   an icon over 1 MB and a PNG over 16 MB are refused (E_OUTOFMEMORY). Bytes the caller left in the
 //   buffer (dwBufferCurrent) are used first. The callback returns the bytes
 //   it put there; 0 ends the file.
 // - The bitmap has iBitDepth bits per pixel (the pixels reduced to what that

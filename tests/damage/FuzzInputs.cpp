@@ -117,7 +117,10 @@ bool RunImage(const uint8_t* data, size_t size)
     DecodedImage image;
     if (image.Decode(screen, u"\\Temp\\picture")) {
         HBITMAP copy = image.Render(image.Width(), image.Height(), image.Width(), image.Height());
-        HBITMAP scaled = image.Render(-1, 50, -1, -1);
+        // And into a canvas of a fixed size: a canvas of -1 is a square of the
+        // larger side, which for a picture of extreme proportions is as large
+        // as the caller asked (the page window never asks for one).
+        HBITMAP scaled = image.Render(80, -1, 100, 60);
         HDC memory = CreateCompatibleDC(screen);
         for (HBITMAP bitmap : {copy, scaled}) {
             if (!bitmap)

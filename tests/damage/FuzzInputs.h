@@ -20,7 +20,8 @@ enum class Target { Page, Image, BookPage };
 bool RunPage(const uint8_t* data, size_t size);
 // Bytes of a picture -> DecompressImageIndirect through the read callback at
 // several buffer sizes, bit depths and largest sizes, then a DecodedImage of
-// the file as the page window makes it: Render, and a blit of the copy.
+// the file as the page window makes it: Render at its own size and into a
+// fixed canvas, and a blit of each.
 bool RunImage(const uint8_t* data, size_t size);
 // Bytes of a book -> its first contents pages extracted as "Browse" extracts
 // them, each shown in the page window with its pictures.

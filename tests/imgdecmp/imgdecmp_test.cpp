@@ -230,6 +230,13 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
     EXPECT_EQ(Run(JpegClaiming(30000, 30000)), E_OUTOFMEMORY);
     EXPECT_EQ(Run(XbmClaiming(30000, 30000)), E_OUTOFMEMORY);
     EXPECT_EQ(Run(BmpClaiming(30000, 30000)), E_FAIL) << "Qt's reader finds the file too short for its header";
+    // A PNG chunk claiming a gigabyte in a file of a few hundred bytes ends the
+    // file there: libpng never allocates what it claims.
+    QByteArray claims = Encode(Halves(4, 4, Qt::red, Qt::blue), "PNG");
+    claims.insert(33, QByteArray("\x3B\x00\x00\x17tEXtSoftware", 16));
+    EXPECT_EQ(Run(claims), E_FAIL);
+    EXPECT_EQ(Run(QByteArray(17 << 20, '\0').prepend("\x89PNG\r\n\x1A\n")), E_OUTOFMEMORY) << "past 16 MB";
+
     // An icon whose 1,000 entries are that PNG fails; one past 1 MB is not read.
     EXPECT_TRUE(FAILED(Run(IconOf(1000, png))));
     EXPECT_EQ(Run(IconOf(1, QByteArray(2 << 20, 'x'))), E_OUTOFMEMORY);
