@@ -20,7 +20,9 @@
 #define LEAFWISE_HEAP_CHECK 1
 #endif
 #ifdef LEAFWISE_HEAP_CHECK
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's count of the heap in use (declared here: GCC ships
+// the runtime without its headers).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace fuzzinput {
