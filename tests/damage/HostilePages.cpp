@@ -72,11 +72,11 @@ std::u16string Paragraphs(size_t count)
     return Repeat(u"<p class=\"c7\">a paragraph of words</p>", count);
 }
 
-std::u16string StyleRules(size_t count)
+std::u16string StyleRules(size_t count, const std::u16string& declarations)
 {
     std::u16string rules;
     for (size_t k = 0; k < count; ++k)
-        rules += u"p.c" + Number(k) + u" { color: red; margin-left: 2px }\n";
+        rules += u"p.c" + Number(k) + u" { " + declarations + u" }\n";
     return u"<style>" + rules + u"</style>";
 }
 
@@ -132,7 +132,11 @@ const std::map<std::string, Maker>& Makers()
         {"combining-marks", {[] { return u"a" + Repeat(u"\u0301", 100000) + u" end"; }, nullptr, true}},
         {"bidi-controls", {[] { return Repeat(u"\u202Eabc\u202D\u202Bdef\u202A", 50000); }, nullptr, true}},
         // Style.
-        {"style-rules-50000", {[] { return StyleRules(50000) + Paragraphs(2000); }, nullptr, false}},
+        {"style-rules-50000",
+         {[] { return StyleRules(50000, u"color: red; margin-left: 2px") + Paragraphs(2000); }, nullptr, false}},
+        // Rules of one declaration each, so that no ';' stands between them.
+        {"style-rules-one-declaration",
+         {[] { return StyleRules(50000, u"color: red") + Paragraphs(2000); }, nullptr, false}},
         {"css-sizes-in-attributes",
          {[] { return Repeat(u"<p style=\"" + std::u16string(kHugeCss) + u"\">some words here</p>", 200); }, nullptr,
           false}},
