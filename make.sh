@@ -3,6 +3,7 @@
 #   ./make.sh run [BOOK]   install what is missing, build, open BOOK (default: the bundled guide)
 #   ./make.sh test         install what is missing, build, run every test
 #   ./make.sh asan         the whole test suite under AddressSanitizer and UBSan
+#   ./make.sh deb          install the package's build dependencies, build leafwise_VERSION_ARCH.deb here
 #   ./make.sh fuzz [SECONDS]  the fuzz targets, each for its share of SECONDS (default 600);
 #                             what they find goes into tests/damage/regressions/
 set -euo pipefail
@@ -11,10 +12,13 @@ here=$(pwd)
 
 packages=(build-essential cmake pkg-config libchm-dev libchm-bin qt6-base-dev
           binutils-mingw-w64-x86-64 fp-utils p7zip-full libgtest-dev googletest
-          xvfb xauth imagemagick xdg-utils desktop-file-utils
+          xvfb xauth imagemagick xdg-utils desktop-file-utils shared-mime-info
+          appstream man-db groff-base
           fonts-dejavu-core fonts-wqy-zenhei)
 # The fonts: DejaVu for Latin and Cyrillic, WenQuanYi Zen Hei for Chinese,
 # Japanese and Korean, so that books in those scripts show text, not boxes.
+# appstream, man-db and groff-base check the installed files in the tests.
+deb_packages=(debhelper dpkg-dev fakeroot lintian)
 
 install_missing() {
     local missing=()
@@ -110,13 +114,27 @@ asan)
     build build-asan -DLEAFWISE_SANITIZE=ON
     cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$(nproc)"
     ;;
+deb)
+    packages+=("${deb_packages[@]}")
+    install_missing
+    dpkg-checkbuilddeps
+    version=$(dpkg-parsechangelog -S Version)
+    arch=$(dpkg --print-architecture)
+    DEB_BUILD_OPTIONS="parallel=$(nproc) nocheck" nice -n 10 dpkg-buildpackage -us -uc -b
+    # dpkg-buildpackage leaves what it made beside the tree: it comes here.
+    for f in ../leafwise_"$version"_"$arch".deb ../leafwise_"$version"_"$arch".buildinfo \
+             ../leafwise_"$version"_"$arch".changes ../leafwise-dbgsym_"$version"_"$arch".deb; do
+        if [ -e "$f" ]; then mv -f "$f" .; fi
+    done
+    echo "Built $here/leafwise_${version}_${arch}.deb (install it with: apt-get install ./leafwise_${version}_${arch}.deb)"
+    ;;
 fuzz)
     packages+=(clang libclang-rt-14-dev)
     install_missing
     fuzz "${2:-600}"
     ;;
 *)
-    echo "usage: $0 run [BOOK] | test | asan | fuzz [SECONDS]" >&2
+    echo "usage: $0 run [BOOK] | test | asan | deb | fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

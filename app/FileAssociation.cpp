@@ -2,6 +2,19 @@
 
 #include "RegKey.h"
 
+namespace {
+
+// What a desktop needs besides the registry's keys to open books with the
+// program: the types' names (the registered one first), the entry it lists
+// the program under, and the entry an installed Leafwise comes with (named
+// by its application id), which is used instead when it starts this program.
+const WCHAR kExtension[] = TEXT(".chm");
+const WCHAR kMimeTypes[] = TEXT("application/vnd.ms-htmlhelp;application/x-chm");
+const WCHAR kDesktopEntry[] = TEXT("leafwise-chmfile");
+const WCHAR kInstalledEntry[] = TEXT("example.leafwise.Leafwise");
+
+} // namespace
+
 void FileAssociation(HWND mainWindow)
 {
     WCHAR programPath[MAX_PATH];
@@ -15,7 +28,9 @@ void FileAssociation(HWND mainWindow)
                     SUCCEEDED(StringCchPrintfW(commandValue, MAX_PATH, TEXT("\"%s\" %%1"), programPath));
     BOOL written = FALSE;
     if (pathFits) {
-        RegKey extensionKey(HKEY_CLASSES_ROOT, TEXT(".chm"), TRUE);
+        // Told first: the registry passes each value on to the desktop as it is written.
+        RegisterDesktopFileType(kExtension, kMimeTypes, kDesktopEntry, kInstalledEntry);
+        RegKey extensionKey(HKEY_CLASSES_ROOT, kExtension, TRUE);
         BOOL extensionWritten = extensionKey.SetString(nullptr, TEXT("CHMFile"));
         extensionKey.Close();
 

@@ -36,7 +36,8 @@ UINT AnsiCodePageOf(LCID language)
 
 } // namespace
 
-Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), codePage(CP_ACP), limits{}
+Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), codePage(CP_ACP),
+      contentsCodePage(CP_ACP), limits{}
 {
     StringCchCopyW(tempFolder, MAX_PATH, u"\\Temp\\");
     bookPath[0] = 0;
@@ -63,6 +64,7 @@ void Book::EmptyLists()
     noPath = rootPath = nullptr;
     entriesMade = 0;
     codePage = CP_ACP;
+    contentsCodePage = CP_ACP;
 }
 
 int Book::LoadContents(LPCWSTR path) { return LoadContents(path, nullptr, nullptr); }
@@ -82,6 +84,7 @@ int Book::LoadContents(LPCWSTR path, ContentsCallback callback, void* context)
 
 int Book::ReadContents()
 {
+    contentsCodePage = codePage;
     const ObjectEntry* contentsFile = FindContentsFile();
     // The Free Pascal writer (chmcmd among its users) marks the second
     // directory chunk as the first, so chmlib's enumeration can miss the

@@ -119,6 +119,9 @@ public:
     // its language (LCID of #SYSTEM, else of the container's header) as the
     // platform gives it, else CP_ACP. A text that declares its charset is read in that.
     UINT codePage;
+    // The code page the contents' titles were read in: the one the contents
+    // file (or keyword index) declares, else codePage.
+    UINT contentsCodePage;
 
 private:
     template <typename Unit>

@@ -303,7 +303,8 @@ void Book::ParseSitemap(const ObjectEntry& file)
     ObjectReader reader(chm, unit, file.length);
     size_t kept = reader.Next(window, kPiece), from = 0;
     UINT declared = DeclaredCodePage(window, kept, &from);
-    Scanner scanner(*this, declared ? declared : codePage);
+    contentsCodePage = declared ? declared : codePage;
+    Scanner scanner(*this, contentsCodePage);
     for (;;) {
         bool last = reader.Done();
         size_t scanned = from + scanner.Scan(window + from, kept - from, last);

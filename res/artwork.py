@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-"""Draws Leafwise's pictures: the splash bitmap and the three icons.
+"""Draws Leafwise's pictures: the splash bitmap, the three icons, and the leaf
+for the Linux desktop as a scalable SVG and PNGs of the theme's sizes.
 
 Run from anywhere: python3 res/artwork.py. It rewrites splash.bmp, leafwise.ico,
-book.ico and folder.ico beside this script. Plain Python, no imaging library: the
+book.ico and folder.ico beside this script, and desktop/icons/ beside res/. Plain Python, no imaging library: the
 output is byte-for-byte the same on every machine, so the committed files can be
 checked against it.
 """
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -227,11 +229,123 @@ def write_ico(path, images):
         f.write(out + b"".join(blobs))
 
 
+# ---- the desktop's icon: the splash's leaf, drawn on a 256-unit canvas ------------------
+# Each PNG is rendered from the shapes below at its own size (4 x 4 samples a pixel),
+# with lines kept at least a pixel wide, so the small sizes stay crisp instead of
+# being a large picture scaled down or a small one scaled up.
+
+DESKTOP_SIZES = (16, 24, 32, 48, 64, 128, 256)
+CENTRE = (149, 108)               # of the leaf; its midrib runs at -45 degrees
+LENGTH, BREADTH = 224, 120
+HIGHLIGHT = ((133, 92), 192, 64)  # centre, length, breadth; only left of the midrib
+STALK = (-164, -108)              # from and to, along the midrib from the centre
+
+
+def rotated(x, y, centre):
+    """(x, y) in the leaf's frame: u along the midrib, v across it."""
+    c = s = math.sqrt(0.5)        # the midrib points up and to the right
+    dx, dy = x - centre[0], y - centre[1]
+    return dx * c - dy * s, dx * s + dy * c
+
+
+def in_lens(u, v, length, breadth):
+    half = length / 2
+    return abs(u) <= half and abs(v) <= breadth / 2 * (1 - (u / half) ** 2)
+
+
+def desktop_colour(x, y, unit):
+    """The colour at canvas point (x, y), None outside; `unit` is a pixel in canvas units."""
+    border = max(6, unit)
+    rib = max(7, unit)
+    stalk = max(14, 1.5 * unit)
+    u, v = rotated(x, y, CENTRE)
+    if in_lens(u, v, LENGTH, BREADTH):
+        if not in_lens(u, v, LENGTH - 2 * border, BREADTH - 2 * border):
+            return RIB
+        if abs(v) <= rib / 2 and abs(u) <= LENGTH / 2 - 16:
+            return RIB
+        hu, hv = rotated(x, y, HIGHLIGHT[0])
+        if v < 0 and in_lens(hu, hv, HIGHLIGHT[1], HIGHLIGHT[2]):
+            return LEAF_LIGHT
+        return LEAF
+    if STALK[0] <= u <= STALK[1] and abs(v) <= stalk / 2:
+        return RIB
+    return None
+
+
+def desktop_png(size):
+    unit = 256 / size
+    samples = 4
+    rows = []
+    for py in range(size):
+        row = bytearray([0])          # filter: none
+        for px in range(size):
+            r = g = b = a = 0
+            for sy in range(samples):
+                for sx in range(samples):
+                    colour = desktop_colour((px + (sx + 0.5) / samples) * unit,
+                                            (py + (sy + 0.5) / samples) * unit, unit)
+                    if colour:
+                        r, g, b, a = r + colour[0], g + colour[1], b + colour[2], a + 1
+            n = samples * samples
+            row += bytes((r // a, g // a, b // a, 255 * a // n)) if a else bytes(4)
+        rows.append(bytes(row))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b""))
+
+
+def hex_colour(colour):
+    return "#%02x%02x%02x" % colour
+
+
+def desktop_svg():
+    """The same shapes as desktop_colour, at their canvas sizes."""
+    (cx, cy), (hx, hy) = CENTRE, HIGHLIGHT[0]
+
+    def lens(x, y, length, breadth, colour, extra=""):
+        half = length / 2
+        return ('<path%s fill="%s" d="M%g %gQ%g %g %g %gQ%g %g %g %gZ"/>' %
+                (extra, hex_colour(colour), x - half, y, x, y - breadth, x + half, y, x, y + breadth, x - half, y))
+    turn = ' transform="rotate(-45 %g %g)"'
+    return "\n".join([
+        '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">',
+        # The highlight stays inside the leaf's border, on the left of the midrib.
+        '<clipPath id="inner">' + lens(cx, cy, LENGTH - 12, BREADTH - 12, LEAF, turn % (cx, cy)) + '</clipPath>',
+        '<clipPath id="upper"><path d="M0 0H%gL0 %gZ"/></clipPath>' % (cx + cy, cx + cy),
+        '<g%s>' % (turn % (cx, cy)),
+        '<rect fill="%s" x="%g" y="%g" width="%g" height="14"/>' % (hex_colour(RIB), cx + STALK[0], cy - 7,
+                                                                    STALK[1] - STALK[0]),
+        lens(cx, cy, LENGTH, BREADTH, RIB),
+        lens(cx, cy, LENGTH - 12, BREADTH - 12, LEAF),
+        '</g>',
+        '<g clip-path="url(#inner)"><g clip-path="url(#upper)">',
+        lens(hx, hy, HIGHLIGHT[1], HIGHLIGHT[2], LEAF_LIGHT, turn % (hx, hy)),
+        '</g></g>',
+        '<rect%s fill="%s" x="%g" y="%g" width="%g" height="7"/>' % (turn % (cx, cy), hex_colour(RIB),
+                                                                     cx - LENGTH / 2 + 16, cy - 3.5, LENGTH - 32),
+        '</svg>',
+        ""])
+
+
+def write_desktop_icons(folder):
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "leafwise.svg"), "w") as f:
+        f.write(desktop_svg())
+    for size in DESKTOP_SIZES:
+        with open(os.path.join(folder, "leafwise-%d.png" % size), "wb") as f:
+            f.write(desktop_png(size))
+
+
 def main():
     write_bmp(os.path.join(HERE, "splash.bmp"), splash())
     write_ico(os.path.join(HERE, "leafwise.ico"), [leaf_icon(32), leaf_icon(16)])
     write_ico(os.path.join(HERE, "book.ico"), [document_icon()])
     write_ico(os.path.join(HERE, "folder.ico"), [folder_icon()])
+    write_desktop_icons(os.path.join(HERE, "..", "desktop", "icons"))
 
 
 if __name__ == "__main__":

@@ -19,6 +19,9 @@
 #define IDI_BOOK 106
 #define IDI_FOLDER 107
 
+// Version information (the About box says "Leafwise v1.4").
+#define VS_VERSION_INFO 1
+
 // Controls.
 #define IDC_BROWSER_FOLDER 1000
 

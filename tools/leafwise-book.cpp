@@ -4,6 +4,7 @@
 //   leafwise-book [--codepage N] objects BOOK
 //   leafwise-book [--codepage N] contents BOOK
 //   leafwise-book [--codepage N] extract [--clear] BOOK PAGE [FOLDER]
+//   leafwise-book --help | -h | --version
 #include <windows.h>
 
 #include <Book.h>
@@ -456,6 +457,20 @@ int Usage()
     return 2;
 }
 
+// Asked for, the usage goes to stdout and is no error.
+int Help()
+{
+    fputs(kUsage, stdout);
+    fputs("       leafwise-book --help | --version\n"
+          "\n"
+          "Lists a CHM book's objects or its contents, or writes a page and its pictures\n"
+          "into a folder (the scratch folder without FOLDER). Fields are UTF-8, separated\n"
+          "by tabs. Exit status: 0 on success, 1 when the book, the page or a file fails,\n"
+          "2 on a usage error or a FOLDER that is not empty. See leafwise-book(1).\n",
+          stdout);
+    return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -469,6 +484,12 @@ int main(int argc, char** argv)
             codePage = argv[++i];
         else if (argument == "--clear")
             clear = true;
+        else if (argument == "--help" || argument == "-h")
+            return Help();
+        else if (argument == "--version") {
+            printf("leafwise-book (Leafwise) %s\n", LEAFWISE_VERSION);
+            return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
+        }
         else if (argument.rfind("--", 0) == 0)
             return Usage();
         else

@@ -5,6 +5,7 @@
 
 #include "blockarena.h"
 #include "controls.h"
+#include "typeahead.h"
 
 #include <window.h>
 
@@ -122,6 +123,7 @@ struct Tree {
     bool rowsStale = true;
     uint32_t reveal = kNone; // an item just expanded, whose children are to come into view
     ScrollBar bar;
+    TypeAhead typeAhead;
 };
 
 inline Tree* TreeOf(HWND window)
@@ -190,6 +192,9 @@ LRESULT OnHitTest(Tree* tree, TVHITTESTINFO* info);
 BOOL OnGetItemRect(Tree* tree, BOOL textOnly, RECT* rect);
 void OnPaint(Tree* tree);
 void OnKeyDown(Tree* tree, UINT key);
+// A typed character: incremental search among the items shown.
+void OnChar(Tree* tree, char16_t c);
+LRESULT OnGetISearchString(const Tree* tree, LPWSTR buffer);
 void OnButtonDown(Tree* tree, int x, int y);
 void OnDoubleTap(Tree* tree, int x, int y);
 void OnSetFocus(Tree* tree);

@@ -143,7 +143,7 @@ std::string RootFolder()
     return WithoutTrailingSlashes(root && *root ? root : "/");
 }
 
-std::string TempFolderPath() { return PrivateFolderPath("LEAFWISE_TEMP", "leafwise"); }
+std::string TempFolderPath() { return PrivateFolderPath("LEAFWISE_TEMP", OwnFolderName().c_str()); }
 
 bool IsSeparator(WCHAR c) { return c == '\\' || c == '/'; }
 
@@ -233,6 +233,15 @@ bool Below(const std::string& path, const std::string& folder, std::string* rest
 }
 
 } // namespace
+
+std::string OwnFolderName()
+{
+    std::string name = "LEAFWISE_";
+    name.pop_back();
+    for (char& c : name)
+        c = char(c - 'A' + 'a');
+    return name;
+}
 
 std::string PrivateFolderPath(const char* setting, const char* name)
 {

@@ -3,6 +3,11 @@
 
 #include <string>
 
+// The name the platform's own folders carry (the scratch folder, the runtime
+// folder, the registry's folder): its settings' prefix without the '_', in
+// lower case, so that the settings and the folders read as one family.
+std::string OwnFolderName();
+
 // $<setting> when set, else $XDG_RUNTIME_DIR/<name>, else /tmp/<name>-<uid>;
 // without trailing slashes, which would make a link to a folder pass for one.
 std::string PrivateFolderPath(const char* setting, const char* name);

@@ -3,7 +3,8 @@
 // Device paths use "\" and start at the device root. They are mapped onto the
 // host as follows:
 //   \Temp and everything below it -> the private scratch folder
-//       ($LEAFWISE_TEMP, else $XDG_RUNTIME_DIR/leafwise, else /tmp/leafwise-<uid>),
+//       ($LEAFWISE_TEMP, else $XDG_RUNTIME_DIR/<own>, else /tmp/<own>-<uid>, where
+//       <own> is the settings' prefix in lower case without its '_'),
 //       created with mode 0700 and refused (ERROR_ACCESS_DENIED, said once on
 //       stderr with the reason) when it is a link, not ours, or writable by others;
 //   any other path -> $LEAFWISE_ROOT (default "/") followed by the path.

@@ -27,7 +27,7 @@ BOOL ReleaseMutex(HANDLE mutex);
 // ---- platform's own ---------------------------------------------------------------
 // The host folder of the user's named objects (mutex lock files; other libraries
 // may keep their rendezvous files there too): $LEAFWISE_RUNTIME, else
-// $XDG_RUNTIME_DIR/leafwise-run, else /tmp/leafwise-run-<uid>. Created with mode
+// $XDG_RUNTIME_DIR/<own>-run, else /tmp/<own>-run-<uid> (<own>: see winbase.h). Created with mode
 // 0700 and refused when it is a link or not the user's. Writes it zero-terminated
 // and returns its length, or 0 with the last error set (ERROR_ACCESS_DENIED,
 // ERROR_INSUFFICIENT_BUFFER, ...).

@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,15 +20,69 @@ namespace lwreg {
 
 namespace {
 
-struct MimeEntry {
-    const char16_t* extension;
+// The MIME database of a desktop is about 60 KB; a file past this cap is not
+// one and is ignored.
+constexpr size_t kMaxGlobsBytes = 8 * 1024 * 1024;
+
+bool ReadBounded(const std::string& path, size_t limit, std::string* text) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    text->clear();
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text->size() <= limit) text->append(buffer, got);
+    std::fclose(f);
+    return text->size() <= limit;
+}
+
+// The absolute folders of a colon-separated list setting (relative entries are
+// to be ignored, as the base-directory rules say), or of `fallback` when unset.
+std::vector<std::string> FolderList(const char* setting, std::string_view fallback) {
+    std::vector<std::string> folders;
+    const char* value = std::getenv(setting);
+    std::string_view list = value && *value ? value : fallback;
+    for (size_t start = 0; start <= list.size();) {
+        size_t end = std::min(list.find(':', start), list.size());
+        std::string_view folder = list.substr(start, end - start);
+        if (!folder.empty() && folder[0] == '/') folders.emplace_back(folder);
+        start = end + 1;
+    }
+    return folders;
+}
+
+// $XDG_DATA_HOME, then the $XDG_DATA_DIRS, in the order the desktop searches them.
+std::vector<std::string> DataFolders() {
+    std::vector<std::string> folders{DataHome()};
+    for (std::string& folder : FolderList("XDG_DATA_DIRS", "/usr/local/share:/usr/share"))
+        folders.push_back(std::move(folder));
+    return folders;
+}
+
+// What the program told of each file type: the desktop needs MIME types and an
+// entry's name, which the device's registry does not hold.
+struct FileType {
+    std::u16string extension;
     std::vector<std::string> types;
+    std::string entryId;
+    std::string installedId;  // empty when the program has no installed entry
 };
 
-// The registered type first, then the aliases other programs still declare.
-const MimeEntry kMimeTypes[] = {
-    {u".chm", {"application/vnd.ms-htmlhelp", "application/x-chm"}},
-};
+std::mutex typesMutex;
+
+std::vector<FileType>& ToldTypes() {
+    static std::vector<FileType> types;
+    return types;
+}
+
+bool FindToldType(std::u16string_view extension, FileType* type) {
+    std::lock_guard<std::mutex> guard(typesMutex);
+    for (const FileType& told : ToldTypes())
+        if (EqualNames(extension, told.extension)) {
+            *type = told;
+            return true;
+        }
+    return false;
+}
 
 constexpr char16_t kClassesRoot[] = u"HKEY_CLASSES_ROOT";
 
@@ -124,16 +180,6 @@ std::string DisplayName(const std::string& hostProgram) {
     return name;
 }
 
-std::string DesktopId(std::u16string_view className) {
-    std::string id = "leafwise-";
-    for (char c : ToUtf8(className)) {
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-        bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
-        id += plain ? c : '-';
-    }
-    return id + ".desktop";
-}
-
 bool EndsWith(const std::string& s, std::string_view tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -174,14 +220,8 @@ std::string IconFor(const Hive& hive, std::u16string_view className) {
 // Replaces the file only when its content differs, through a temporary file
 // and a rename so a reader never sees half of it. Returns true when written.
 bool WriteIfChanged(const std::string& path, const std::string& content) {
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::string old;
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) old.append(buffer, got);
-        std::fclose(f);
-        if (old == content) return false;
-    }
+    std::string old;
+    if (ReadBounded(path, content.size(), &old) && old == content) return false;
     std::string temp = path + ".tmp-" + std::to_string(getpid());
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) return false;
@@ -197,12 +237,7 @@ bool WriteIfChanged(const std::string& path, const std::string& content) {
 
 std::string ReadText(const std::string& path) {
     std::string text;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
-        std::fclose(f);
-    }
+    ReadBounded(path, std::string().max_size(), &text);
     return text;
 }
 
@@ -272,13 +307,100 @@ void EditSection(std::vector<std::string>& lines, std::string_view section,
     }
 }
 
-void RegisterAssociation(const Hive& hive, std::u16string_view extension,
+// A desktop entry is a few hundred bytes; a file past this cap is not one.
+constexpr size_t kMaxEntryBytes = 1024 * 1024;
+
+// The value of `key` in the [Desktop Entry] group, as written; empty when absent.
+std::string EntryValue(std::string_view entry, std::string_view key) {
+    bool inGroup = false;
+    for (size_t start = 0; start < entry.size();) {
+        size_t end = std::min(entry.find('\n', start), entry.size());
+        std::string_view line = Trim(entry.substr(start, end - start));
+        start = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            inGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (inGroup && equals != std::string_view::npos && Trim(line.substr(0, equals)) == key)
+            return std::string(Trim(line.substr(equals + 1)));
+    }
+    return "";
+}
+
+// The program an Exec value starts: its first word, unescaped and unquoted,
+// looked up on PATH when it names no folder; empty when there is none.
+std::string ExecProgram(std::string_view exec) {
+    std::string unescaped;  // the string escapes of a desktop entry first
+    for (size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (c == '\\' && i + 1 < exec.size()) {
+            c = exec[++i];
+            c = c == 's' ? ' ' : c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+        }
+        unescaped += c;
+    }
+    std::string word;  // then the quoting of the Exec rules
+    bool quoted = false;
+    for (size_t i = 0; i < unescaped.size(); ++i) {
+        char c = unescaped[i];
+        if (quoted && c == '\\' && i + 1 < unescaped.size()) {
+            word += unescaped[++i];
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            if (!word.empty()) break;
+        } else {
+            word += c;
+        }
+    }
+    if (word.empty()) return "";
+    if (word.find('/') != std::string::npos) return word[0] == '/' ? word : "";
+    for (const std::string& folder : FolderList("PATH", "/usr/local/bin:/usr/bin:/bin")) {
+        std::string candidate = folder + "/" + word;
+        if (IsFile(candidate) && access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
+}
+
+// True when the first entry named `id` in the desktop's application folders
+// starts `hostProgram` itself (the same file): the program was installed with
+// that entry, and a copy elsewhere (a build tree) is not what it starts.
+bool InstalledEntryRuns(const std::string& id, const std::string& hostProgram) {
+    struct stat program;
+    if (stat(hostProgram.c_str(), &program) != 0) return false;
+    for (const std::string& folder : DataFolders()) {
+        std::string entry;
+        if (!ReadBounded(folder + "/applications/" + id, kMaxEntryBytes, &entry)) continue;
+        if (EntryValue(entry, "Hidden") == "true") return false;
+        std::string started = ExecProgram(EntryValue(entry, "Exec"));
+        struct stat st;
+        return !started.empty() && stat(started.c_str(), &st) == 0 && st.st_dev == program.st_dev &&
+               st.st_ino == program.st_ino;
+    }
+    return false;
+}
+
+void MakeDefault(const std::string& id, const std::vector<std::string>& types) {
+    std::string configHome = ConfigHome();
+    if (MakeFolders(configHome) != 0) return;
+    std::string mimeapps = configHome + "/mimeapps.list";
+    WriteIfChanged(mimeapps, SetDefaultApplication(ReadText(mimeapps), id, types));
+}
+
+void RegisterAssociation(const Hive& hive, const FileType& fileType,
                          std::u16string_view className, std::u16string_view command,
                          bool* changed) {
-    std::vector<std::string> types = MimeTypesFor(extension);
+    std::vector<std::string> types = MimeTypesFor(fileType.extension);
     if (types.empty()) return;
     std::string exec, hostProgram;
     if (!DesktopExec(command, &exec, &hostProgram)) return;
+    // The installation's own entry already lists the program in the menus and
+    // for these types: it becomes the default, and no second entry is written.
+    if (!fileType.installedId.empty() && InstalledEntryRuns(fileType.installedId, hostProgram)) {
+        MakeDefault(fileType.installedId, types);
+        return;
+    }
 
     std::string entry = "[Desktop Entry]\nType=Application\n";
     entry += "Name=" + EntryString(DisplayName(hostProgram)) + "\n";
@@ -293,21 +415,74 @@ void RegisterAssociation(const Hive& hive, std::u16string_view extension,
 
     std::string applications = DataHome() + "/applications";
     if (MakeFolders(applications) != 0) return;
-    std::string id = DesktopId(className);
+    const std::string& id = fileType.entryId;
     if (WriteIfChanged(applications + "/" + id, entry)) *changed = true;
+    MakeDefault(id, types);
+}
 
-    std::string configHome = ConfigHome();
-    if (MakeFolders(configHome) != 0) return;
-    std::string mimeapps = configHome + "/mimeapps.list";
-    WriteIfChanged(mimeapps, SetDefaultApplication(ReadText(mimeapps), id, types));
+// A MIME type's name as RFC 6838 spells it: type "/" subtype, each of at most
+// 127 letters, digits and !#$&^_.+- (and not starting with one of those).
+bool ValidMimeType(std::string_view type) {
+    size_t slash = type.find('/');
+    if (slash == std::string_view::npos) return false;
+    for (std::string_view part : {type.substr(0, slash), type.substr(slash + 1)}) {
+        if (part.empty() || part.size() > 127) return false;
+        for (size_t i = 0; i < part.size(); ++i) {
+            char c = part[i];
+            bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            if (!alnum && (i == 0 || std::string_view("!#$&^_.+-").find(c) == std::string_view::npos))
+                return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
 
 std::vector<std::string> MimeTypesFor(std::u16string_view extension) {
-    for (const MimeEntry& entry : kMimeTypes)
-        if (EqualNames(extension, entry.extension)) return entry.types;
-    return {};
+    FileType told;
+    if (!FindToldType(extension, &told)) return {};
+    std::vector<std::string> types;
+    std::string known = DatabaseMimeType(ToUtf8(told.extension));
+    if (!known.empty()) types.push_back(known);
+    for (const std::string& type : told.types) {
+        bool repeated = false;
+        for (const std::string& kept : types) repeated = repeated || EqualIgnoringAsciiCase(kept, type);
+        if (!repeated) types.push_back(type);
+    }
+    return types;
+}
+
+std::string DatabaseMimeType(std::string_view extension) {
+    std::string best;
+    long bestWeight = -1;
+    for (const std::string& folder : DataFolders()) {
+        std::string globs;
+        if (!ReadBounded(folder + "/mime/globs2", kMaxGlobsBytes, &globs)) continue;
+        for (size_t start = 0; start < globs.size();) {
+            size_t end = std::min(globs.find('\n', start), globs.size());
+            std::string_view line = std::string_view(globs).substr(start, end - start);
+            start = end + 1;
+            // weight:type:glob[:flags[:...]]
+            size_t first = line.find(':'), second = line.find(':', first + 1);
+            if (line.empty() || line[0] == '#' || second == std::string_view::npos) continue;
+            size_t third = line.find(':', second + 1);
+            std::string_view glob = line.substr(second + 1, third == std::string_view::npos ? third : third - second - 1);
+            std::string_view flags = third == std::string_view::npos ? "" : line.substr(third + 1);
+            bool caseSensitive = flags.substr(0, flags.find(':')).find("cs") != std::string_view::npos;
+            if (glob.size() != extension.size() + 1 || glob[0] != '*' ||
+                !(caseSensitive ? glob.substr(1) == extension : EqualIgnoringAsciiCase(glob.substr(1), extension)))
+                continue;
+            long weight = std::strtol(std::string(line.substr(0, first)).c_str(), nullptr, 10);
+            std::string_view type = line.substr(first + 1, second - first - 1);
+            // The first folder wins a tie: a user's own database comes first.
+            if (weight > bestWeight && ValidMimeType(type)) {
+                best = type;
+                bestWeight = weight;
+            }
+        }
+    }
+    return best;
 }
 
 bool DesktopExec(std::u16string_view command, std::string* exec, std::string* hostProgram) {
@@ -381,14 +556,76 @@ void SyncDesktop(const Hive& hive) {
         if (folded.compare(0, prefix.size(), prefix) != 0) continue;
         std::u16string_view extension = std::u16string_view(key.path).substr(prefix.size() - 1);
         if (extension.find(u'\\') != std::u16string_view::npos) continue;
+        FileType fileType;
+        if (!FindToldType(extension, &fileType)) continue;
         std::u16string className, command;
         if (!StringValue(&key, u"", &className)) continue;
         std::u16string commandKey = std::u16string(kClassesRoot) + u'\\' + className +
                                     u"\\Shell\\Open\\Command";
         if (!StringValue(hive.Find(commandKey), u"", &command)) continue;
-        RegisterAssociation(hive, extension, className, command, &changed);
+        RegisterAssociation(hive, fileType, className, command, &changed);
     }
     if (changed) RefreshDesktopDatabase(DataHome() + "/applications");
 }
 
 }  // namespace lwreg
+
+namespace {
+
+// More names than a file type ever has: bounds what a caller can make us keep.
+constexpr size_t kMaxMimeTypes = 16;
+
+// A name for a desktop file: letters, digits, '-', '_' and '.', as desktop file
+// ids are spelt, not starting with a '.' or a '-'.
+bool ValidEntryName(std::u16string_view name) {
+    if (name.empty() || name.size() > 200 || name[0] == u'.' || name[0] == u'-') return false;
+    for (char16_t c : name) {
+        bool alnum = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+        if (!alnum && c != u'-' && c != u'_' && c != u'.') return false;
+    }
+    return true;
+}
+
+// ".ext": the letters a glob of the MIME database could hold, no separator.
+bool ValidExtension(std::u16string_view extension) {
+    if (extension.size() < 2 || extension.size() > 64 || extension[0] != u'.') return false;
+    for (char16_t c : extension.substr(1)) {
+        bool alnum = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+        if (!alnum && c != u'-' && c != u'_' && c != u'+' && c != u'~') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName, LPCWSTR installedEntry) {
+    bool installed = installedEntry && *installedEntry;
+    if (!extension || !mimeTypes || !entryName || !ValidExtension(extension) || !ValidEntryName(entryName) ||
+        (installed && !ValidEntryName(installedEntry))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    lwreg::FileType told{extension, {}, lwreg::ToUtf8(entryName) + ".desktop",
+                         installed ? lwreg::ToUtf8(installedEntry) + ".desktop" : ""};
+    std::string list = lwreg::ToUtf8(mimeTypes);
+    for (size_t start = 0; start < list.size();) {
+        size_t end = std::min(list.find(';', start), list.size());
+        std::string type = list.substr(start, end - start);
+        start = end + 1;
+        if (type.empty()) continue;
+        if (!lwreg::ValidMimeType(type) || told.types.size() == kMaxMimeTypes) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        told.types.push_back(type);
+    }
+    std::lock_guard<std::mutex> guard(lwreg::typesMutex);
+    std::vector<lwreg::FileType>& types = lwreg::ToldTypes();
+    for (lwreg::FileType& old : types)
+        if (lwreg::EqualNames(old.extension, told.extension)) {
+            old = std::move(told);
+            return TRUE;
+        }
+    types.push_back(std::move(told));
+    return TRUE;
+}

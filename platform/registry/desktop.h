@@ -12,16 +12,22 @@
 namespace lwreg {
 
 // Registers every complete association of the hive (".ext" -> class ->
-// class\Shell\Open\Command) whose extension has known MIME types. Files are
+// class\Shell\Open\Command) whose extension the program told of
+// (RegisterDesktopFileType) and has MIME types. Files are
 // only rewritten when their content changes; failures are silent, as the
 // registry write that led here has already succeeded.
 void SyncDesktop(const Hive& hive);
 
 // The pieces, exposed for tests.
 
-// MIME types of an extension (with its dot), the registered name first; empty
-// when the platform knows none.
+// MIME types of a told extension (with its dot): the type the desktop's MIME
+// database gives it first, then the told ones; empty for an extension not told.
 std::vector<std::string> MimeTypesFor(std::u16string_view extension);
+
+// The type of the heaviest "*.ext" glob (case folded unless the glob says
+// "cs") in the globs2 files of $XDG_DATA_HOME/mime and $XDG_DATA_DIRS/*/mime;
+// empty when none names the extension.
+std::string DatabaseMimeType(std::string_view extension);
 
 // A shell command as the registry holds it ("\"\\dir\\app.exe\" %1") turned into
 // a desktop entry's Exec value: the quoted device path becomes its host path,

@@ -2,6 +2,8 @@
 
 #include <winreg.h>
 
+#include "privatefolder.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -38,7 +40,7 @@ std::string EnvFolder(const char* name, const char* fallbackUnderHome) {
     return Home() + fallbackUnderHome;
 }
 
-std::string Folder() { return ConfigHome() + "/leafwise"; }
+std::string Folder() { return ConfigHome() + "/" + OwnFolderName(); }
 
 LONG ReadError(int error) {
     return error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED : ERROR_CANTREAD;
@@ -128,17 +130,17 @@ bool MoveAside(const std::string& path, const std::string& why) {
         std::string target = attempt == 1 ? base : base + "-" + std::to_string(attempt);
         if (RenameNoReplace(path, target)) {
             std::fprintf(stderr,
-                         "leafwise: the registry %s could not be read (%s); it was kept as %s "
+                         "%s: the registry %s could not be read (%s); it was kept as %s "
                          "and the registry starts empty\n",
-                         path.c_str(), why.c_str(), target.c_str());
+                         program_invocation_short_name, path.c_str(), why.c_str(), target.c_str());
             return true;
         }
         if (errno != EEXIST) break;
     }
     std::fprintf(stderr,
-                 "leafwise: the registry %s could not be read (%s) nor moved aside (%s); "
+                 "%s: the registry %s could not be read (%s) nor moved aside (%s); "
                  "it is left as it is\n",
-                 path.c_str(), why.c_str(), std::strerror(errno));
+                 program_invocation_short_name, path.c_str(), why.c_str(), std::strerror(errno));
     return false;
 }
 

@@ -1,5 +1,6 @@
 // The device's registry, kept on Linux in one text hive per user:
-//   $XDG_CONFIG_HOME/leafwise/registry.reg   (default ~/.config/leafwise/)
+//   $XDG_CONFIG_HOME/<own>/registry.reg   (default ~/.config/<own>/; <own> is
+//   the settings' prefix in lower case without its '_', see winbase.h)
 // UTF-8, one "[ROOT\path]" section per key and one "name"=data line per value
 // ("@" is the default value), so a person can read and mend it.
 //
@@ -30,7 +31,7 @@
 // entry for that command and the extension's MIME types is written under
 // $XDG_DATA_HOME/applications, made the default application for them in
 // $XDG_CONFIG_HOME/mimeapps.list, and update-desktop-database is run when it
-// is installed. Only extensions the platform knows MIME types for take part.
+// is installed. Only extensions told with RegisterDesktopFileType take part.
 #pragma once
 
 #include <windef.h>
@@ -128,3 +129,23 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 // Frees a handle. Closing a root key succeeds and does nothing; an unknown or
 // already closed handle gives ERROR_INVALID_HANDLE.
 LONG RegCloseKey(HKEY key);
+
+// ---- platform's own ---------------------------------------------------------------
+// Tells the desktop what the device's registry does not hold about a file type,
+// for the desktop side of associations (above): `extension` (".ext": letters,
+// digits, '-', '_', '+', '~'), `mimeTypes` (names separated by ';', the
+// registered type first; may be empty) and `entryName`, the desktop entry to
+// write for it (letters, digits, '-', '_', '.', without ".desktop"). Where the
+// desktop's MIME database (shared-mime-info) knows the extension, its type
+// leads the list. `installedEntry` (NULL or empty for none) names the entry an
+// installation of the program brings: when the first entry of that name in the
+// desktop's application folders ($XDG_DATA_HOME, then $XDG_DATA_DIRS) starts
+// the very program of the association's command (its Exec's program, looked up
+// on PATH, is the same file), that entry is made the default and none of our
+// own is written, so the menus never list the program twice. Telling an
+// extension again replaces what was told; it holds for the process's life.
+// FALSE with ERROR_INVALID_PARAMETER, changing nothing, for a null or
+// malformed argument or more than 16 types.
+BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName,
+                             LPCWSTR installedEntry);
+

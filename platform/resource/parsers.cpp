@@ -2,6 +2,7 @@
 // read goes through Reader, which refuses to step past the data it was given.
 #include <winresource.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -553,3 +554,77 @@ bool ParseIconImage(const void* data, size_t size, IconImage* out)
     }
     return true;
 }
+
+namespace {
+
+// One block of version information: wLength, wValueLength, wType, its key, its
+// value, then its child blocks, each starting on a DWORD boundary.
+struct VersionBlock {
+    std::u16string key;
+    size_t valueAt = 0;
+    size_t childrenAt = 0;
+    size_t end = 0;
+};
+
+bool VersionBlockAt(const BYTE* data, size_t size, size_t at, VersionBlock* block)
+{
+    Reader head(data + at, size - at);
+    const size_t length = head.Word();
+    if (!head.Ok() || length < 6 || length > size - at)
+        return false;
+    Reader in(data + at, length);
+    in.Skip(2);
+    const WORD valueLength = in.Word();
+    const WORD textType = in.Word();
+    block->key = in.String();
+    in.AlignTo(4);
+    if (!in.Ok())
+        return false;
+    block->valueAt = at + in.Pos();
+    const size_t valueBytes = textType == 1 ? valueLength * size_t(2) : valueLength;
+    block->childrenAt = at + std::min(length, (in.Pos() + std::min(valueBytes, in.Left()) + 3) / 4 * 4);
+    block->end = at + length;
+    return true;
+}
+
+// The child blocks of `parent`, in order.
+std::vector<VersionBlock> VersionChildren(const BYTE* data, const VersionBlock& parent)
+{
+    std::vector<VersionBlock> children;
+    for (size_t at = parent.childrenAt; at < parent.end;) {
+        VersionBlock child;
+        if (!VersionBlockAt(data, parent.end, at, &child))
+            break;
+        children.push_back(child);
+        at = (child.end + 3) / 4 * 4;
+    }
+    return children;
+}
+
+}  // namespace
+
+bool ParseVersionStrings(const void* data, size_t size, VersionStrings* out)
+{
+    out->values.clear();
+    const BYTE* bytes = static_cast<const BYTE*>(data);
+    VersionBlock root;
+    if (!data || !VersionBlockAt(bytes, size, 0, &root) || root.key != u"VS_VERSION_INFO")
+        return false;
+    for (const VersionBlock& info : VersionChildren(bytes, root)) {
+        if (info.key != u"StringFileInfo")
+            continue;
+        std::vector<VersionBlock> tables = VersionChildren(bytes, info);
+        if (tables.empty())
+            return false;
+        for (const VersionBlock& string : VersionChildren(bytes, tables[0])) {
+            Reader text(bytes + string.valueAt, string.end - std::min(string.valueAt, string.end));
+            std::u16string value;
+            for (WORD c; text.Left() >= 2 && (c = text.Word()) != 0;)
+                value.push_back(char16_t(c));
+            out->values.emplace_back(string.key, std::move(value));
+        }
+        return true;
+    }
+    return false;
+}
+

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // ---- handles and ids ----------------------------------------------------------
@@ -47,7 +48,9 @@ typedef HANDLE HGLOBAL;
 #define RT_RCDATA MAKEINTRESOURCEW(10)
 #define RT_GROUP_CURSOR MAKEINTRESOURCEW(12)
 #define RT_GROUP_ICON MAKEINTRESOURCEW(14)
+#define RT_VERSION MAKEINTRESOURCEW(16)
 #endif
+#define VS_VERSION_INFO 1
 
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
@@ -222,3 +225,13 @@ struct IconImage {
     std::vector<BYTE> png;             // non-empty for a PNG image (pixels then empty)
 };
 bool ParseIconImage(const void* data, size_t size, IconImage* out);
+
+// Version information (RT_VERSION): the names and texts of the first string
+// table of its StringFileInfo block ("ProductName" -> "Reader"), in the order
+// written; the fixed part (VS_FIXEDFILEINFO) and the translations are skipped.
+// A text ends at its terminator or at the end of its block, whatever its
+// wValueLength says (writers disagree on whether that counts bytes or units).
+struct VersionStrings {
+    std::vector<std::pair<std::u16string, std::u16string>> values;
+};
+bool ParseVersionStrings(const void* data, size_t size, VersionStrings* out);

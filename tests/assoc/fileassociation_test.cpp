@@ -87,6 +87,50 @@ TEST_F(FileAssociationTest, DesktopOpensChmFilesWithTheProgram) {
               "leafwise-chmfile.desktop");
 }
 
+// An installed Leafwise comes with its own entry. When that entry, where the
+// desktop looks (a staged XDG_DATA_DIRS here), starts this very program, it
+// becomes the default and no second entry is written; one that starts another
+// copy (this program being a build tree's) leaves the user entry as before.
+TEST_F(FileAssociationTest, InstalledEntryThatStartsThisProgramIsMadeTheDefault)
+{
+    char host[4096];
+    ssize_t n = readlink("/proc/self/exe", host, sizeof host - 1);
+    ASSERT_GT(n, 0);
+    host[n] = 0;
+    const std::filesystem::path self(host);
+    const std::string systemData = root + "/system";
+    const std::string installed = systemData + "/applications/example.leafwise.Leafwise.desktop";
+    const std::string own = root + "/data/applications/leafwise-chmfile.desktop";
+    const std::string entry = "[Desktop Entry]\nType=Application\nName=Leafwise\n"
+                              "MimeType=application/vnd.ms-htmlhelp;application/x-chm;\nExec=";
+    setenv("XDG_DATA_DIRS", systemData.c_str(), 1);
+    const std::string path = getenv("PATH") ? getenv("PATH") : "";
+
+    WriteFile(installed, entry + "/usr/bin/another-leafwise %f\n");
+    FileAssociation(mainWindow);
+    ExpectOneBox("CHM File associate success!", MB_OK | MB_ICONINFORMATION);
+    EXPECT_NE(ReadFile(own).find("\nNoDisplay=true\n"), std::string::npos);
+    EXPECT_NE(ReadFile(root + "/config/mimeapps.list").find("application/vnd.ms-htmlhelp=leafwise-chmfile.desktop;"),
+              std::string::npos);
+
+    std::filesystem::remove(own);
+    WriteFile(installed, entry + self.filename().string() + " %f\n");
+    setenv("PATH", (self.parent_path().string() + ":" + path).c_str(), 1);
+    FileAssociation(mainWindow);
+    ExpectOneBox("CHM File associate success!", MB_OK | MB_ICONINFORMATION);
+    EXPECT_FALSE(std::filesystem::exists(own)) << "a second entry for the same program";
+    const std::string mimeapps = ReadFile(root + "/config/mimeapps.list");
+    EXPECT_NE(mimeapps.find("application/vnd.ms-htmlhelp=example.leafwise.Leafwise.desktop;\n"), std::string::npos)
+        << mimeapps;
+    EXPECT_NE(mimeapps.find("application/x-chm=example.leafwise.Leafwise.desktop;\n"), std::string::npos);
+    if (system("command -v xdg-mime >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(lwtest::CommandOutput("xdg-mime query default application/vnd.ms-htmlhelp"),
+                  "example.leafwise.Leafwise.desktop");
+    }
+    setenv("PATH", path.c_str(), 1);
+    unsetenv("XDG_DATA_DIRS");
+}
+
 TEST_F(FileAssociationTest, HiveThatCannotBeWrittenGivesTheFailureAndLosesNothing) {
     {
         RegKey other(HKEY_CLASSES_ROOT, u".txt", TRUE);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include <sys/resource.h>
 
 using namespace lwtest;
@@ -155,7 +158,7 @@ TEST_F(Decoder, ScalesByPercentAndDownToTheBoundsNeverUp)
     } cases[] = {
         {100, 10000, 10000, 200, 100}, {100, 50, 50, 50, 25},   {100, 400, 20, 40, 20},
         {50, 10000, 10000, 100, 50},   {50, 80, 10000, 80, 40}, {100, 0, 0, 200, 100},
-        {1, 10000, 10000, 2, 1},
+        {1, 10000, 10000, 2, 1},       {100, 0, 20, 40, 20},    {100, 20, 0, 20, 10}, // one bound alone
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.scale << "% within " << c.maxWidth << " x " << c.maxHeight);
@@ -310,4 +313,40 @@ TEST_F(Decoder, BadRecordsAndBadDataFailCleanly)
     // the stale bytes make a damaged file, never an overrun (ASan watches).
     HRESULT result = Run(png, 1000);
     EXPECT_TRUE(result == S_OK || result == E_FAIL);
+}
+
+// Two and four bits hold four and sixteen even grey levels: a grey between
+// two of them becomes one of those two; a translucent pixel is laid over the background by its
+// alpha, its colour taken whole (not premultiplied).
+TEST_F(Decoder, LowDepthsHoldEvenGreyLevelsAndAlphaWeighsTheColourOverTheBackground)
+{
+    struct Case {
+        int depth, grey, step;
+    };
+    for (const Case& c : {Case{2, 170, 85}, Case{2, 100, 85}, Case{4, 51, 17}, Case{4, 60, 17}}) {
+        SCOPED_TRACE(testing::Message() << c.depth << " bits, grey " << c.grey);
+        QImage grey(8, 8, QImage::Format_RGB32);
+        grey.fill(qRgb(c.grey, c.grey, c.grey));
+        info.iBitDepth = c.depth;
+        ASSERT_EQ(Run(Encode(grey, "PNG")), S_OK);
+        int below = c.grey / c.step * c.step;
+        std::set<int> levels;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                COLORREF p = Pixel(x, y);
+                ASSERT_TRUE(GetRValue(p) == GetGValue(p) && GetGValue(p) == GetBValue(p));
+                levels.insert(GetRValue(p));
+            }
+        std::set<int> allowed = c.grey % c.step ? std::set<int>{below, below + c.step} : std::set<int>{c.grey};
+        EXPECT_TRUE(std::includes(allowed.begin(), allowed.end(), levels.begin(), levels.end()));
+    }
+
+    info.iBitDepth = 32;
+    info.crTransparentOverride = RGB(0, 255, 0);
+    QImage translucent(2, 1, QImage::Format_ARGB32);
+    translucent.setPixel(0, 0, qRgba(255, 0, 0, 128));
+    translucent.setPixel(1, 0, qRgba(255, 255, 255, 0));
+    ASSERT_EQ(Run(Encode(translucent, "PNG")), S_OK);
+    EXPECT_PRED3(NearWithin, Pixel(0, 0), RGB(128, 127, 0), 2);
+    EXPECT_EQ(Pixel(1, 0), RGB(0, 255, 0)) << "a clear pixel is the background whatever its colour";
 }

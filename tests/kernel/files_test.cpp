@@ -98,11 +98,14 @@ TEST_F(DeviceFiles, PrivateFoldersThatOthersCouldUseAreRefusedAloud)
     fs::create_directory_symlink(host / "elsewhere", host / "slashed");
     fs::create_directories(host / "open");
     fs::permissions(host / "open", fs::perms::all);
+    fs::create_directories(host / "group");
+    fs::permissions(host / "group", fs::perms::owner_all | fs::perms::group_write);
     std::ofstream(host / "plain") << "a file";
     const std::vector<std::pair<std::string, std::string>> refused = {
         {(host / "link").string(), "it is a link"},
         {(host / "slashed").string() + "/", "it is a link"},
         {(host / "open").string(), "other users can write into it"},
+        {(host / "group").string(), "other users can write into it"}, // its group's, too
         {(host / "plain").string(), "it is not a folder"},
     };
     char mapped[512];
@@ -185,6 +188,19 @@ TEST_F(DeviceFiles, SearchMatchesWithoutCaseAndSeparatesFolders)
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
 }
 
+// "?" stands for exactly one character, "*" for any run of them.
+TEST_F(DeviceFiles, QuestionMarkMatchesExactlyOneCharacter)
+{
+    fs::create_directories(host / "root/Quiz");
+    for (const char* name : {"a.chm", "ab.chm", ".chm", "a.ch", "abc.chmx"})
+        std::ofstream(host / "root/Quiz" / name) << "x";
+    EXPECT_EQ((std::set<std::u16string>{u"a.chm"}), List(u"\\Quiz\\?.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"ab.chm"}), List(u"\\Quiz\\??.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"a.chm", u"ab.chm"}), List(u"\\Quiz\\?*.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"a.ch"}), List(u"\\Quiz\\a.c?"));
+    EXPECT_EQ((std::set<std::u16string>{u"abc.chmx"}), List(u"\\Quiz\\*.chm?"));
+}
+
 TEST_F(DeviceFiles, NothingIsWrittenThroughALink)
 {
     fs::path books = host / "root/Books";
@@ -213,6 +229,13 @@ TEST_F(DeviceFiles, NothingIsWrittenThroughALink)
         EXPECT_EQ((DWORD)ERROR_CANT_ACCESS_FILE, GetLastError());
     }
     EXPECT_EQ(nullptr, _wfopen(u"\\Books\\link", u"ab"));
+    // So does an open for reading that may create or truncate.
+    fs::create_symlink(host / "created-elsewhere", books / "dangling-too");
+    for (auto [name, creation] : {std::pair{u"\\Books\\dangling-too", (DWORD)OPEN_ALWAYS},
+                                  std::pair{u"\\Books\\link", (DWORD)TRUNCATE_EXISTING}})
+        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(name, GENERIC_READ, 0, nullptr, creation, 0, nullptr));
+    EXPECT_FALSE(fs::exists(host / "created-elsewhere"));
+    EXPECT_EQ(4u, fs::file_size(host / "victim.txt"));
     file = CreateFileW(u"\\Books\\link", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, file);
     CloseHandle(file);
@@ -251,6 +274,7 @@ TEST_F(DeviceFiles, EveryHostNameIsListedAndActedOnUnderItsDeviceName)
         {"bad\xff.htm", u"bad\xDCFF.htm"},
         {"\xef\xbf\xbd.htm", u"\uFFFD.htm"},
         {"\xef\x81\x9c", u"\xDCEF\xDC81\xDC9C"},  // U+F05C itself: byte by byte
+        {"\xed\xa0\x80.htm", u"\xDCED\xDCA0\xDC80.htm"},  // an encoded surrogate names no character
         {"q?:\x01", u"q\uF03F\uF03A\uF001"},
         {"caf\xc3\xa9 \xf0\x9f\x98\x80", u"caf\u00e9 \U0001F600"},
     };

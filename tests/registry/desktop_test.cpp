@@ -6,10 +6,19 @@
 #include "../support/command.h"
 
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
-using DesktopTest = ScratchHome;
+// The program tells the platform of its file type before it writes the keys.
+class DesktopTest : public ScratchHome {
+protected:
+    void SetUp() override {
+        ScratchHome::SetUp();
+        ASSERT_TRUE(RegisterDesktopFileType(u".chm", u"application/vnd.ms-htmlhelp;application/x-chm",
+                                            u"leafwise-chmfile", nullptr));
+    }
+};
 
 LONG SetDefault(LPCWSTR path, const std::u16string& text) {
     HKEY key = nullptr;
@@ -131,6 +140,36 @@ TEST_F(DesktopTest, UnknownExtensionsAndOtherRootsLeaveTheDesktopAlone) {
     RegCloseKey(key);
     EXPECT_FALSE(std::filesystem::exists(root + "/data/applications"));
     EXPECT_FALSE(std::filesystem::exists(root + "/config/mimeapps.list"));
+}
+
+// The desktop's MIME database names the type first; what the program told
+// follows without repeats. A malformed telling fails and keeps the last one.
+TEST_F(DesktopTest, DatabaseTypeLeadsAndBadTellingsChangeNothing) {
+    setenv("XDG_DATA_DIRS", (root + "/relative:" + root + "/system").c_str(), 1);
+    WriteFile(root + "/system/mime/globs2",
+              "# comment\n50:text/x-other:*.CHMX\n60:application/x-case:*.Bk:cs\n"
+              "50:application/x-book:*.BK\n40:application/x-light:*.bk\n");
+    WriteFile(root + "/data/mime/globs2", "50:application/x-mine:*.bk\n");
+    ASSERT_TRUE(RegisterDesktopFileType(u".bk", u"application/x-book;application/x-alias", u"bk", u""));
+    // Equal weights: the user's own database wins; "*.Bk" is case-sensitive.
+    EXPECT_EQ(lwreg::MimeTypesFor(u".BK"),
+              (std::vector<std::string>{"application/x-mine", "application/x-book", "application/x-alias"}));
+    std::filesystem::remove(root + "/data/mime/globs2");
+    EXPECT_EQ(lwreg::MimeTypesFor(u".bk"), (std::vector<std::string>{"application/x-book", "application/x-alias"}));
+    EXPECT_EQ(lwreg::DatabaseMimeType(".chm"), "");
+
+    for (auto [extension, types, entry, installed] :
+         {std::tuple<LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR>{u"bk", u"a/b", u"e", nullptr},
+          {u".b/k", u"a/b", u"e", nullptr}, {u".bk", u"a/b;no-slash", u"e", nullptr},
+          {u".bk", u"a/b", u"../e", nullptr}, {u".bk", u"a/b", u"", nullptr}, {u".bk", nullptr, u"e", nullptr},
+          {u".bk", u"a/b", u"e", u"sub/x"},
+          {u".bk", u"a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b;a/b", u"e", nullptr}}) {
+        SetLastError(0xdead);
+        EXPECT_FALSE(RegisterDesktopFileType(extension, types, entry, installed));
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    }
+    EXPECT_EQ(lwreg::MimeTypesFor(u".bk"), (std::vector<std::string>{"application/x-book", "application/x-alias"}));
+    unsetenv("XDG_DATA_DIRS");
 }
 
 }  // namespace

@@ -5,6 +5,11 @@
 
 #include "resource.h"
 
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <vector>
+
 namespace {
 
 template <typename T, typename Parse>
@@ -213,6 +218,63 @@ TEST(ProgramResources, IconsAndTheirImages)
             EXPECT_LT(clear, image.pixels.size());
         }
     }
+}
+
+// The About box's "Leafwise v1.4" is the version everywhere: the version
+// resource that --version prints, the build's, the package's and the
+// software centres' release.
+TEST(ProgramResources, EveryVersionIsTheAboutBoxs)
+{
+    auto about = Parsed<DialogTemplate>(IDD_ABOUT, RT_DIALOG, ParseDialogTemplate);
+    std::u16string aboutVersion;
+    for (const DialogItemTemplate& item : about.items)
+        if (item.title.rfind(u"Leafwise v", 0) == 0)
+            aboutVersion = item.title.substr(10);
+    ASSERT_FALSE(aboutVersion.empty());
+    const std::string version(aboutVersion.begin(), aboutVersion.end());
+    EXPECT_EQ(version, LEAFWISE_VERSION) << "CMake's project version";
+
+    auto strings = Parsed<VersionStrings>(VS_VERSION_INFO, RT_VERSION, ParseVersionStrings);
+    std::map<std::u16string, std::u16string> values(strings.values.begin(), strings.values.end());
+    EXPECT_EQ(values[u"ProductName"], u"Leafwise");
+    EXPECT_EQ(values[u"ProductVersion"], aboutVersion);
+    EXPECT_EQ(values[u"FileVersion"], aboutVersion);
+    EXPECT_EQ(values[u"Comments"].rfind(u"Usage: leafwise", 0), 0u);
+
+    auto readText = [](const std::string& path) {
+        std::ifstream in(path);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return text;
+    };
+    std::string changelog = readText(LEAFWISE_SOURCE_DIR "/debian/changelog");
+    EXPECT_EQ(changelog.substr(0, changelog.find('\n')).rfind("leafwise (" + version + ") ", 0), 0u) << changelog;
+    std::string metainfo = readText(LEAFWISE_SOURCE_DIR "/desktop/example.leafwise.Leafwise.metainfo.xml");
+    size_t release = metainfo.find("<release ");
+    ASSERT_NE(release, std::string::npos);
+    EXPECT_EQ(metainfo.find("version=\"", release), metainfo.find("version=\"" + version + "\"", release));
+}
+
+// The version resource cut at every length, or with its block lengths
+// inflated, reads no byte outside itself: it parses, or fails.
+TEST(ProgramResources, DamagedVersionResourceFailsCleanly)
+{
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    ASSERT_NE(found, nullptr);
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    const std::vector<BYTE> whole(data, data + SizeofResource(module, found));
+    VersionStrings out;
+    for (size_t size = 0; size < whole.size(); ++size) {
+        std::vector<BYTE> cut(whole.begin(), whole.begin() + size);
+        ParseVersionStrings(cut.data(), cut.size(), &out);
+    }
+    for (size_t at = 0; at + 1 < whole.size(); at += 2) {
+        std::vector<BYTE> flipped = whole;
+        flipped[at] ^= 0xFF;
+        ParseVersionStrings(flipped.data(), flipped.size(), &out);
+    }
+    EXPECT_FALSE(ParseVersionStrings(whole.data(), 5, &out));
+    EXPECT_TRUE(ParseVersionStrings(whole.data(), whole.size(), &out));
 }
 
 }  // namespace
