@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <set>
 
 using namespace booktest;
 using namespace corpustest;
@@ -115,7 +116,8 @@ bool Decoded(const std::u16string& text, std::u16string* out)
 
 // A page as a reader sees it, read here without the viewer: its runs of text
 // (outside tags, comments, scripts, styles and the title; white space
-// collapsed) and its img tags, at most the viewer's 1,000.
+// collapsed) and the distinct sources of its img tags (of at most the
+// viewer's 1,000 tags), which the viewer asks for once each.
 struct PageSource {
     std::vector<std::u16string> runs;  // a run with an unknown entity is left out
     size_t images = 0;
@@ -142,6 +144,29 @@ size_t TagEnd(const std::u16string& page, size_t open)
     return std::u16string::npos;
 }
 
+// The src of the img tag at [open, end) of the page (names in `lower`).
+std::u16string SourceOf(const std::u16string& page, const std::u16string& lower, size_t open, size_t end)
+{
+    for (size_t at = lower.find(u"src", open); at != std::u16string::npos && at < end; at = lower.find(u"src", at + 3)) {
+        if (!Blank(lower[at - 1]))
+            continue;
+        size_t i = at + 3;
+        while (i < end && Blank(lower[i]))
+            ++i;
+        if (i >= end || lower[i] != u'=')
+            continue;
+        for (++i; i < end && Blank(lower[i]); ++i) {
+        }
+        char16_t quote = i < end && (lower[i] == u'"' || lower[i] == u'\'') ? lower[i++] : 0;
+        size_t stop = i;
+        while (stop < end && (quote ? lower[stop] != quote : !Blank(lower[stop]) && lower[stop] != u'>'))
+            ++stop;
+        std::u16string value = page.substr(i, stop - i), decoded;
+        return Decoded(value, &decoded) ? decoded : value;
+    }
+    return u"";
+}
+
 PageSource ReadSource(const std::u16string& page)
 {
     std::u16string lower = page;
@@ -153,6 +178,8 @@ PageSource ReadSource(const std::u16string& page)
         if (Decoded(page.substr(from, to - from), &decoded) && !Collapsed(decoded).empty())
             source.runs.push_back(Collapsed(decoded));
     };
+    std::set<std::u16string> sources;
+    size_t tags = 0;
     size_t at = 0;
     while (at < lower.size()) {
         size_t open = lower.find(u'<', at);
@@ -164,15 +191,16 @@ PageSource ReadSource(const std::u16string& page)
             if (lower.compare(open + 1, std::char_traits<char16_t>::length(raw), raw) == 0)
                 close = std::u16string(u"</") + raw;
         }
-        if (lower.compare(open, 5, u"<img ") == 0 || lower.compare(open, 5, u"<img\t") == 0 ||
-            lower.compare(open, 5, u"<img\n") == 0 || lower.compare(open, 5, u"<img\r") == 0)
-            ++source.images;
+        bool image = lower.compare(open, 5, u"<img ") == 0 || lower.compare(open, 5, u"<img\t") == 0 ||
+                     lower.compare(open, 5, u"<img\n") == 0 || lower.compare(open, 5, u"<img\r") == 0;
         size_t end = close == u">" ? TagEnd(lower, open) : lower.find(close, open + 1);
+        if (image && ++tags <= 1000)
+            sources.insert(SourceOf(page, lower, open, end == std::u16string::npos ? lower.size() : end));
         if (end != std::u16string::npos && close[0] == u'<')
             end = TagEnd(lower, end);  // the end tag's own '>'
         at = end == std::u16string::npos ? lower.size() : end + (close == u"-->" ? 3 : 1);
     }
-    source.images = std::min<size_t>(source.images, 1000);
+    source.images = sources.size();
     return source;
 }
 

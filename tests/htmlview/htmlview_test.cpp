@@ -381,39 +381,64 @@ TEST_F(HtmlView, LoadsNothingThePageNames)
     std::filesystem::remove_all(folder);
 }
 
-// Hostile pages are cut where they pass a bound and leave the control working.
+// Hostile pages are cut where they pass a bound, the cut marked, and leave
+// the control working.
 TEST_F(HtmlView, HostilePagesAreCutAndTheControlAnswers)
 {
-    std::u16string images;
+    std::u16string same, distinct, tables, lists;
     for (int k = 0; k < 100000; ++k)
-        images += u"<img src=\"x.gif\">";
-    Load(images);
-    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), lwhtml::kMaxImages);
-
-    std::u16string tables, lists;
+        same += u"<img src=\"x.gif\">";
+    for (size_t k = 0; k < lwhtml::kMaxImages + 5; ++k)
+        distinct += u"<img src=\"" + QString::number(k).toStdU16String() + u".gif\">";
     for (int k = 0; k < 10000; ++k) {
         tables += u"<table><tr><td>t";
         lists += u"<ul><li>l";
     }
-    Load(tables);
-    std::u16string text = Text();
-    EXPECT_EQ(std::count(text.begin(), text.end(), u't'), static_cast<long>(lwhtml::kMaxTableDepth));
-    Load(lists);
-    text = Text();
-    EXPECT_EQ(std::count(text.begin(), text.end(), u'l'), static_cast<long>(lwhtml::kMaxOpenElements));
-    std::u16string line(5u << 20, u'a');
-    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    EXPECT_EQ(Text().size(), lwhtml::kMaxWord);
-    // A cut never parts a surrogate pair: the character goes whole.
+    Load(same);
+    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), 1u) << "one request for every tag that names the picture";
+    recorder.Clear();
+    Load(distinct);
+    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), lwhtml::kMaxImages);
+    // A cut never parts a surrogate pair: the character that passes goes whole.
     std::u16string paragraph;
-    while (paragraph.size() < lwhtml::kMaxParagraph - 1)
+    while (paragraph.size() < lwhtml::kMaxParagraph)
         paragraph += paragraph.size() % 100 == 99 ? u' ' : u'a';
-    std::u16string cut = paragraph + u"\U0001F600";
-    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cut.c_str()));
-    EXPECT_EQ(Text(), paragraph);
 
+    const std::u16string mark = std::u16string(u"\n") + lwhtml::kCutMark;
+    const std::pair<std::u16string, std::u16string> cuts[] = {
+        {tables, std::u16string(lwhtml::kMaxTableDepth, u't')},
+        {lists, std::u16string(lwhtml::kMaxIndentDepth, u'l')},
+        {std::u16string(5u << 20, u'a'), std::u16string(lwhtml::kMaxWord, u'a')},
+        {paragraph + u"\U0001F600", paragraph},
+    };
+    for (const auto& [page, shown] : cuts) {
+        SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(page.c_str()));
+        std::u16string text = Text();
+        text.erase(std::remove(text.begin(), text.end(), u'\n'), text.end());
+        EXPECT_EQ(text, shown + lwhtml::kCutMark);
+    }
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<p>fine</p>"));
     EXPECT_EQ(Text(), u"fine");
+}
+
+// One answer shows at every img tag that names the picture, each at its own size.
+TEST_F(HtmlView, EachPictureIsAskedForOnceAndShownWhereverNamed)
+{
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT {
+        return n.hdr.code == NM_INLINE_IMAGE && std::u16string(n.szTarget) == u"a.gif" ? AnswerWith(v, n, Qt::red) : 1;
+    };
+    Load(u"<img src=\"a.gif\" width=\"20\" height=\"20\"><img src=\"b.gif\" width=\"20\" height=\"20\">"
+         u"<img src=\"a.gif\" width=\"40\" height=\"40\">");
+    std::vector<Msg> asked = Of(NM_INLINE_IMAGE);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].text, u"a.gif");
+    EXPECT_EQ(asked[1].text, u"b.gif");
+    // Margin 4, on one baseline: a at 4..24, b at 24..44 (both 24..44 down), a again at 44..84.
+    EXPECT_EQ(Pixel(10, 38), kRed);
+    EXPECT_EQ(Pixel(30, 38), kWhite);
+    EXPECT_EQ(Pixel(80, 10), kRed);
+    SendMessageW(viewer, DTM_IMAGEFAIL, 0, asked[0].item);
+    EXPECT_EQ(Pixel(80, 10), RGB(224, 224, 224)) << "every tag of the source takes the mark";
 }
 
 // Run by TraceNamesMessagesAndTargets in a process of its own, whose trace

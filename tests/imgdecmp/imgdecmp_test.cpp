@@ -118,6 +118,7 @@ TEST_F(Decoder, EachFormatThroughTheCallerBuffer)
         {"PNG", Encode(halves, "PNG")},
         {"JPEG", Encode(halves, "JPG")},
         {"BMP", Encode(halves, "BMP")},
+        {"ICO", Encode(halves, "ICO")},
     };
     for (const auto& [format, file] : files) {
         SCOPED_TRACE(format);
@@ -228,6 +229,19 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
     EXPECT_EQ(bitmap, nullptr);
     EXPECT_LT(feed.position, 1024);
 
+    // Every other format's header claiming as much: refused before its pixels.
+    EXPECT_EQ(Run(JpegClaiming(30000, 30000)), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(XbmClaiming(30000, 30000)), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(BmpClaiming(30000, 30000)), E_FAIL) << "Qt's reader finds the file too short for its header";
+    // A PNG chunk claiming a gigabyte in a file of a few hundred bytes ends the
+    // file there: libpng never allocates what it claims.
+    QByteArray claims = Encode(Halves(4, 4, Qt::red, Qt::blue), "PNG");
+    claims.insert(33, QByteArray("\x3B\x00\x00\x17tEXtSoftware", 16));
+    EXPECT_EQ(Run(claims), E_FAIL);
+
+    // An icon whose 1,000 entries are that PNG fails.
+    EXPECT_TRUE(FAILED(Run(IconOf(1000, png))));
+
     // 10,000 frames: only the first is read.
     GifPicture frames;
     frames.width = frames.height = 8;
@@ -239,6 +253,25 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
 
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
+
+    // Files read whole are bounded by their size (their bytes take more than
+    // the budget above, in this test): an icon past 1 MB, a PNG past 16 MB.
+    EXPECT_EQ(Run(IconOf(1, QByteArray(2 << 20, 'x'))), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(QByteArray(17 << 20, '\0').prepend("\x89PNG\r\n\x1A\n")), E_OUTOFMEMORY);
+}
+
+// Only the formats of help books are read, whatever readers Qt has.
+TEST_F(Decoder, FormatsHelpBooksNeverUseAreNotRead)
+{
+    QImage halves = Halves(16, 8, Qt::black, Qt::white);
+    ASSERT_EQ(Run(Encode(halves, "XBM")), S_OK);
+    EXPECT_EQ(Record().bmWidth, 16);
+    for (const char* format : {"PPM", "PGM", "PBM", "XPM"}) {
+        QByteArray file = Encode(halves, format);
+        ASSERT_FALSE(file.isEmpty()) << format;
+        EXPECT_EQ(Run(file), E_FAIL) << format;
+        EXPECT_EQ(bitmap, nullptr);
+    }
 }
 
 TEST_F(Decoder, BadRecordsAndBadDataFailCleanly)
