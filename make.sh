@@ -4,6 +4,8 @@
 #   ./make.sh test         install what is missing, build, run every test
 #   ./make.sh asan         the whole test suite under AddressSanitizer and UBSan
 #   ./make.sh deb          install the package's build dependencies, build leafwise_VERSION_ARCH.deb here
+#   ./make.sh fuzz [SECONDS]  the fuzz targets, each for its share of SECONDS (default 600);
+#                             what they find goes into tests/damage/regressions/
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
@@ -35,6 +37,61 @@ build() {
     local dir=$1; shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$dir" -j"$(nproc)"
+}
+
+# A finding kept is named for how it failed, its fuzzer and its bytes.
+keep_finding() {
+    local file=$1 target=$2 into=$3 suffix=$4
+    local kind; kind=$(basename "$file"); kind=${kind%%-*}
+    local name; name="$kind-$target-$(sha1sum "$file" | cut -c1-12)$suffix"
+    mkdir -p "$into"
+    cp "$file" "$into/$name"
+    echo "  kept $into/$name"
+}
+
+# Builds the four fuzz targets (clang, libFuzzer, ASan and UBSan) and runs
+# each, under nice, for its share of the seconds, on a corpus that carries
+# over between runs, seeded from the corpus books. Crashes, out-of-memory,
+# leaks (more than 64 MB of heap kept) and inputs taking over 2 s of processor time in an
+# ordinary build become regression files, which the test suite replays.
+fuzz() {
+    local seconds=${1:-600}
+    local targets=(fuzz-page fuzz-image fuzz-chm-page fuzz-book)
+    local share=$(( seconds / ${#targets[@]} ))
+    build build
+    cmake --build build -j"$(nproc)" --target replay-input >/dev/null
+    cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+          -DCMAKE_CXX_COMPILER=clang++ -DLEAFWISE_FUZZ=ON >/dev/null
+    cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}"
+    local seeds=build-fuzz/tests/fuzz/seeds regressions=tests/damage/regressions
+    for target in "${targets[@]}"; do
+        local seed kind keep suffix= extra=()
+        case $target in
+        fuzz-page) seed=$seeds/page kind=page keep=$regressions/page extra=(-dict=tests/fuzz/html.dict) ;;
+        fuzz-image) seed=$seeds/image kind=image keep=$regressions/image ;;
+        fuzz-chm-page) seed=$seeds/book kind=book keep=$regressions suffix=.chm ;;
+        fuzz-book) seed=$seeds/book kind=book keep=$regressions suffix=.chm ;;
+        esac
+        local work=build-fuzz/fuzzing/$target
+        mkdir -p "$work/corpus" "$work/found"
+        echo "$target: $share s"
+        ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16 QT_QPA_PLATFORM=offscreen \
+        QT_LOGGING_RULES='*.warning=false' /usr/bin/time -f "$target: %e s, %U s user + %S s system CPU" \
+            nice -n 15 "build-fuzz/tests/fuzz/$target" -max_total_time="$share" -timeout=20 \
+            -rss_limit_mb=2048 -report_slow_units=2 -print_final_stats=1 -artifact_prefix="$work/found/" \
+            "${extra[@]}" "$work/corpus" "$seed" || true
+        for found in "$work"/found/*; do
+            [ -f "$found" ] || continue
+            case $(basename "$found") in
+            slow-unit-*|timeout-*)
+                local ms; ms=$(QT_QPA_PLATFORM=offscreen build/tests/damage/replay-input "$kind" "$found" 2>/dev/null | cut -d' ' -f1)
+                if [ "${ms:-0}" -ge 2000 ]; then keep_finding "$found" "$target" "$keep" "$suffix"
+                else echo "  $(basename "$found"): ${ms:-?} ms in an ordinary build, not kept"; fi ;;
+            *) keep_finding "$found" "$target" "$keep" "$suffix" ;;
+            esac
+            rm -f "$found"
+        done
+    done
 }
 
 cmd=${1:-run}
@@ -71,8 +128,13 @@ deb)
     done
     echo "Built $here/leafwise_${version}_${arch}.deb (install it with: apt-get install ./leafwise_${version}_${arch}.deb)"
     ;;
+fuzz)
+    packages+=(clang libclang-rt-14-dev)
+    install_missing
+    fuzz "${2:-600}"
+    ;;
 *)
-    echo "usage: $0 run [BOOK] | test | asan | deb" >&2
+    echo "usage: $0 run [BOOK] | test | asan | deb | fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

@@ -25,17 +25,26 @@ void OverrideBackKey(HWND bar)
 
 bool InitFullScreenDialog(HWND dialog, HINSTANCE instance, UINT barId, LPCWSTR caption)
 {
+    HWND bar = FullScreenWithSoftKeys(dialog, instance, barId);
+    if (!bar)
+        return false;
+    CaptionAndBackKey(dialog, bar, caption);
+    return true;
+}
+
+HWND FullScreenWithSoftKeys(HWND dialog, HINSTANCE instance, UINT barId)
+{
     SHINITDLGINFO fullScreen = {};
     fullScreen.dwMask = SHIDIM_FLAGS;
     fullScreen.hDlg = dialog;
     fullScreen.dwFlags = SHIDIF_SIZEDLGFULLSCREEN;
     if (!SHInitDialog(&fullScreen))
-        return false;
+        return nullptr;
+    return CreateSoftKeys(dialog, instance, barId);
+}
 
-    HWND bar = CreateSoftKeys(dialog, instance, barId);
-    if (!bar)
-        return false;
+void CaptionAndBackKey(HWND dialog, HWND bar, LPCWSTR caption)
+{
     SetWindowTextW(dialog, caption);
     OverrideBackKey(bar);
-    return true;
 }

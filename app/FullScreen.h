@@ -17,3 +17,8 @@ void OverrideBackKey(HWND bar);
 // Stops at the first shell call that fails and returns false; the dialog runs
 // on as it is.
 bool InitFullScreenDialog(HWND dialog, HINSTANCE instance, UINT barId, LPCWSTR caption);
+// The same in two steps, for a dialog that places its controls in between:
+// the full screen and the soft keys (the bar's window, or NULL when a shell
+// call failed), then the caption and the Back key.
+HWND FullScreenWithSoftKeys(HWND dialog, HINSTANCE instance, UINT barId);
+void CaptionAndBackKey(HWND dialog, HWND bar, LPCWSTR caption);

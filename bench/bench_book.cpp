@@ -126,21 +126,11 @@ void BenchExtract(const std::string& bookFile, const char* label, int repetition
 
 void BenchMemory(const std::string& tool, const std::string& book)
 {
-    std::string report = (fs::temp_directory_path() / ("bench-book-time-" + std::to_string(getpid()))).string();
-    if (RunTimed({"/usr/bin/time", "-v", tool, "contents", book}, report.c_str()) < 0) {
+    long peakKb = PeakResidentKb({tool, "contents", book});
+    if (peakKb < 0) {
         printf("  memory: /usr/bin/time -v failed\n");
         return;
     }
-    long peakKb = -1;
-    if (FILE* file = fopen(report.c_str(), "r")) {
-        char line[512];
-        while (fgets(line, sizeof line, file)) {
-            if (const char* field = strstr(line, "Maximum resident set size (kbytes):"))
-                peakKb = atol(field + strlen("Maximum resident set size (kbytes):"));
-        }
-        fclose(file);
-    }
-    unlink(report.c_str());
     double bookMb = fs::file_size(book) / 1048576.0;
     printf("  memory contents huge: peak %.1f MB, book %.1f MB, peak/book %.2f (target <= 0.33)\n",
            peakKb / 1024.0, bookMb, peakKb / 1024.0 / bookMb);

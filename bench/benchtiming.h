@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -46,4 +50,27 @@ inline double RunTimed(const std::vector<std::string>& argv, const char* errFile
     double elapsed = Milliseconds(start);
     posix_spawn_file_actions_destroy(&actions);
     return status == 0 ? elapsed : -1;
+}
+
+// The peak resident size in KB of a program run to its end (through
+// /usr/bin/time -v), or -1 when it failed.
+inline long PeakResidentKb(const std::vector<std::string>& argv)
+{
+    std::string report = "/tmp/bench-time-" + std::to_string(getpid());
+    std::vector<std::string> timed = {"/usr/bin/time", "-v"};
+    timed.insert(timed.end(), argv.begin(), argv.end());
+    long peakKb = -1;
+    if (RunTimed(timed, report.c_str()) >= 0) {
+        if (FILE* file = fopen(report.c_str(), "r")) {
+            char line[512];
+            const char kField[] = "Maximum resident set size (kbytes):";
+            while (fgets(line, sizeof line, file)) {
+                if (const char* field = strstr(line, kField))
+                    peakKb = atol(field + strlen(kField));
+            }
+            fclose(file);
+        }
+    }
+    unlink(report.c_str());
+    return peakKb;
 }

@@ -14,6 +14,7 @@ enum SystemRecord : WORD {
     kContentsFileRecord = 0,
     kIndexFileRecord = 1,
     kDefaultTopicRecord = 2,
+    kTitleRecord = 3,
     kLanguageRecord = 4,  // begins with the book's LCID
 };
 
@@ -32,7 +33,8 @@ UINT AnsiCodePageOf(LCID language)
 
 } // namespace
 
-Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), codePage(CP_ACP), limits{}
+Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), codePage(CP_ACP),
+      contentsCodePage(CP_ACP), limits{}
 {
     StringCchCopyW(tempFolder, MAX_PATH, u"\\Temp\\");
     bookPath[0] = 0;
@@ -55,10 +57,11 @@ void Book::EmptyLists()
     index.Clear();
     pathPool.Clear();
     textPool.Clear();
-    namedContentsFile = namedIndexFile = defaultTopic = nullptr;
+    namedContentsFile = namedIndexFile = defaultTopic = title = nullptr;
     noPath = rootPath = nullptr;
     entriesMade = 0;
     codePage = CP_ACP;
+    contentsCodePage = CP_ACP;
 }
 
 int Book::LoadContents(LPCWSTR path) { return LoadContents(path, nullptr, nullptr); }
@@ -78,6 +81,7 @@ int Book::LoadContents(LPCWSTR path, ContentsCallback callback, void* context)
 
 int Book::ReadContents()
 {
+    contentsCodePage = codePage;
     const ObjectEntry* contentsFile = FindContentsFile();
     // The Free Pascal writer (chmcmd among its users) marks the second
     // directory chunk as the first, so chmlib's enumeration can miss the
@@ -145,6 +149,8 @@ void Book::ReadSystem()
             namedIndexFile = text();
         else if (code == kDefaultTopicRecord)
             defaultTopic = text();
+        else if (code == kTitleRecord)
+            title = text();
         else if (code == kLanguageRecord && length >= 4)
             language = records[at] | records[at + 1] << 8 | records[at + 2] << 16 | (DWORD)records[at + 3] << 24;
         at += length;
@@ -215,6 +221,51 @@ bool Book::ResolveUnit(const ObjectEntry& entry, chmUnitInfo* unit)
     return entry.length <= unit->length && ObjectFits(limits, unit->space, unit->start, unit->length);
 }
 
+std::optional<ObjectReader> Book::ReaderFor(const ObjectEntry& entry)
+{
+    if (!chm || entry.length > kMaxObjectLength)
+        return std::nullopt;
+    chmUnitInfo unit;
+    // The record is the directory's own, as the enumeration or the lookup
+    // gave it; its 32-bit start is exact when the sections are that small,
+    // and chmlib's lookup (which reads the directory from the file each
+    // time) is spared for each of the thousands of pages a search or an
+    // export reads.
+    if (limits.section0Size <= 0xFFFFFFFF && limits.section1Size <= 0xFFFFFFFF) {
+        unit.start = entry.start;
+        unit.length = entry.length;
+        unit.space = entry.space;
+        unit.flags = 0;
+        StringCchCopyA(unit.path, sizeof unit.path, entry.path);
+    } else if (chm_resolve_object(chm, entry.path, &unit) == CHM_RESOLVE_FAILURE || entry.length > unit.length) {
+        return std::nullopt;
+    }
+    if (!ExtentFits(limits, unit.space, unit.start, unit.length))
+        return std::nullopt;
+    // The blocks are checked as they are read: a search reads a few nodes of
+    // a full-text index of megabytes.
+    return ObjectReader(chm, unit, entry.length, &limits);
+}
+
+std::vector<const ObjectEntry*> Book::AllObjects()
+{
+    std::vector<const ObjectEntry*> all;
+    all.reserve(objects.size() + limits.unlistedPaths.size());
+    for (const ObjectEntry& object : objects)
+        all.push_back(&object);
+    for (const std::string& path : limits.unlistedPaths) {
+        WCHAR wide[MAX_PATH];
+        if (MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide, MAX_PATH) <= 0)
+            continue;
+        const ObjectEntry* object = FindObject(wide);
+        // The lookup ignores case and may land on a listed object.
+        if (object && strcmp(object->path, path.c_str()) == 0 &&
+            std::find(all.begin() + objects.size(), all.end(), object) == all.end())
+            all.push_back(object);
+    }
+    return all;
+}
+
 BYTE* Book::ReadObject(const ObjectEntry& entry)
 {
     chmUnitInfo unit;
@@ -269,6 +320,19 @@ void ClearFolder(LPCWSTR folder)
             DeleteFileW(fileName);
     } while (FindNextFileW(search, &found));
     FindClose(search);
+}
+
+bool FolderHoldsAnything(LPCWSTR folder)
+{
+    WCHAR pattern[MAX_PATH];
+    WIN32_FIND_DATAW found;
+    if (FAILED(StringCchPrintfW(pattern, MAX_PATH, u"%s*.*", folder)))
+        return true;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
 }
 
 void Book::ClearTempFolder() { ClearFolder(tempFolder); }

@@ -5,10 +5,14 @@
 #include <windows.h>
 
 #include <chm_lib.h>
+#include <cstdlib>
 #include <deque>
+#include <optional>
+#include <vector>
 
 #include "ChmGuard.h"
 #include "ObjectIndex.h"
+#include "ObjectReader.h"
 #include "StringPool.h"
 
 // One object of the container's directory.
@@ -65,6 +69,34 @@ struct BinaryContents {
     Table toc, topics, urls, urlStrings, strings;  // #TOCIDX, #TOPICS, #URLTBL, #URLSTR, #STRINGS
 };
 
+// The texts a #TOPICS record names: its title (#STRINGS) and its page's path
+// (#URLTBL, #URLSTR), in the book's code page, cut at their tables' ends;
+// empty where the record or a text lies outside its table. False when the
+// record itself is not in #TOPICS.
+struct TopicTexts {
+    const char* title;
+    size_t titleLength;
+    const char* local;
+    size_t localLength;
+};
+bool ReadTopic(const BinaryContents& tables, DWORD number, TopicTexts* texts);
+
+class Book;
+
+// An object read whole, freed with it (null and 0 when it cannot be read).
+struct ObjectBytes {
+    BYTE* data = nullptr;
+    size_t size = 0;
+
+    ObjectBytes() = default;
+    ObjectBytes(const ObjectBytes&) = delete;
+    ObjectBytes& operator=(const ObjectBytes&) = delete;
+    ~ObjectBytes() { free(data); }
+
+    bool Read(Book& book, LPCWSTR path);
+    BinaryContents::Table Table() const { return {data, size}; }
+};
+
 class Book {
 public:
     Book();
@@ -101,6 +133,24 @@ public:
     void ParseBinaryContents(const BinaryContents& tables);
 
     const ObjectEntry* FindObject(LPCWSTR path);
+    // Every object of the open book, each once: those that chmlib's
+    // enumeration lists, in its order, then those it misses.
+    std::vector<const ObjectEntry*> AllObjects();
+    // A reader of the object's bytes; none when it cannot be read (not in
+    // the book, or outside its section). Each read is checked for the blocks
+    // it needs, and comes up short where they cannot be decoded. It serves
+    // until the book is opened again or closed.
+    std::optional<ObjectReader> ReaderFor(const ObjectEntry& entry);
+    // The title that #SYSTEM gives the book, in its code page; empty when none.
+    const char* Title() const { return title ? title : ""; }
+
+    // The open book's keyword index, each entry handed to `callback` as
+    // contents entries are (the keyword as its title): from the .hhk that
+    // #SYSTEM or #WINDOWS names, else the first .hhk object, else the binary
+    // keyword index. A keyword with several pages gives an entry for each.
+    // Returns the entries handed out.
+    size_t ReadKeywordIndex(ContentsCallback callback, void* context);
+
     int ExtractObject(LPCWSTR path, LPCWSTR folder);
     int ExtractPage(LPCWSTR pagePath, LPCWSTR folder);
 
@@ -119,16 +169,23 @@ public:
     // its language (LCID of #SYSTEM, else of the container's header) as the
     // platform gives it, else CP_ACP. A text that declares its charset is read in that.
     UINT codePage;
+    // The code page the contents' titles were read in: the one the contents
+    // file (or keyword index) declares, else codePage.
+    UINT contentsCodePage;
 
 private:
     template <typename Unit>
     friend class SitemapScanner;
 
     void ReadSystem();
+    const ObjectEntry* FindKeywordFile();
+    void ParseBinaryKeywords();
     // The contents of the open book, from the first source that lists any.
     int ReadContents();
     const ObjectEntry* NamedBySystem(const char* name, const char* extension);
-    void ParseSitemap(const ObjectEntry& file);
+    // `keywords`: the file is a keyword index, whose entries take the
+    // object's Keyword parameter, else its first Name, as their title.
+    void ParseSitemap(const ObjectEntry& file, bool keywords = false);
     int LoadBinaryContents();
     int LoadKeywordIndex();
     int LoadPageList();
@@ -159,6 +216,7 @@ private:
     const char* namedContentsFile = nullptr;
     const char* namedIndexFile = nullptr;
     const char* defaultTopic = nullptr;
+    const char* title = nullptr;
     const WCHAR* noPath = nullptr;    // the empty path of entries without a page, once stored
     const WCHAR* rootPath = nullptr;  // the "/" of entries with an empty Local value
     ContentsCallback contentsCallback = nullptr;  // set while LoadContents hands entries out
@@ -166,9 +224,17 @@ private:
     size_t entriesMade = 0;  // by the contents source being read, kept or handed out
 };
 
+// Up to a title's length (255 units) of text converted from `codePage`; only
+// the bytes that can make that many characters are converted. Returns the units.
+size_t WidenTitle(UINT codePage, const char* bytes, size_t length, WCHAR* text);
+// Whether an object path ends in `extension` (ASCII case ignored) and is longer.
+bool PathEndsWith(const char* path, const char* extension);
+
 // Deletes the files directly inside a folder (given with its trailing
 // backslash); sub-folders and files that cannot be deleted stay.
 void ClearFolder(LPCWSTR folder);
+// Whether a folder (given with its trailing backslash) holds any file or folder.
+bool FolderHoldsAnything(LPCWSTR folder);
 
 // The book path of an image src value relative to the page that names it;
 // false when the joined path does not fit in `size` units.

@@ -156,7 +156,14 @@ UINT CodePageOfCharset(Span name)
 
 UINT DeclaredCodePage(const BYTE* head, size_t length, size_t* markLength)
 {
+    size_t nameAt, nameLength;
+    return DeclaredCodePage(head, length, markLength, &nameAt, &nameLength);
+}
+
+UINT DeclaredCodePage(const BYTE* head, size_t length, size_t* markLength, size_t* nameAt, size_t* nameLength)
+{
     *markLength = 0;
+    *nameAt = *nameLength = 0;
     if (length >= 3 && memcmp(head, "\xEF\xBB\xBF", 3) == 0) {
         *markLength = 3;
         return CP_UTF8;
@@ -175,6 +182,8 @@ UINT DeclaredCodePage(const BYTE* head, size_t length, size_t* markLength)
             (IsSpace(at[5]) || at[5] == '/')) {
             Span charset = DeclaredByMeta(at + 5, end);
             if (charset.at) {
+                *nameAt = charset.at - head;
+                *nameLength = charset.length;
                 UINT codePage = CodePageOfCharset(charset);
                 return codePage && IsValidCodePage(codePage) ? codePage : 0;
             }

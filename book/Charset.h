@@ -10,3 +10,7 @@
 // values in double, single or no quotes). 0 when the text declares nothing,
 // or names a charset that the platform does not convert.
 UINT DeclaredCodePage(const BYTE* head, size_t length, size_t* markLength);
+// The same, with where the meta tag's charset name stands in the head
+// (`nameLength` 0 when no meta tag declares one), also when the platform
+// does not convert that charset.
+UINT DeclaredCodePage(const BYTE* head, size_t length, size_t* markLength, size_t* nameAt, size_t* nameLength);

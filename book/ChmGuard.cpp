@@ -584,15 +584,18 @@ BOOL CheckContainer(LPCWSTR bookPath, ContainerLimits* limits)
     return TRUE;
 }
 
-BOOL ObjectFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length)
+BOOL ExtentFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length)
 {
     if (length > kMaxObjectLength)
         return FALSE;
-    if (space == 0)
-        return Within(start, length, limits.section0Size);
-    if (!Within(start, length, limits.section1Size))
+    return Within(start, length, space == 0 ? limits.section0Size : limits.section1Size);
+}
+
+BOOL ObjectFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length)
+{
+    if (!ExtentFits(limits, space, start, length))
         return FALSE;
-    if (length == 0)
+    if (space == 0 || length == 0)
         return TRUE;
     DWORD blockLength = limits.stream->BlockLength();
     return limits.stream->Decodable(start / blockLength, (start + length - 1) / blockLength);

@@ -42,3 +42,7 @@ constexpr ULONGLONG kMaxObjectLength = 256u * 1024 * 1024;
 // them, and a block whose walk leaves the decoder's window or input is
 // refused, with every later block up to the next reset.
 BOOL ObjectFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length);
+// The first half of ObjectFits: the length is sane and the extent lies
+// inside its section; no block is walked (a reader that reads part of a long
+// object asks ObjectFits for each part it reads).
+BOOL ExtentFits(const ContainerLimits& limits, int space, ULONGLONG start, ULONGLONG length);

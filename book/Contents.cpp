@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -53,6 +55,9 @@ constexpr Opening kListClose("</ul>");
 constexpr Opening kParam("<param name=\"");  // what the Name and Local parameters share
 constexpr Opening kNameRest("name\" value=\"");
 constexpr Opening kLocalRest("local\" value=\"");
+constexpr Opening kKeywordRest("keyword\" value=\"");
+constexpr Opening kObjectOpen("<object");
+constexpr Opening kObjectClose("</object");
 
 template <typename Word>
 bool SameWord(const BYTE* at, const Opening& opening, size_t from)
@@ -155,10 +160,16 @@ public:
     static constexpr size_t kValueUnits = sizeof(Unit) == 1 ? kValueBytes : kTitleLength;
     // The most units that the parser reads from a "<": the longer parameter
     // opening and a whole value.
-    static constexpr size_t kLookahead = kParam.length + kLocalRest.length + kValueUnits;
+    static constexpr size_t kLookahead = kParam.length + std::max(kLocalRest.length, kKeywordRest.length) + kValueUnits;
 
-    // `codePage` is the one bytes are converted from.
-    SitemapScanner(Book& book, UINT codePage) : book(book), codePage(codePage) {}
+    // `codePage` is the one bytes are converted from. A keyword index
+    // (`keywords`) is read by objects instead: an object is one keyword (its
+    // Keyword parameter, else its first Name; the Names after it title its
+    // pages), with an entry for each of its Local parameters wherever they
+    // stand in it, or one without a page when it has none.
+    SitemapScanner(Book& book, UINT codePage, bool keywords = false) : book(book), codePage(codePage), keywords(keywords)
+    {
+    }
 
     // Scans [text, text + length). Unless `last`, it stops before the first
     // "<" whose opening and value could run on past `length`, and returns
@@ -171,21 +182,33 @@ public:
         const Unit* at = Find(text, stop, (Unit)'<');
         for (; at < stop; at = Find(at + 1, stop, (Unit)'<'))
             Act(at, end);
+        if (last && keywords)
+            EndObject();
         return at - text;
     }
 
 private:
+    // Locals of a keyword that come before its name are kept until it comes,
+    // this many at most.
+    static constexpr size_t kMaxEarlyLocals = 16;
+
     void Act(const Unit* at, const Unit* end)
     {
         // Each opening text is told by its second character, so most tags
         // ("<LI>", "<OBJECT", "</OBJECT>") cost one comparison.
         WCHAR second = at + 1 < end ? (WCHAR)at[1] | 0x20 : 0;
         if (second == 'u' && OpensWith(at, end, kListOpen)) {
+            if (keywords)
+                EndObject();
             AppendPendingName();
             ++level;
         } else if (second == '/' && OpensWith(at, end, kListClose)) {
+            if (keywords)
+                EndObject();
             --level;
             AppendPendingName();
+        } else if (keywords) {
+            ActOnKeyword(at, end, second);
         } else if (second == 'p' && OpensWith(at, end, kParam)) {
             const Unit* rest = at + kParam.length;
             if (OpensWith(rest, end, kNameRest)) {
@@ -200,6 +223,53 @@ private:
                 namePending = false;
             }
         }
+    }
+
+    void ActOnKeyword(const Unit* at, const Unit* end, WCHAR second)
+    {
+        if (second == 'o' && OpensWith(at, end, kObjectOpen)) {
+            EndObject();
+            inObject = true;
+        } else if (second == '/' && OpensWith(at, end, kObjectClose)) {
+            EndObject();
+        } else if (second == 'p' && inObject && OpensWith(at, end, kParam)) {
+            // Parameters after an object's list has begun (its "<UL>" before
+            // its "</OBJECT>") belong to no keyword; the compiler drops them.
+            const Unit* rest = at + kParam.length;
+            bool keyword = OpensWith(rest, end, kKeywordRest);
+            if (keyword || (OpensWith(rest, end, kNameRest) && !named)) {
+                nameLength = Value(rest + (keyword ? kKeywordRest.length : kNameRest.length), end, name);
+                title = nullptr;
+                named = true;
+                for (const std::u16string& local : earlyLocals)
+                    book.AppendEntry(name, nameLength, &title, local.data(), local.size(), objectLevel);
+                earlyLocals.clear();
+            } else if (OpensWith(rest, end, kLocalRest)) {
+                WCHAR local[kTitleLength];
+                size_t localLength = Value(rest + kLocalRest.length, end, local);
+                ++locals;
+                if (named)
+                    book.AppendEntry(name, nameLength, &title, local, localLength, objectLevel);
+                else if (earlyLocals.size() < kMaxEarlyLocals)
+                    earlyLocals.emplace_back(local, localLength);
+            }
+        }
+    }
+
+    // The object has ended: a keyword without a page is an entry of its own;
+    // pages of an object without a keyword are entries without a title.
+    void EndObject()
+    {
+        if (named && locals == 0)
+            book.AppendEntry(name, nameLength, &title, nullptr, 0, objectLevel);
+        const WCHAR* untitled = nullptr;
+        for (const std::u16string& local : earlyLocals)
+            book.AppendEntry(u"", 0, &untitled, local.data(), local.size(), objectLevel);
+        earlyLocals.clear();
+        named = inObject = false;
+        locals = 0;
+        title = nullptr;
+        objectLevel = level;
     }
 
     // A parameter's value as text, up to its closing double quote, `end` or
@@ -234,7 +304,15 @@ private:
 
     Book& book;
     UINT codePage;
+    bool keywords;
     int level = 0;
+    // The keyword index's object: whether one is open, whether it has its
+    // keyword, its level, its Locals so far, and those before its keyword.
+    bool inObject = false;
+    bool named = false;
+    int objectLevel = 0;
+    size_t locals = 0;
+    std::vector<std::u16string> earlyLocals;
     WCHAR name[kTitleLength];
     size_t nameLength = 0;
     // The stored copy of the last Name. Entries that take the same Name (every
@@ -288,7 +366,7 @@ void Book::AppendEntry(const WCHAR* title, size_t titleLength, const WCHAR** kep
     contents.push_back({*keptTitle, path, level, nullptr});
 }
 
-void Book::ParseSitemap(const ObjectEntry& file)
+void Book::ParseSitemap(const ObjectEntry& file, bool keywords)
 {
     using Scanner = SitemapScanner<BYTE>;
     chmUnitInfo unit;
@@ -303,7 +381,11 @@ void Book::ParseSitemap(const ObjectEntry& file)
     ObjectReader reader(chm, unit, file.length);
     size_t kept = reader.Next(window, kPiece), from = 0;
     UINT declared = DeclaredCodePage(window, kept, &from);
-    Scanner scanner(*this, declared ? declared : codePage);
+    UINT textCodePage = declared ? declared : codePage;
+    // A keyword index leaves the contents' code page as the contents set it.
+    if (!keywords)
+        contentsCodePage = textCodePage;
+    Scanner scanner(*this, textCodePage, keywords);
     for (;;) {
         bool last = reader.Done();
         size_t scanned = from + scanner.Scan(window + from, kept - from, last);

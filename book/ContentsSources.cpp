@@ -21,44 +21,6 @@ constexpr int kMaxBinaryDepth = 31;
 // A page's title is looked for in its first bytes only.
 constexpr size_t kTitleScan = 64 * 1024;
 
-// An object read whole, freed with it.
-struct Bytes {
-    BYTE* data = nullptr;
-    size_t size = 0;
-
-    Bytes() = default;
-    Bytes(const Bytes&) = delete;
-    Bytes& operator=(const Bytes&) = delete;
-    ~Bytes() { free(data); }
-
-    bool Read(Book& book, LPCWSTR path)
-    {
-        const ObjectEntry* entry = book.FindObject(path);
-        data = entry ? book.ReadObject(*entry) : nullptr;
-        size = data ? entry->length : 0;
-        return data != nullptr;
-    }
-};
-
-// Up to a title's length of text converted from `codePage` into `text`
-// (kTitleLength units). Only the bytes that can make that many characters
-// are converted.
-size_t Widen(UINT codePage, const char* bytes, size_t length, WCHAR* text)
-{
-    constexpr size_t kMaxBytes = 4 * kTitleLength;  // a character takes at most four
-    WCHAR wide[kMaxBytes];
-    int units = length ? MultiByteToWideChar(codePage, 0, bytes, (int)std::min(length, kMaxBytes), wide, (int)kMaxBytes) : 0;
-    size_t count = std::min<size_t>(units > 0 ? units : 0, kTitleLength);
-    memcpy(text, wide, count * sizeof(WCHAR));
-    return count;
-}
-
-bool EndsWith(const char* path, const char* extension)
-{
-    size_t length = strlen(path), extensionLength = strlen(extension);
-    return length > extensionLength && _stricmp(path + length - extensionLength, extension) == 0;
-}
-
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // The text between "<title ...>" and "</title" (tags in any case) with its
@@ -92,6 +54,22 @@ bool FindTitle(const char* text, size_t length, std::vector<char>* title)
 
 } // namespace
 
+size_t WidenTitle(UINT codePage, const char* bytes, size_t length, WCHAR* text)
+{
+    constexpr size_t kMaxBytes = 4 * kTitleLength;  // a character takes at most four
+    WCHAR wide[kMaxBytes];
+    int units = length ? MultiByteToWideChar(codePage, 0, bytes, (int)std::min(length, kMaxBytes), wide, (int)kMaxBytes) : 0;
+    size_t count = std::min<size_t>(units > 0 ? units : 0, kTitleLength);
+    memcpy(text, wide, count * sizeof(WCHAR));
+    return count;
+}
+
+bool PathEndsWith(const char* path, const char* extension)
+{
+    size_t length = strlen(path), extensionLength = strlen(extension);
+    return length > extensionLength && _stricmp(path + length - extensionLength, extension) == 0;
+}
+
 bool BinaryContents::Table::Holds(ULONGLONG offset, ULONGLONG count) const
 {
     return offset <= size && count <= size - offset;
@@ -113,17 +91,41 @@ const char* BinaryContents::Table::String(DWORD offset, size_t* length) const
     return (const char*)data + offset;
 }
 
+bool ObjectBytes::Read(Book& book, LPCWSTR path)
+{
+    const ObjectEntry* entry = book.FindObject(path);
+    data = entry ? book.ReadObject(*entry) : nullptr;
+    size = data ? entry->length : 0;
+    return data != nullptr;
+}
+
+bool ReadTopic(const BinaryContents& tables, DWORD number, TopicTexts* texts)
+{
+    constexpr size_t kTopic = 16, kUrl = 12, kUrlString = 8;
+    *texts = {"", 0, "", 0};
+    if (!tables.topics.Holds((ULONGLONG)number * kTopic, kTopic))
+        return false;
+    size_t topic = (size_t)number * kTopic;
+    texts->title = tables.strings.String(tables.topics.At(topic + 4), &texts->titleLength);
+    DWORD url = tables.topics.At(topic + 8);
+    if (tables.urls.Holds(url, kUrl)) {
+        DWORD record = tables.urls.At(url + 8);
+        bool held = tables.urlStrings.Holds(record, kUrlString);
+        texts->local = tables.urlStrings.String(held ? record + kUrlString : ~0u, &texts->localLength);
+    }
+    return true;
+}
+
 int Book::LoadBinaryContents()
 {
-    Bytes toc, topics, urls, urlStrings, strings;
+    ObjectBytes toc, topics, urls, urlStrings, strings;
     if (!toc.Read(*this, u"/#TOCIDX"))
         return 0;
     topics.Read(*this, u"/#TOPICS");
     urls.Read(*this, u"/#URLTBL");
     urlStrings.Read(*this, u"/#URLSTR");
     strings.Read(*this, u"/#STRINGS");
-    ParseBinaryContents({{toc.data, toc.size}, {topics.data, topics.size}, {urls.data, urls.size},
-                         {urlStrings.data, urlStrings.size}, {strings.data, strings.size}});
+    ParseBinaryContents({toc.Table(), topics.Table(), urls.Table(), urlStrings.Table(), strings.Table()});
     return entriesMade ? 1 : 0;
 }
 
@@ -135,7 +137,7 @@ int Book::LoadBinaryContents()
 void Book::ParseBinaryContents(const BinaryContents& tables)
 {
     enum { kHasChildren = 0x4, kHasTopic = 0x8 };
-    constexpr size_t kEntry = 20, kEntryWithChildren = 24, kTopic = 16, kUrl = 12, kUrlString = 8;
+    constexpr size_t kEntry = 20, kEntryWithChildren = 24;
     const BinaryContents::Table& toc = tables.toc;
     if (toc.size < 4)
         return;
@@ -160,21 +162,13 @@ void Book::ParseBinaryContents(const BinaryContents& tables)
         size_t length = 0, titleLength = 0, localLength = 0;
         const char* text;
         if (flags & kHasTopic) {
-            if (tables.topics.Holds((ULONGLONG)number * kTopic, kTopic)) {
-                size_t topic = (size_t)number * kTopic;
-                text = tables.strings.String(tables.topics.At(topic + 4), &length);
-                titleLength = Widen(codePage, text, length, title);
-                DWORD url = tables.topics.At(topic + 8);
-                if (tables.urls.Holds(url, kUrl)) {
-                    DWORD record = tables.urls.At(url + 8);
-                    bool held = tables.urlStrings.Holds(record, kUrlString);
-                    text = tables.urlStrings.String(held ? record + kUrlString : ~0u, &length);
-                    localLength = Widen(codePage, text, length, local);
-                }
-            }
+            TopicTexts texts;
+            ReadTopic(tables, number, &texts);
+            titleLength = WidenTitle(codePage, texts.title, texts.titleLength, title);
+            localLength = WidenTitle(codePage, texts.local, texts.localLength, local);
         } else {
             text = tables.strings.String(number, &length);
-            titleLength = Widen(codePage, text, length, title);
+            titleLength = WidenTitle(codePage, text, length, title);
         }
         // An entry without a page, or whose page cannot be read, has an empty local.
         const WCHAR* kept = nullptr;
@@ -195,7 +189,7 @@ int Book::LoadKeywordIndex()
 {
     const ObjectEntry* index = nullptr;
     for (const ObjectEntry& entry : objects) {
-        if (EndsWith(entry.path, ".hhk")) {
+        if (PathEndsWith(entry.path, ".hhk")) {
             index = &entry;
             break;
         }
@@ -224,12 +218,12 @@ int Book::LoadPageList()
             size_t mark = 0;
             UINT declared = DeclaredCodePage((const BYTE*)head.data(), head.size(), &mark);
             if (FindTitle(head.data() + mark, head.size() - mark, &text))
-                titleLength = Widen(declared ? declared : codePage, text.data(), text.size(), title);
+                titleLength = WidenTitle(declared ? declared : codePage, text.data(), text.size(), title);
         }
         if (titleLength == 0) {
             const char* name = strrchr(page.path, '/');
             name = name ? name + 1 : page.path;
-            titleLength = Widen(CP_UTF8, name, strlen(name), title);
+            titleLength = WidenTitle(CP_UTF8, name, strlen(name), title);
         }
         // Object paths are UTF-8 and start with "/", which AppendEntry puts back.
         WCHAR local[MAX_PATH];
@@ -248,7 +242,7 @@ int Book::LoadPageList()
         }
     }
     auto isPage = [&first](const char* path) {
-        return (EndsWith(path, ".htm") || EndsWith(path, ".html")) && _stricmp(path, first.c_str()) != 0;
+        return (PathEndsWith(path, ".htm") || PathEndsWith(path, ".html")) && _stricmp(path, first.c_str()) != 0;
     };
     for (const std::string& path : limits.unlistedPaths) {
         WCHAR wide[MAX_PATH];

@@ -164,8 +164,12 @@ const ObjectEntry* Book::FindObject(LPCWSTR path)
     if (!EnsureLeadingSlash(lookup))
         return nullptr;
     auto find = [this](const char* path) -> const ObjectEntry* {
+        // A search looks up every contents entry: no formatting call here.
         char htmlPath[kLookupSize + 5];
-        StringCchPrintfA(htmlPath, sizeof htmlPath, "/html%s", path);
+        size_t length = strnlen(path, kLookupSize - 1);
+        memcpy(htmlPath, "/html", 5);
+        memcpy(htmlPath + 5, path, length);
+        htmlPath[5 + length] = 0;
         if (const ObjectEntry* entry = FindInList(path, htmlPath))
             return entry;
         return FindThroughChmlib(path, htmlPath);
@@ -197,7 +201,10 @@ const ObjectEntry* Book::FindInList(const char* path, const char* htmlPath)
 
 // Some writers (the Free Pascal one among them) mark the second directory chunk
 // as the first, and chmlib's enumeration then misses every object of the first
-// one, while its own lookup still finds them.
+// one, while its own lookup still finds them. The container's check lists
+// those objects, so chmlib is asked only for them: its lookup reads the
+// directory from the file every time, and contents entries with a place in
+// the page ("page.htm#part") miss the list first by the thousand.
 const ObjectEntry* Book::FindThroughChmlib(const char* path, const char* htmlPath)
 {
     if (!chm)
@@ -207,8 +214,10 @@ const ObjectEntry* Book::FindThroughChmlib(const char* path, const char* htmlPat
             if (_stricmp(hidden.path, candidate) == 0)
                 return &hidden;
         }
+        bool unlisted = std::any_of(limits.unlistedPaths.begin(), limits.unlistedPaths.end(),
+                                    [candidate](const std::string& path) { return _stricmp(path.c_str(), candidate) == 0; });
         chmUnitInfo unit;
-        if (strlen(candidate) >= MAX_PATH || chm_resolve_object(chm, candidate, &unit) == CHM_RESOLVE_FAILURE)
+        if (!unlisted || strlen(candidate) >= MAX_PATH || chm_resolve_object(chm, candidate, &unit) == CHM_RESOLVE_FAILURE)
             continue;
         size_t length = strnlen(unit.path, sizeof unit.path);
         if (length >= MAX_PATH)

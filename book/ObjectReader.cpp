@@ -22,17 +22,25 @@ size_t CharacterBoundary(const BYTE* bytes, size_t count)
 
 } // namespace
 
+LONGINT64 ObjectReader::Retrieve(ULONGLONG at, BYTE* out, size_t count) const
+{
+    if (count == 0 || (guard && !ObjectFits(*guard, unit.space, unit.start + at, count)))
+        return 0;
+    return chm_retrieve_object(chm, const_cast<chmUnitInfo*>(&unit), out, at, count);
+}
+
 size_t ObjectReader::Next(BYTE* out, size_t room)
 {
     if (done)
         return 0;
     size_t wanted = (size_t)std::min<ULONGLONG>(room, length - offset);
-    LONGINT64 got = wanted ? chm_retrieve_object(chm, &unit, out, offset, wanted) : 0;
+    LONGINT64 got = Retrieve(offset, out, wanted);
     if (got < 0)
         got = 0;
     offset += got;
     // What was not read counts as zeros.
-    done = (size_t)got < wanted || offset >= length;
+    cameShort = (size_t)got < wanted;
+    done = cameShort || offset >= length;
     if (const void* zero = memchr(out, 0, (size_t)got)) {
         done = true;
         return static_cast<const BYTE*>(zero) - out;
@@ -40,8 +48,22 @@ size_t ObjectReader::Next(BYTE* out, size_t room)
     return (size_t)got;
 }
 
+size_t ObjectReader::ReadAt(ULONGLONG offset, BYTE* out, size_t count) const
+{
+    if (offset >= length || count == 0)
+        return 0;
+    size_t wanted = (size_t)std::min<ULONGLONG>(count, length - offset);
+    LONGINT64 got = Retrieve(offset, out, wanted);
+    return got > 0 ? (size_t)got : 0;
+}
+
 TextReader::TextReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, UINT bookCodePage)
-    : reader(chm, unit, length), codePage(bookCodePage), bytes(static_cast<BYTE*>(malloc(2 * kPieceBytes)))
+    : TextReader(ObjectReader(chm, unit, length), bookCodePage)
+{
+}
+
+TextReader::TextReader(const ObjectReader& object, UINT bookCodePage)
+    : reader(object), codePage(bookCodePage), bytes(static_cast<BYTE*>(malloc(2 * kPieceBytes)))
 {
     done = !bytes;
 }

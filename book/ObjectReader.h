@@ -6,23 +6,44 @@
 
 #include <chm_lib.h>
 
-// The bytes of a resolved object up to its first zero byte (the text's end),
-// or up to where a read comes up short.
+#include "ChmGuard.h"
+
+// The bytes of a resolved object: read in order up to its first zero byte
+// (the text's end) or up to where a read comes up short, or read anywhere.
+// Every retrieval of the book engine goes through here or Book::ReadObject.
 class ObjectReader {
 public:
     ObjectReader(chmFile* chm, const chmUnitInfo& unit, DWORD length) : chm(chm), unit(unit), length(length) {}
+    // A reader that asks the container's check (ObjectFits) before each read
+    // for the blocks that read needs, rather than once for the whole object.
+    ObjectReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, const ContainerLimits* guard)
+        : chm(chm), unit(unit), length(length), guard(guard)
+    {
+    }
 
     // Reads up to `room` bytes into `out`; returns how many belong to the text.
     size_t Next(BYTE* out, size_t room);
     // The text has ended: nothing more will be read.
     bool Done() const { return done; }
+    // A read came up short of the object's end (damage), not at a zero byte.
+    bool CameShort() const { return cameShort; }
+
+    // Up to `count` bytes from `offset`, zero bytes included; returns how
+    // many were read (fewer past the object's end, or where a read failed).
+    size_t ReadAt(ULONGLONG offset, BYTE* out, size_t count) const;
+    ULONGLONG Length() const { return length; }
 
 private:
+    // chmlib's retrieval of `count` bytes at `offset`, once the check allows it.
+    LONGINT64 Retrieve(ULONGLONG offset, BYTE* out, size_t count) const;
+
     chmFile* chm;
     chmUnitInfo unit;
     ULONGLONG length;
+    const ContainerLimits* guard = nullptr;
     ULONGLONG offset = 0;  // of the next read in the object
     bool done = false;
+    bool cameShort = false;
 };
 
 // The same text converted to UTF-16: in the code page the text declares for
@@ -36,6 +57,7 @@ public:
     static constexpr size_t kMaxPieceUnits = 2 * kPieceBytes;
 
     TextReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, UINT bookCodePage);
+    TextReader(const ObjectReader& object, UINT bookCodePage);
     ~TextReader();
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
@@ -45,6 +67,9 @@ public:
     // no buffer could be had for the reading).
     size_t Next(WCHAR* out, size_t room);
     bool Done() const { return done; }
+    // The code page the text is read in, once the first piece is read.
+    UINT CodePage() const { return codePage; }
+    bool CameShort() const { return reader.CameShort(); }
 
 private:
     ObjectReader reader;

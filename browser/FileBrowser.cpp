@@ -142,10 +142,12 @@ void FileBrowser::RunModal(HINSTANCE programInstance, HWND ownerWindow)
 void FileBrowser::InitDialog(HWND dialogWindow)
 {
     dialog = dialogWindow;
-    if (!InitFullScreenDialog(dialog, instance, IDR_BROWSER_MENUBAR, title))
+    HWND bar = FullScreenWithSoftKeys(dialog, instance, IDR_BROWSER_MENUBAR);
+    if (!bar)
         return;  // no label placed, no list: "Open" finds nothing, "Cancel" still ends it
     label = GetDlgItem(dialog, IDC_BROWSER_FOLDER);
     MoveWindow(label, 0, 0, kLabelWidth, kLabelHeight, TRUE);
+    CaptionAndBackKey(dialog, bar, title);
     CreateList();
 }
 
@@ -277,9 +279,14 @@ void FileBrowser::PageSelection(WORD key)
     int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     if (count <= 0)
         return;  // row -1 would mean every row
-    int current = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (current < 0)
-        current = 0;
+    // The first selected row, asked of each row in turn.
+    int current = 0;
+    for (int row = 0; row < count; ++row) {
+        if (RowSelected(list, row)) {
+            current = row;
+            break;
+        }
+    }
     int target = key == VK_LEFT ? std::max(current - kPageRows, 0) : std::min(current + kPageRows, count - 1);
     // Added to the selection: "Open" acts on every selected row.
     SetRowState(list, target, LVIS_SELECTED | LVIS_FOCUSED);

@@ -3,11 +3,16 @@
 //
 //   leafwise-book [--codepage N] objects BOOK
 //   leafwise-book [--codepage N] contents BOOK
+//   leafwise-book [--codepage N] index BOOK
+//   leafwise-book [--codepage N] search [--scan] [--titles] BOOK WORD...
 //   leafwise-book [--codepage N] extract [--clear] BOOK PAGE [FOLDER]
+//   leafwise-book [--codepage N] export BOOK FOLDER
 //   leafwise-book --help | -h | --version
 #include <windows.h>
 
 #include <Book.h>
+#include <Export.h>
+#include <Search.h>
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -15,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -25,7 +31,10 @@ namespace {
 const char kUsage[] =
     "usage: leafwise-book [--codepage N] objects BOOK\n"
     "       leafwise-book [--codepage N] contents BOOK\n"
-    "       leafwise-book [--codepage N] extract [--clear] BOOK PAGE [FOLDER]\n";
+    "       leafwise-book [--codepage N] index BOOK\n"
+    "       leafwise-book [--codepage N] search [--scan] [--titles] BOOK WORD...\n"
+    "       leafwise-book [--codepage N] extract [--clear] BOOK PAGE [FOLDER]\n"
+    "       leafwise-book [--codepage N] export BOOK FOLDER\n";
 
 // The tool's output, encoded straight into one buffer that is written out
 // whenever it fills: a contents listing of a large book is tens of thousands
@@ -309,6 +318,98 @@ int ListContents(const char* bookPath)
     return 0;
 }
 
+int ListKeywords(const char* bookPath)
+{
+    Book book;
+    if (!OpenBook(book, bookPath))
+        return 1;
+    Output out(stdout);
+    book.ReadKeywordIndex(WriteEntry, &out);
+    out.Flush();
+    return 0;
+}
+
+// A progress line on a terminal, rewritten in place: only for work that
+// lasts (from half a second on), a few times a second, and wiped at the end.
+// Nothing when standard error is not a terminal.
+class Progress {
+public:
+    Progress(const char* doing, const char* things) : doing(doing), things(things), shown(isatty(2)) {}
+    ~Progress()
+    {
+        if (drawn)
+            fputs("\r\x1b[K", stderr);
+    }
+
+    static void Report(size_t done, size_t total, void* context)
+    {
+        Progress& progress = *static_cast<Progress*>(context);
+        DWORD now = GetTickCount();
+        if (!progress.shown || now - progress.start < kDelay || now - progress.last < kInterval)
+            return;
+        progress.last = now;
+        progress.drawn = true;
+        fprintf(stderr, "\rleafwise-book: %s %zu of %zu %s\x1b[K", progress.doing, done, total, progress.things);
+        fflush(stderr);
+    }
+
+private:
+    static constexpr DWORD kDelay = 500, kInterval = 100;  // ms
+
+    const char* doing;
+    const char* things;
+    bool shown;
+    bool drawn = false;
+    DWORD start = GetTickCount();
+    DWORD last = 0;
+};
+
+// Opens a book for a command that reads it whole: with its contents, which
+// give its pages' titles and order.
+bool LoadBook(Book& book, const char* hostPath, WCHAR* path)
+{
+    if (!DevicePath(hostPath, path, "book"))
+        return false;
+    if (!book.LoadContents(path) && !book.chm) {
+        fprintf(stderr, "leafwise-book: cannot open book %s\n", hostPath);
+        return false;
+    }
+    return true;
+}
+
+int Search(const char* bookPath, const std::vector<std::string>& arguments, const SearchOptions& options)
+{
+    std::vector<std::u16string> words;
+    for (const std::string& argument : arguments)
+        words.push_back(Wide(argument.c_str()));
+    Book book;
+    WCHAR path[MAX_PATH];
+    if (!LoadBook(book, bookPath, path))
+        return 1;
+    SearchResult result;
+    {
+        Progress progress("searching", "pages");
+        result = SearchBook(book, words, options, Progress::Report, &progress);
+    }
+    if (result.status != SearchStatus::kDone) {
+        fprintf(stderr, "leafwise-book: search: %s\n", result.status == SearchStatus::kWordTooLong
+                                                          ? "a word is too long"
+                                                          : "no letter or digit to look for");
+        return 2;
+    }
+    Output out(stdout);
+    for (const SearchHit& hit : result.pages) {
+        out.Number((long long)hit.hits);
+        out.Separator('\t');
+        out.Field(hit.title.data(), hit.title.size());
+        out.Separator('\t');
+        out.Field(hit.page->path);
+        out.Separator('\n');
+    }
+    out.Flush();
+    return 0;
+}
+
 // Why a file or folder could not be used, in words.
 const char* Reason(DWORD error)
 {
@@ -319,24 +420,13 @@ const char* Reason(DWORD error)
     case ERROR_DISK_FULL: return "no room left on the disk";
     case ERROR_FILENAME_EXCED_RANGE: return "path too long";
     case ERROR_INVALID_NAME: return "not a usable name";
+    case ERROR_DIRECTORY: return "not a folder";
+    case ERROR_DIR_NOT_EMPTY: return "not empty";
+    case ERROR_FILE_EXISTS: case ERROR_ALREADY_EXISTS: return "already there";
     default: return "write failed";
     }
 }
 
-
-// Whether a folder holds any file or folder.
-bool HoldsAnything(const WCHAR* folderWithSlash)
-{
-    WCHAR pattern[MAX_PATH];
-    WIN32_FIND_DATAW found;
-    if (FAILED(StringCchPrintfW(pattern, MAX_PATH, u"%s*.*", folderWithSlash)))
-        return true;
-    HANDLE search = FindFirstFileW(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
 
 // Makes FOLDER ready for an extraction: created when it is missing (one
 // level), used when empty, emptied of its files with --clear, and otherwise
@@ -367,7 +457,7 @@ int PrepareFolder(const char* hostFolder, const WCHAR* folder, const WCHAR* fold
     }
     if (clear) {
         ClearFolder(folderWithSlash);
-    } else if (HoldsAnything(folderWithSlash)) {
+    } else if (FolderHoldsAnything(folderWithSlash)) {
         fprintf(stderr, "leafwise-book: folder %s is not empty (--clear empties it)\n", hostFolder);
         return 2;
     }
@@ -450,6 +540,42 @@ int Extract(const char* bookPath, const char* page, const char* hostFolder, bool
     return 0;
 }
 
+int Export(const char* bookPath, const char* hostFolder)
+{
+    Book book;
+    WCHAR path[MAX_PATH], folder[MAX_PATH];
+    if (!DevicePath(hostFolder, folder, "folder") || !LoadBook(book, bookPath, path))
+        return 1;
+    size_t length = wcslen(folder);
+    while (length > 1 && folder[length - 1] == '\\')
+        folder[--length] = 0;
+    ExportReport report;
+    {
+        Progress progress("exporting", "files");
+        report = ExportBook(book, folder, Progress::Report, &progress);
+    }
+    if (report.error != ERROR_SUCCESS) {
+        if (SaidByThePlatform(folder, report.error))
+            return 1;
+        if (report.failedName.empty())
+            fprintf(stderr, "leafwise-book: folder %s: %s\n", hostFolder, Reason(report.error));
+        else
+            fprintf(stderr, "leafwise-book: cannot write %s in %s: %s\n", Utf8(report.failedName.c_str()).c_str(),
+                    hostFolder, Reason(report.error));
+        return 1;
+    }
+    if (report.unreadable > 0) {
+        fprintf(stderr, "leafwise-book: %zu objects of %s cannot be read, the first %s; the rest is in %s\n",
+                report.unreadable, bookPath, report.firstUnreadable.c_str(), hostFolder);
+        return 1;
+    }
+    Output out(stdout);
+    out.Field(report.contentsPage.data(), report.contentsPage.size());
+    out.Separator('\n');
+    out.Flush();
+    return 0;
+}
+
 int Usage()
 {
     fputs(kUsage, stderr);
@@ -462,10 +588,12 @@ int Help()
     fputs(kUsage, stdout);
     fputs("       leafwise-book --help | --version\n"
           "\n"
-          "Lists a CHM book's objects or its contents, or writes a page and its pictures\n"
-          "into a folder (the scratch folder without FOLDER). Fields are UTF-8, separated\n"
-          "by tabs. Exit status: 0 on success, 1 when the book, the page or a file fails,\n"
-          "2 on a usage error or a FOLDER that is not empty. See leafwise-book(1).\n",
+          "Lists a CHM book's objects, its contents or its keyword index, finds the pages\n"
+          "that hold some words, writes a page and its pictures into a folder (the\n"
+          "scratch folder without FOLDER), or exports the whole book into an empty\n"
+          "FOLDER. Fields are UTF-8, separated by tabs. Exit status: 0 on success, 1 when\n"
+          "the book, the page or a file fails, 2 on a usage error or a FOLDER that extract\n"
+          "finds not empty. See leafwise-book(1).\n",
           stdout);
     return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
 }
@@ -477,12 +605,17 @@ int main(int argc, char** argv)
     std::vector<std::string> arguments;
     const char* codePage = nullptr;
     bool clear = false;
+    SearchOptions search;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--codepage" && i + 1 < argc)
             codePage = argv[++i];
         else if (argument == "--clear")
             clear = true;
+        else if (argument == "--scan")
+            search.scanOnly = true;
+        else if (argument == "--titles")
+            search.titlesOnly = true;
         else if (argument == "--help" || argument == "-h")
             return Help();
         else if (argument == "--version") {
@@ -508,11 +641,20 @@ int main(int argc, char** argv)
     }
     std::string command = arguments.empty() ? "" : arguments[0];
     size_t count = arguments.size();
+    bool searching = search.scanOnly || search.titlesOnly;
+    if (command == "search" && count >= 3 && !clear)
+        return Search(arguments[1].c_str(), std::vector<std::string>(arguments.begin() + 2, arguments.end()), search);
+    if (searching)
+        return Usage();
     if (command == "objects" && count == 2 && !clear)
         return ListObjects(arguments[1].c_str());
     if (command == "contents" && count == 2 && !clear)
         return ListContents(arguments[1].c_str());
+    if (command == "index" && count == 2 && !clear)
+        return ListKeywords(arguments[1].c_str());
     if (command == "extract" && (count == 3 || count == 4))
         return Extract(arguments[1].c_str(), arguments[2].c_str(), count == 4 ? arguments[3].c_str() : nullptr, clear);
+    if (command == "export" && count == 3 && !clear)
+        return Export(arguments[1].c_str(), arguments[2].c_str());
     return Usage();
 }

@@ -66,6 +66,49 @@ bool IsWebLink(LPCWSTR target)
     return false;
 }
 
+bool IsAsciiLetter(WCHAR c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A target that starts with a URL scheme ("mailto:", "https:", "ms-its:").
+bool HasScheme(LPCWSTR target)
+{
+    if (!IsAsciiLetter(target[0]))
+        return false;
+    LPCWSTR p = target + 1;
+    while (IsAsciiLetter(*p) || (*p >= '0' && *p <= '9') || *p == '+' || *p == '-' || *p == '.')
+        ++p;
+    return *p == ':';
+}
+
+// The page a link through the help system's own schemes names in the book
+// `bookPath` ("ms-its:book.chm::/page.htm", the book's file named with or
+// without its folder, in any letter case): the part after "::". Null for a
+// link into another book, or one without "::".
+LPCWSTR PageOfThisBook(LPCWSTR target, LPCWSTR bookPath)
+{
+    for (LPCWSTR scheme : {u"ms-its:", u"its:", u"mk:@MSITStore:"}) {
+        size_t length = wcslen(scheme);
+        if (_wcsnicmp(target, scheme, length) != 0)
+            continue;
+        LPCWSTR name = target + length;
+        LPCWSTR separator = wcsstr(name, u"::");
+        if (!separator)
+            return nullptr;
+        for (LPCWSTR p = name; p < separator; ++p) {
+            if (*p == '/' || *p == '\\')
+                name = p + 1;
+        }
+        LPCWSTR bookName = BaseName(bookPath);
+        size_t nameLength = static_cast<size_t>(separator - name);
+        if (nameLength == 0 || nameLength != wcslen(bookName) || _wcsnicmp(name, bookName, nameLength) != 0)
+            return nullptr;
+        return separator + 2;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 PageWindow::PageWindow()
@@ -148,6 +191,9 @@ bool PageWindow::LoadPage(LPCWSTR folder, LPCWSTR fileName)
     SlashesToBackslashes(path);
 
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(TEXT("")));
+    // The caption waits for this page's title: a page without one shows none,
+    // not the title of the page before it.
+    SetWindowTextW(window, TEXT(""));
     free(pageText);
     pageText = nullptr;
 
@@ -163,9 +209,10 @@ bool PageWindow::LoadPage(LPCWSTR folder, LPCWSTR fileName)
             if (length != 0) {
                 DWORD read = 0;
                 ReadFile(stream.Handle(), pageText, length, &read, nullptr);
-                SendMessageW(viewer, DTM_ADDTEXTW, 0, reinterpret_cast<LPARAM>(pageText));
-                SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
             }
+            // An empty file is an empty page, handed over all the same.
+            SendMessageW(viewer, DTM_ADDTEXTW, 0, reinterpret_cast<LPARAM>(pageText));
+            SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
             result = true;
         }
         stream.Close();
@@ -210,52 +257,74 @@ void PageWindow::FollowLink(LPCWSTR target)
 {
     if (IsWebLink(target))
         return;
+    // What a link with a scheme names lies outside the book ("mailto:",
+    // "javascript:", "https://", another book), unless it is a page of this
+    // book named through the help system's scheme: that page, from the root.
+    WCHAR inBook[MAX_PATH];
+    if (HasScheme(target)) {
+        LPCWSTR page = book ? PageOfThisBook(target, book->bookPath) : nullptr;
+        if (!page || FAILED(StringCchPrintfW(inBook, MAX_PATH, page[0] == '/' ? TEXT("%s") : TEXT("/%s"), page)))
+            return;
+        target = inBook;
+    }
     // An anchor of the page shown: scroll to it, nothing is loaded.
     if (target[0] == '#') {
         SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(target + 1));
         return;
     }
     LPCWSTR resolved = ResolveLink(target);
-    if (resolved)
-        ShowBookPage(resolved);
+    BookPage linked;
+    if (!book || !resolved || !LocateBookPage(*book, resolved, FolderSeparators::kSlash, baseFolder, &linked))
+        return;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    WriteBookPage(*book, linked, baseFolder);
+    OpenBookPage(linked);
+    SetCursor(LoadCursorW(nullptr, IDC_NO));
 }
 
-bool PageWindow::ShowBookPage(LPCWSTR path)
+void PageWindow::OpenBookPage(const BookPage& page)
 {
+    LoadPage(page.folder, page.fileName);
+    if (page.anchor[0])
+        SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(page.anchor));
+}
+
+bool LocateBookPage(Book& book, LPCWSTR path, FolderSeparators separators, LPCWSTR scratchFolder, BookPage* page)
+{
+    *page = BookPage{};
+    if (FAILED(StringCchCopyW(page->path, MAX_PATH, path)))
+        return false;
     // "page.htm#part": the page is the object before the "#", when the book
     // finds it so; a name that holds a "#" of its own is taken whole.
-    WCHAR pagePath[MAX_PATH];
-    if (!book || FAILED(StringCchCopyW(pagePath, MAX_PATH, path)))
-        return false;
-    LPCWSTR anchor = nullptr;
-    WCHAR* name = pagePath + (BaseName(pagePath) - pagePath);
+    WCHAR* name = page->path + (BaseName(page->path) - page->path);
     if (WCHAR* mark = wcschr(name, '#'); mark && mark != name) {
-        const ObjectEntry* whole = book->FindObject(pagePath);
+        const ObjectEntry* whole = book.FindObject(page->path);
         *mark = 0;
-        if (whole && whole == book->FindObject(pagePath))
-            anchor = mark + 1;
+        if (whole && whole == book.FindObject(page->path))
+            StringCchCopyW(page->anchor, MAX_PATH, mark + 1);
         else
             *mark = '#';
     }
 
-    WCHAR folder[MAX_PATH];
-    StringCchCopyW(folder, MAX_PATH, pagePath);
-    if (WCHAR* slash = wcsrchr(folder, '/'))
-        *slash = 0;
-    LPCWSTR fileName = BaseName(pagePath);
+    StringCchCopyW(page->folder, MAX_PATH, page->path);
+    WCHAR* cut = wcsrchr(page->folder, '/');
+    if (separators == FolderSeparators::kSlashOrBackslash) {
+        WCHAR* backslash = wcsrchr(page->folder, '\\');
+        if (backslash && (!cut || backslash > cut))
+            cut = backslash;
+    }
+    if (cut)
+        *cut = 0;
+    StringCchCopyW(page->fileName, MAX_PATH, BaseName(page->path));
     // A name that does not fit beside the scratch folder would be read cut short.
     WCHAR file[MAX_PATH];
-    if (FAILED(StringCchPrintfW(file, MAX_PATH, TEXT("%s\\%s"), baseFolder, fileName)))
-        return false;
+    return SUCCEEDED(StringCchPrintfW(file, MAX_PATH, TEXT("%s\\%s"), scratchFolder, page->fileName));
+}
 
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    book->ClearTempFolder();
-    book->ExtractPage(pagePath, baseFolder);
-    LoadPage(folder, fileName);
-    if (anchor)
-        SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(anchor));
-    SetCursor(LoadCursorW(nullptr, IDC_NO));
-    return true;
+void WriteBookPage(Book& book, const BookPage& page, LPCWSTR scratchFolder)
+{
+    book.ClearTempFolder();
+    book.ExtractPage(page.path, scratchFolder);
 }
 
 LPCWSTR PageWindow::ResolveLink(LPCWSTR target)

@@ -2,6 +2,7 @@
 #include "TocWindow.h"
 
 #include "FullScreen.h"
+#include "References.h"
 #include "resource.h"
 
 #include <aygshell.h>
@@ -109,9 +110,16 @@ void TocWindow::FillTree()
         insert.hParent = parents[ParentSlot(entry.level)];
         insert.hInsertAfter = TVI_LAST;
         insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-        // The book keeps each title within 255 units and the tree copies it: no
-        // copy of our own for each of a big book's thousands of entries.
-        insert.item.pszText = const_cast<LPWSTR>(entry.title);
+        // The book keeps each title within 255 units, as the book writes it, and
+        // the tree copies it: only a title with a character reference ("&amp;")
+        // is copied here, to show it decoded as a reader would see it.
+        WCHAR shown[kItemText];
+        LPCWSTR text = entry.title;
+        if (wcschr(text, u'&')) {
+            DecodeReferences(text, book.contentsCodePage, shown, kItemText);
+            text = shown;
+        }
+        insert.item.pszText = const_cast<LPWSTR>(text);
         insert.item.cchTextMax = kItemText;
         insert.item.lParam = reinterpret_cast<LPARAM>(&entry);
         auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
@@ -139,12 +147,18 @@ void TocWindow::ShowSelectedEntry()
 
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     const TocEntry* entry = reinterpret_cast<const TocEntry*>(item.lParam);
-    page.Create(&book, instance, kScratchFolder);
-    // The page window extracts the page and opens it at the place the entry
-    // names ("page.htm#part"). A page whose name does not fit beside the
-    // scratch folder is shown empty, as any page that is not there.
-    if (!page.ShowBookPage(entry->local))
+    // The page is written before its window exists, and opened at the place
+    // the entry names ("page.htm#part"). A page whose name does not fit beside
+    // the scratch folder is shown empty, as any page that is not there.
+    BookPage shown;
+    bool located = LocateBookPage(book, entry->local, FolderSeparators::kSlashOrBackslash, kScratchFolder, &shown);
+    if (located)
+        WriteBookPage(book, shown, kScratchFolder);
+    else
         book.ClearTempFolder();
+    page.Create(&book, instance, kScratchFolder);
+    if (located)
+        page.OpenBookPage(shown);
     SetCursor(LoadCursorW(nullptr, IDC_NO));
     page.Show();
 }

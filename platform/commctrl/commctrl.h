@@ -193,6 +193,7 @@ typedef TVINSERTSTRUCTW TVINSERTSTRUCT;
 #define TVM_INSERTITEMW (TVM_FIRST + 50)
 #define TVM_GETITEMW (TVM_FIRST + 62)
 #define TVM_SETITEMW (TVM_FIRST + 63)
+#define TVM_GETISEARCHSTRINGW (TVM_FIRST + 64)
 #define TVM_INSERTITEM TVM_INSERTITEMW
 #define TVM_GETITEM TVM_GETITEMW
 #define TVM_SETITEM TVM_SETITEMW
@@ -307,6 +308,15 @@ typedef struct tagNMTVKEYDOWN {
 // double tap toggles (NM_DBLCLK first; a non-zero answer keeps it from
 // toggling). When the tree gets the focus with nothing selected, the first
 // visible item is selected.
+// Typed characters (WM_CHAR) search the items shown, those of expanded
+// branches, as on Windows: what was typed with less than a second between
+// characters selects the first item from the selection on whose text begins
+// with it, without case (TVC_BYKEYBOARD). A single character, or one typed
+// again and again, steps to the next item that begins with it, wrapping round;
+// nothing found leaves the selection. Every printable character searches; a
+// space only goes on with a search. TVM_GETISEARCHSTRINGW (lParam a buffer,
+// or NULL to ask the length) copies the search and returns its length, 0 once
+// the second has passed.
 
 // ---- list view ----------------------------------------------------------------------
 #define WC_LISTVIEWW u"SysListView32"
@@ -411,6 +421,7 @@ typedef LVCOLUMNW LVCOLUMN;
 #define LVM_INSERTITEMW (LVM_FIRST + 77)
 #define LVM_INSERTCOLUMNW (LVM_FIRST + 97)
 #define LVM_GETITEMTEXTW (LVM_FIRST + 115)
+#define LVM_GETISEARCHSTRINGW (LVM_FIRST + 117)
 #define LVM_GETITEM LVM_GETITEMW
 #define LVM_INSERTITEM LVM_INSERTITEMW
 #define LVM_INSERTCOLUMN LVM_INSERTCOLUMNW
@@ -489,3 +500,6 @@ typedef struct tagNMLVKEYDOWN {
 // focus and make it the only selection (kept in view); Enter sends NM_RETURN
 // and LVN_ITEMACTIVATE. Taps: a tap on a row selects it alone and focuses it,
 // NM_CLICK on the release; a double tap sends NM_DBLCLK and LVN_ITEMACTIVATE.
+// Typed characters search the rows as the tree searches its items (from the
+// focused row on), and the row found becomes the only selection, focused;
+// LVM_GETISEARCHSTRINGW as TVM_GETISEARCHSTRINGW.

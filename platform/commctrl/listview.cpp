@@ -2,6 +2,7 @@
 // under one column, the selection and focus states with their notifications
 // in the order Windows sends them.
 #include "controls.h"
+#include "typeahead.h"
 
 #include <window.h>
 
@@ -44,6 +45,7 @@ struct List {
     int pressedRow = -1; // a tap on a selected row: made the only selection on release
     bool buttonDown = false;
     ScrollBar bar; // pos is the top row
+    TypeAhead typeAhead;
 };
 
 List* ListOf(HWND window)
@@ -384,6 +386,40 @@ HIMAGELIST OnSetImageList(List* list, int which, HIMAGELIST images)
     return previous;
 }
 
+HIMAGELIST OnGetImageList(const List* list, int which)
+{
+    return which == LVSIL_SMALL    ? list->smallImages
+           : which == LVSIL_NORMAL ? list->normalImages
+           : which == LVSIL_STATE  ? list->stateImages
+                                   : nullptr;
+}
+
+DWORD OnSetExtendedStyle(List* list, DWORD mask, DWORD style)
+{
+    DWORD previous = list->exStyle;
+    if (!mask)
+        mask = 0xFFFFFFFF;
+    list->exStyle = (previous & ~mask) | (style & mask);
+    Redraw(list);
+    return previous;
+}
+
+int OnGetColumnWidth(const List* list, int index)
+{
+    return index >= 0 && static_cast<size_t>(index) < list->columns.size() ? list->columns[index].width : 0;
+}
+
+UINT OnGetItemState(const List* list, int row, UINT mask)
+{
+    return ValidRow(list, row) ? list->rows[static_cast<size_t>(row)].state & mask : 0;
+}
+
+int OnGetSelectedCount(const List* list)
+{
+    return static_cast<int>(std::count_if(list->rows.begin(), list->rows.end(),
+                                          [](const Row& r) { return (r.state & LVIS_SELECTED) != 0; }));
+}
+
 // ---- geometry and painting ------------------------------------------------------------
 
 int ColumnWidth(const List* list)
@@ -533,6 +569,22 @@ void OnKeyDown(List* list, UINT key)
         SelectOnly(list, target);
 }
 
+void OnChar(List* list, char16_t c)
+{
+    if (!list->typeAhead.Type(c))
+        return;
+    int found = list->typeAhead.Find(static_cast<int>(list->rows.size()), list->focusedRow, [list](int row) {
+        return std::u16string_view(list->rows[static_cast<size_t>(row)].text);
+    });
+    if (found >= 0)
+        SelectOnly(list, found);
+}
+
+LRESULT OnGetISearchString(const List* list, LPWSTR buffer)
+{
+    return static_cast<LRESULT>(list->typeAhead.Copy(buffer));
+}
+
 void OnButtonDown(List* list, int x, int y)
 {
     HWND window = list->window;
@@ -582,6 +634,29 @@ void OnDoubleTap(List* list, int x, int y)
     NotifyActivate(list, NM_DBLCLK, row, POINT{x, y});
     if (Alive(window, list) && row != -1)
         NotifyActivate(list, LVN_ITEMACTIVATE, row, POINT{x, y});
+}
+
+void OnSize(List* list, int width, int height)
+{
+    list->width = width;
+    list->height = height;
+    Redraw(list);
+}
+
+void OnSetFont(List* list, HFONT font, bool redraw)
+{
+    list->font = font;
+    list->rowHeight = RowHeight(list->window, font);
+    if (redraw)
+        Redraw(list);
+}
+
+void OnVScroll(List* list, WPARAM wParam)
+{
+    if (LOWORD(wParam) == SB_ENDSCROLL)
+        return;
+    UpdateBar(list);
+    SetTopRow(list, ScrollTarget(list->bar, wParam));
 }
 
 void OnSetFocus(List* list)
@@ -649,7 +724,7 @@ LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case LVM_DELETECOLUMN:
         return OnDeleteColumn(list, row);
     case LVM_GETCOLUMNWIDTH:
-        return row >= 0 && static_cast<size_t>(row) < list->columns.size() ? list->columns[wParam].width : 0;
+        return OnGetColumnWidth(list, row);
     case LVM_INSERTITEMW:
         return OnInsertItem(list, reinterpret_cast<const LVITEMW*>(lParam));
     case LVM_DELETEITEM:
@@ -659,7 +734,7 @@ LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case LVM_GETITEMCOUNT:
         return static_cast<LRESULT>(list->rows.size());
     case LVM_GETITEMSTATE:
-        return ValidRow(list, row) ? list->rows[wParam].state & static_cast<UINT>(lParam) : 0;
+        return OnGetItemState(list, row, static_cast<UINT>(lParam));
     case LVM_SETITEMSTATE:
         return OnSetItemState(list, row, reinterpret_cast<const LVITEMW*>(lParam));
     case LVM_GETNEXTITEM:
@@ -677,39 +752,27 @@ LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case LVM_GETCOUNTPERPAGE:
         return PageRows(list);
     case LVM_GETSELECTEDCOUNT:
-        return std::count_if(list->rows.begin(), list->rows.end(),
-                             [](const Row& r) { return (r.state & LVIS_SELECTED) != 0; });
-    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
-        DWORD previous = list->exStyle;
-        DWORD mask = wParam ? static_cast<DWORD>(wParam) : 0xFFFFFFFF;
-        list->exStyle = (previous & ~mask) | (static_cast<DWORD>(lParam) & mask);
-        Redraw(list);
-        return previous;
-    }
+        return OnGetSelectedCount(list);
+    case LVM_SETEXTENDEDLISTVIEWSTYLE:
+        return OnSetExtendedStyle(list, static_cast<DWORD>(wParam), static_cast<DWORD>(lParam));
     case LVM_GETEXTENDEDLISTVIEWSTYLE:
         return list->exStyle;
     case LVM_SETIMAGELIST:
         return reinterpret_cast<LRESULT>(OnSetImageList(list, row, reinterpret_cast<HIMAGELIST>(lParam)));
     case LVM_GETIMAGELIST:
-        return reinterpret_cast<LRESULT>(row == LVSIL_SMALL    ? list->smallImages
-                                         : row == LVSIL_NORMAL ? list->normalImages
-                                         : row == LVSIL_STATE  ? list->stateImages
-                                                               : nullptr);
+        return reinterpret_cast<LRESULT>(OnGetImageList(list, row));
+    case LVM_GETISEARCHSTRINGW:
+        return OnGetISearchString(list, reinterpret_cast<LPWSTR>(lParam));
     case WM_PAINT:
         OnPaint(list);
         return 0;
     case WM_ERASEBKGND:
         return 1; // WM_PAINT fills everything
     case WM_SIZE:
-        list->width = LOWORD(lParam);
-        list->height = HIWORD(lParam);
-        Redraw(list);
+        OnSize(list, LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_SETFONT:
-        list->font = reinterpret_cast<HFONT>(wParam);
-        list->rowHeight = RowHeight(window, list->font);
-        if (LOWORD(lParam))
-            Redraw(list);
+        OnSetFont(list, reinterpret_cast<HFONT>(wParam), LOWORD(lParam) != 0);
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(list->font);
@@ -717,6 +780,9 @@ LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_KEYDOWN:
         OnKeyDown(list, static_cast<UINT>(wParam));
+        return 0;
+    case WM_CHAR:
+        OnChar(list, static_cast<char16_t>(wParam));
         return 0;
     case WM_LBUTTONDOWN:
         OnButtonDown(list, x, y);
@@ -731,10 +797,7 @@ LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         ScrollBarMouse(window, &list->bar, ClientRect(list), message, x, y);
         return 0;
     case WM_VSCROLL:
-        if (LOWORD(wParam) != SB_ENDSCROLL) {
-            UpdateBar(list);
-            SetTopRow(list, ScrollTarget(list->bar, wParam));
-        }
+        OnVScroll(list, wParam);
         return 0;
     case WM_SETFOCUS:
         OnSetFocus(list);
@@ -788,6 +851,7 @@ void RegisterListViewClass()
         {LVM_GETEXTENDEDLISTVIEWSTYLE, "LVM_GETEXTENDEDLISTVIEWSTYLE"},
         {LVM_GETITEMW, "LVM_GETITEMW"},
         {LVM_GETITEMTEXTW, "LVM_GETITEMTEXTW"},
+        {LVM_GETISEARCHSTRINGW, "LVM_GETISEARCHSTRINGW"},
     };
     for (const Name& n : kNames)
         lwuser::RegisterMessageName(WC_LISTVIEWW, n.message, n.name);

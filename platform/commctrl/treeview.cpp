@@ -703,6 +703,18 @@ BOOL OnSelectItem(Tree* tree, UINT how, HTREEITEM handle)
     }
 }
 
+UINT OnGetItemState(const Tree* tree, HTREEITEM handle, UINT mask)
+{
+    uint32_t index = IndexOf(tree, handle);
+    return index == kNone ? 0 : tree->items[index].state & mask;
+}
+
+BOOL OnEnsureVisible(Tree* tree, HTREEITEM handle)
+{
+    uint32_t index = IndexOf(tree, handle);
+    return index != kNone && EnsureVisible(tree, index);
+}
+
 LRESULT OnExpandMessage(Tree* tree, UINT action, HTREEITEM handle)
 {
     uint32_t index = IndexOf(tree, handle);
@@ -771,18 +783,16 @@ LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return OnGetItem(tree, reinterpret_cast<TVITEMW*>(lParam));
     case TVM_SETITEMW:
         return OnSetItem(tree, reinterpret_cast<const TVITEMW*>(lParam));
-    case TVM_GETITEMSTATE: {
-        uint32_t index = IndexOf(tree, reinterpret_cast<HTREEITEM>(wParam));
-        return index == kNone ? 0 : tree->items[index].state & static_cast<UINT>(lParam);
-    }
+    case TVM_GETITEMSTATE:
+        return OnGetItemState(tree, reinterpret_cast<HTREEITEM>(wParam), static_cast<UINT>(lParam));
     case TVM_SELECTITEM:
         return OnSelectItem(tree, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam));
     case TVM_EXPAND:
         return OnExpandMessage(tree, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam));
-    case TVM_ENSUREVISIBLE: {
-        uint32_t index = IndexOf(tree, reinterpret_cast<HTREEITEM>(lParam));
-        return index != kNone && EnsureVisible(tree, index);
-    }
+    case TVM_ENSUREVISIBLE:
+        return OnEnsureVisible(tree, reinterpret_cast<HTREEITEM>(lParam));
+    case TVM_GETISEARCHSTRINGW:
+        return OnGetISearchString(tree, reinterpret_cast<LPWSTR>(lParam));
     case TVM_GETCOUNT:
         return tree->count;
     case TVM_GETVISIBLECOUNT:
@@ -812,6 +822,9 @@ LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_KEYDOWN:
         OnKeyDown(tree, static_cast<UINT>(wParam));
+        return 0;
+    case WM_CHAR:
+        OnChar(tree, static_cast<char16_t>(wParam));
         return 0;
     case WM_LBUTTONDOWN:
         OnButtonDown(tree, x, y);
@@ -870,6 +883,7 @@ void RegisterTreeViewClass()
         {TVM_HITTEST, "TVM_HITTEST"},         {TVM_ENSUREVISIBLE, "TVM_ENSUREVISIBLE"},
         {TVM_GETITEMHEIGHT, "TVM_GETITEMHEIGHT"}, {TVM_GETITEMSTATE, "TVM_GETITEMSTATE"},
         {TVM_GETITEMW, "TVM_GETITEMW"},       {TVM_SETITEMW, "TVM_SETITEMW"},
+        {TVM_GETISEARCHSTRINGW, "TVM_GETISEARCHSTRINGW"},
     };
     for (const Name& n : kNames)
         lwuser::RegisterMessageName(WC_TREEVIEWW, n.message, n.name);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "controls.h"
+#include "typeahead.h"
 
 #include <blockarena.h>
 #include <window.h>
@@ -123,6 +124,7 @@ struct Tree {
     bool inserting = false; // in a run of TVM_INSERTITEMW, the stores filling
     uint32_t reveal = kNone; // an item just expanded, whose children are to come into view
     ScrollBar bar;
+    TypeAhead typeAhead;
 };
 
 inline Tree* TreeOf(HWND window)
@@ -191,6 +193,9 @@ LRESULT OnHitTest(Tree* tree, TVHITTESTINFO* info);
 BOOL OnGetItemRect(Tree* tree, BOOL textOnly, RECT* rect);
 void OnPaint(Tree* tree);
 void OnKeyDown(Tree* tree, UINT key);
+// A typed character: incremental search among the items shown.
+void OnChar(Tree* tree, char16_t c);
+LRESULT OnGetISearchString(const Tree* tree, LPWSTR buffer);
 void OnButtonDown(Tree* tree, int x, int y);
 void OnDoubleTap(Tree* tree, int x, int y);
 void OnSetFocus(Tree* tree);

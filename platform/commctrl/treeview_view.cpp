@@ -261,6 +261,26 @@ void OnKeyDown(Tree* tree, UINT key)
         Select(tree, target, TVC_BYKEYBOARD);
 }
 
+void OnChar(Tree* tree, char16_t c)
+{
+    if (!tree->typeAhead.Type(c))
+        return;
+    // Only what shows is searched: a collapsed branch keeps its items.
+    EnsureRows(tree);
+    int current = tree->selected == kNone ? -1 : tree->items[tree->selected].row;
+    int found = tree->typeAhead.Find(static_cast<int>(tree->rows.size()), current, [tree](int row) {
+        const Item& item = tree->items[tree->rows[static_cast<size_t>(row)]];
+        return std::u16string_view(tree->texts.Of(item.textOffset, item.textLength), item.textLength);
+    });
+    if (found >= 0 && found != current)
+        Select(tree, tree->rows[static_cast<size_t>(found)], TVC_BYKEYBOARD);
+}
+
+LRESULT OnGetISearchString(const Tree* tree, LPWSTR buffer)
+{
+    return static_cast<LRESULT>(tree->typeAhead.Copy(buffer));
+}
+
 void OnButtonDown(Tree* tree, int x, int y)
 {
     HWND window = tree->window;

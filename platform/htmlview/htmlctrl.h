@@ -14,14 +14,31 @@
 //   that has the focus mark; Page Up / Page Down, Home / End scroll by a page or
 //   to the ends. A tap on a link marks it and, when the stylus is lifted on the
 //   same link, follows it. Following a link is only NM_HOTSPOT to the parent.
-// - Pages are bounded before they are laid out, so that a hostile page cannot
-//   stall or exhaust the program: a page is shown up to the first place where it
-//   passes one of these limits, and cut there: 4M UTF-16 units of text, 50,000
-//   tags, 1,000 pictures, 256 open elements, tables nested 8 deep, table cells
-//   weighing more than 16,384 (a cell counts 2^(depth - 1), as laying out nested
-//   tables costs), 131,072 characters in one paragraph, 4,096 characters without
-//   a place to break the line. Pictures kept for one page may use up to 256 MB;
-//   a picture past that shows the broken-picture mark.
+// - The page is read once, by the tokenizing rules browsers follow, and Qt
+//   gets a document the control writes itself from that reading: what is not
+//   a tag to a browser ("< b>", "<ta&#98;le>") is text, elements and
+//   attributes the control does not draw are left out (their content shows),
+//   and style is kept only where Qt draws it. A page's text is never lost to
+//   markup the control does not know.
+// - Pages are bounded before Qt sees them, so that a hostile page cannot
+//   stall or exhaust the program (bounds.h, css.h): a page is shown up to the
+//   first place where it passes one of these limits and cut there, the cut
+//   marked by a grey "[…]" paragraph: 4M UTF-16 units of source, 50,000
+//   elements, 1,000 pictures, 256 open elements, 16 nested lists, quotes and
+//   definitions, tables nested 8 deep, table grids weighing more than 16,384
+//   cells (rows times columns, a cell counting 2^(depth - 1)), 1,024 columns,
+//   content inside tables weighing more than 262,144 characters (each
+//   character and element counting 2^(depth - 1) likewise),
+//   131,072 characters in one paragraph, 4,096 characters without a place to
+//   break the line, 32 combining marks on one character. Sizes are held
+//   within bounds instead (colspan and rowspan 1,000; declared picture, table
+//   and cell sizes 4,096 pixels; fonts 128 pixels; margins and indents 256;
+//   spacing 64), a list goes on in a new list every 500 items (numbered on),
+//   and the page's style sheets keep at most 1,024 rules, fewer on long deep
+//   pages. Pictures kept for one page may use up to 256 MB; a picture past
+//   that shows the broken-picture mark.
+// - Each picture source is asked for once per page: one NM_INLINE_IMAGE for
+//   each distinct src, whose answer shows at every img tag that names it.
 // - The trace names the DTM_ messages (DTM_ADDTEXTW and DTM_ANCHORW with their
 //   text) and the NM_ notifications with their target text.
 #pragma once
@@ -93,8 +110,10 @@ typedef struct _INLINEIMAGEINFO {
 // ---- notifications to the parent (WM_NOTIFY, wParam the control's id) -------------------
 // A link was followed (tap or Enter). szTarget: the href as written.
 #define NM_HOTSPOT (WM_USER + 101)
-// The layout reached a picture. szTarget: the src as written; dwCookie: what
-// to answer with, by DTM_SETIMAGE or DTM_IMAGEFAIL, now or later. A parent that
+// The layout reached a picture whose src the page has not asked for yet.
+// szTarget: the src as written; dwCookie: what to answer with, by
+// DTM_SETIMAGE or DTM_IMAGEFAIL, now or later (the answer shows at every img
+// tag of the page that names the same src). A parent that
 // answers 0 (does not handle it) leaves the broken-picture mark; otherwise the
 // place stays empty (at the img tag's size) until the answer comes.
 #define NM_INLINE_IMAGE (WM_USER + 102)

@@ -2,6 +2,7 @@
 // handed to it, asks its parent for every picture and link, and takes its keys
 // and taps from messages.
 #include "htmlctrl.h"
+#include "lwhtmlview.h"
 
 #include "bounds.h"
 #include "gdi_qt.h"
@@ -166,44 +167,17 @@ LRESULT AddText(ViewState* s, bool plain, LPCWSTR text)
     return TRUE;
 }
 
-// The first `length` units of the page as Qt's importer must get them: with a
-// body opened where the page never opens one, every numeric reference ended
-// and every bare hex colour marked as one, as browsers read them.
-QString ImportText(const std::u16string& source, size_t length)
-{
-    std::vector<std::pair<size_t, QLatin1String>> insertions;
-    for (size_t at : UnterminatedReferences(source.data(), length))
-        insertions.emplace_back(at, QLatin1String(";"));
-    for (size_t at : BareColours(source.data(), length))
-        insertions.emplace_back(at, QLatin1String("#"));
-    BodyStart body = FindBodyStart(source.data(), length);
-    if (body.at != SIZE_MAX)
-        insertions.emplace_back(body.at, QLatin1String(body.closeHead ? "</head><body>" : "<body>"));
-    // A ';' that ends a reference goes before a body opened at the same place.
-    std::stable_sort(insertions.begin(), insertions.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    QString html;
-    html.reserve(static_cast<qsizetype>(length + insertions.size()) + 16);
-    size_t at = 0;
-    for (const auto& [to, text] : insertions) {
-        html.append(QStringView(source.data() + at, static_cast<qsizetype>(to - at)));
-        html.append(text);
-        at = to;
-    }
-    html.append(QStringView(source.data() + at, static_cast<qsizetype>(length - at)));
-    return html;
-}
-
 LRESULT EndOfSource(HWND window, ViewState* s)
 {
     Forget(s);
-    size_t length = BoundedLength(s->source.data(), s->source.size());
+    BuiltPage built = BuildPage(s->source.data(), s->source.size());
     PageDocument* page = NewPage(window, s);
-    page->setHtml(ImportText(s->source, length));
+    page->setHtml(QString::fromUtf16(built.html.data(), static_cast<qsizetype>(built.html.size())));
+    built = BuiltPage();
     page->Index(s->nextCookie);
     page->shrink = s->shrink;
     page->FitToWidth(s->browser->viewport()->width());
-    s->nextCookie += static_cast<DWORD>(page->pictures.size());
+    s->nextCookie += static_cast<DWORD>(page->sources.size());
     s->page = page;
     // The layout starts here and goes on in the background; the pictures it
     // reaches are asked for from the message loop (kMsgAskPictures).
@@ -266,6 +240,30 @@ void EndBatch(ViewState* s)
     s->changedFirst = s->changedLast = -1;
 }
 
+// A source's state changes: every img tag that names it is laid out anew
+// where its size changed.
+template <typename Change> void ChangeSource(ViewState* s, Source& source, Change change)
+{
+    std::vector<QSizeF> before;
+    for (size_t k : source.pictures)
+        before.push_back(PictureSize(*s->page, s->page->pictures[k]));
+    if (source.state == Source::State::Shown)
+        s->page->pictureBytes -= static_cast<size_t>(source.image.sizeInBytes());
+    change();
+    bool batching = s->batching;
+    s->batching = true;
+    for (size_t k = 0; k < source.pictures.size(); ++k)
+        PictureChanged(s, s->page->pictures[source.pictures[k]], before[k]);
+    if (!batching)
+        EndBatch(s);
+}
+
+void Fail(Source* source)
+{
+    source->state = Source::State::Failed;
+    source->image = QImage();
+}
+
 LRESULT SetImage(ViewState* s, const INLINEIMAGEINFO* info)
 {
     if (!info)
@@ -274,48 +272,41 @@ LRESULT SetImage(ViewState* s, const INLINEIMAGEINFO* info)
     QImage image = bitmap ? *bitmap : QImage(); // shares the pixels until either side changes them
     if (info->bOwnBitmap)
         DeleteObject(info->hbm);
-    Picture* picture = s->page ? s->page->PictureOf(info->dwCookie) : nullptr;
-    if (!picture || image.isNull())
+    Source* source = s->page ? s->page->SourceOf(info->dwCookie) : nullptr;
+    if (!source || image.isNull())
         return FALSE;
     size_t bytes = static_cast<size_t>(image.sizeInBytes());
-    QSizeF before = PictureSize(*s->page, *picture);
-    if (picture->state == Picture::State::Shown)
-        s->page->pictureBytes -= static_cast<size_t>(picture->image.sizeInBytes());
-    if (s->page->pictureBytes + bytes > kMaxPictureBytes) {
-        picture->state = Picture::State::Failed;
-        picture->image = QImage();
-        PictureChanged(s, *picture, before);
-        return FALSE;
-    }
-    s->page->pictureBytes += bytes;
-    picture->state = Picture::State::Shown;
-    picture->image = image;
-    picture->natural = info->iOrigWidth > 0 && info->iOrigHeight > 0 ? QSize(info->iOrigWidth, info->iOrigHeight)
-                                                                      : image.size();
-    PictureChanged(s, *picture, before);
-    return TRUE;
+    size_t kept = s->page->pictureBytes - (source->state == Source::State::Shown ? source->image.sizeInBytes() : 0);
+    bool fits = kept + bytes <= kMaxPictureBytes;
+    ChangeSource(s, *source, [&] {
+        if (!fits) {
+            Fail(source);
+            return;
+        }
+        s->page->pictureBytes += bytes;
+        source->state = Source::State::Shown;
+        source->image = image;
+        source->natural = info->iOrigWidth > 0 && info->iOrigHeight > 0 ? QSize(info->iOrigWidth, info->iOrigHeight)
+                                                                         : image.size();
+    });
+    return fits;
 }
 
 LRESULT ImageFail(ViewState* s, DWORD cookie)
 {
-    Picture* picture = s->page ? s->page->PictureOf(cookie) : nullptr;
-    if (!picture)
+    Source* source = s->page ? s->page->SourceOf(cookie) : nullptr;
+    if (!source)
         return FALSE;
-    QSizeF before = PictureSize(*s->page, *picture);
-    if (picture->state == Picture::State::Shown)
-        s->page->pictureBytes -= static_cast<size_t>(picture->image.sizeInBytes());
-    picture->state = Picture::State::Failed;
-    picture->image = QImage();
-    PictureChanged(s, *picture, before);
+    ChangeSource(s, *source, [&] { Fail(source); });
     return TRUE;
 }
 
-// Asks the parent for one picture; false when the answer replaced the page or
+// Asks the parent for one source; false when the answer replaced the page or
 // destroyed the window.
-bool AskForPicture(HWND window, ViewState* s, unsigned generation, size_t index)
+bool AskForSource(HWND window, ViewState* s, unsigned generation, size_t index)
 {
     PageDocument* page = s->page;
-    std::u16string source = page->pictures[index].source.toStdU16String();
+    std::u16string source = page->sources[index].source.toStdU16String();
     NM_HTMLVIEW notification{};
     notification.szTarget = source.c_str();
     notification.dwCookie = page->firstCookie + static_cast<DWORD>(index);
@@ -323,12 +314,13 @@ bool AskForPicture(HWND window, ViewState* s, unsigned generation, size_t index)
     if (!StillOn(window, s, generation))
         return false;
     // Nobody will answer a request the parent did not take.
-    if (!handled && page->pictures[index].state == Picture::State::Pending)
+    if (!handled && page->sources[index].state == Source::State::Pending)
         ImageFail(s, notification.dwCookie);
     return true;
 }
 
-// Asks for the pictures the layout reached since the last time, in the page's order.
+// Asks for the sources of the pictures the layout reached since the last
+// time, each once, in the page's order.
 void AskForPictures(HWND window, ViewState* s, unsigned generation)
 {
     if (!s->page || s->generation != generation)
@@ -337,10 +329,11 @@ void AskForPictures(HWND window, ViewState* s, unsigned generation)
     page->askPosted = false;
     s->batching = true;
     for (size_t k = 0; k < page->pictures.size(); ++k) {
-        if (!page->pictures[k].reached || page->pictures[k].asked)
+        Source& source = page->sources[page->pictures[k].source];
+        if (!page->pictures[k].reached || source.asked)
             continue;
-        page->pictures[k].asked = true;
-        if (!AskForPicture(window, s, generation, k))
+        source.asked = true;
+        if (!AskForSource(window, s, generation, page->pictures[k].source))
             return;
     }
     EndBatch(s);
@@ -719,6 +712,23 @@ void RegisterTraceNames()
 
 } // namespace
 } // namespace lwhtml
+
+BOOL LwHtmlViewSettled(HWND viewer)
+{
+    WCHAR name[16] = {};
+    if (!IsWindow(viewer) || !GetClassNameW(viewer, name, 16) || std::u16string_view(name) != DISPLAYCLASS)
+        return FALSE;
+    lwhtml::ViewState* s = lwhtml::StateOf(viewer);
+    if (!s || !s->page)
+        return s != nullptr;
+    QTextLayout* last = s->page->lastBlock().layout();
+    if (!last || last->lineCount() == 0 || s->page->askPosted)
+        return FALSE;
+    for (const lwhtml::Picture& picture : s->page->pictures)
+        if (picture.reached && !s->page->sources[picture.source].asked)
+            return FALSE;
+    return TRUE;
+}
 
 BOOL InitHTMLControl(HINSTANCE)
 {

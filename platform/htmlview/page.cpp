@@ -1,6 +1,7 @@
 #include "page.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QHash>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -27,8 +28,10 @@ QVariant PageDocument::loadResource(int, const QUrl&)
 void PageDocument::Index(DWORD cookie)
 {
     firstCookie = cookie;
+    sources.clear();
     pictures.clear();
     links.clear();
+    QHash<QString, size_t> known;
     for (QTextBlock block = begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             QTextFragment fragment = it.fragment();
@@ -36,12 +39,20 @@ void PageDocument::Index(DWORD cookie)
             if (format.isImageFormat()) {
                 // Neighbouring pictures of the same format share one fragment.
                 QTextImageFormat image = format.toImageFormat();
+                auto it = known.constFind(image.name());
+                if (it == known.constEnd()) {
+                    it = known.insert(image.name(), sources.size());
+                    Source source;
+                    source.source = image.name();
+                    sources.push_back(std::move(source));
+                }
                 for (int k = 0; k < fragment.length(); ++k) {
                     Picture picture;
                     picture.position = fragment.position() + k;
-                    picture.source = image.name();
+                    picture.source = it.value();
                     picture.declared = QSizeF(std::max(0.0, image.width()), std::max(0.0, image.height()));
-                    pictures.push_back(std::move(picture));
+                    sources[picture.source].pictures.push_back(pictures.size());
+                    pictures.push_back(picture);
                 }
             }
             QString href = format.isAnchor() ? format.anchorHref() : QString();
@@ -56,10 +67,10 @@ void PageDocument::Index(DWORD cookie)
     }
 }
 
-Picture* PageDocument::PictureOf(DWORD cookie)
+Source* PageDocument::SourceOf(DWORD cookie)
 {
     DWORD index = cookie - firstCookie;
-    return cookie >= firstCookie && index < pictures.size() ? &pictures[index] : nullptr;
+    return cookie >= firstCookie && index < sources.size() ? &sources[index] : nullptr;
 }
 
 Picture* PageDocument::PictureAt(int position)
@@ -135,9 +146,9 @@ void PageDocument::FitToWidth(int width)
 
 namespace {
 
-QSizeF ShownSize(const Picture& picture)
+QSizeF ShownSize(const Source& source, const Picture& picture)
 {
-    QSizeF natural = picture.natural;
+    QSizeF natural = source.natural;
     QSizeF declared = picture.declared;
     if (declared.width() > 0 && declared.height() > 0)
         return declared;
@@ -162,9 +173,10 @@ QSizeF MarkSize(const Picture& picture)
 
 QSizeF PictureSize(const PageDocument& page, const Picture& picture)
 {
-    QSizeF size = picture.state == Picture::State::Shown    ? ShownSize(picture)
-                  : picture.state == Picture::State::Failed ? MarkSize(picture)
-                                                            : picture.declared;
+    const Source& source = page.sources[picture.source];
+    QSizeF size = source.state == Source::State::Shown    ? ShownSize(source, picture)
+                  : source.state == Source::State::Failed ? MarkSize(picture)
+                                                          : picture.declared;
     qreal room = page.textWidth() - 2 * page.documentMargin();
     if (page.shrink && room > 0 && size.width() > room)
         size = QSizeF(room, size.height() * room / size.width());
@@ -188,12 +200,13 @@ void PictureHandler::drawObject(QPainter* painter, const QRectF& rect, QTextDocu
     const Picture* picture = page ? page->PictureAt(position) : nullptr;
     if (!picture || rect.isEmpty())
         return;
-    if (picture->state == Picture::State::Shown) {
+    const Source& source = page->sources[picture->source];
+    if (source.state == Source::State::Shown) {
         painter->save();
-        painter->setRenderHint(QPainter::SmoothPixmapTransform, rect.size() != QSizeF(picture->image.size()));
-        painter->drawImage(rect, picture->image);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, rect.size() != QSizeF(source.image.size()));
+        painter->drawImage(rect, source.image);
         painter->restore();
-    } else if (picture->state == Picture::State::Failed) {
+    } else if (source.state == Source::State::Failed) {
         painter->save();
         QRectF box = rect.adjusted(0.5, 0.5, -0.5, -0.5);
         painter->fillRect(rect, QColor(224, 224, 224));

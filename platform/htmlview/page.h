@@ -19,16 +19,23 @@ namespace lwhtml {
 // reached pictures that were not asked for yet.
 constexpr UINT kMsgAskPictures = WM_USER + 0x710;
 
-struct Picture {
+// One distinct src of a page: asked for once, its answer kept once and drawn
+// by every img tag that names it.
+struct Source {
     enum class State { Pending, Shown, Failed };
-    int position = 0;   // of its object character in the document
     QString source;     // the src as written
-    QSizeF declared;    // the tag's width and height; 0 where it gives none
     State state = State::Pending;
     QImage image;       // Shown: the pixels
     QSize natural;      // Shown: the size the parent gave
+    bool asked = false; // NM_INLINE_IMAGE went out for it
+    std::vector<size_t> pictures; // the img tags that name it
+};
+
+struct Picture {
+    int position = 0;   // of its object character in the document
+    size_t source = 0;  // in PageDocument::sources
+    QSizeF declared;    // the tag's width and height; 0 where it gives none
     bool reached = false; // the layout needed its size
-    bool asked = false;   // NM_INLINE_IMAGE went out for it
 };
 
 struct Link {
@@ -45,10 +52,10 @@ public:
     PageDocument(QObject* parent, HWND control, unsigned generation);
 
     // Reads the pictures and links of the document as built by setHtml, and
-    // numbers the pictures from `firstCookie`.
+    // numbers the distinct sources from `firstCookie`.
     void Index(DWORD firstCookie);
-    // The picture a cookie of this page names, or null.
-    Picture* PictureOf(DWORD cookie);
+    // The source a cookie of this page names, or null.
+    Source* SourceOf(DWORD cookie);
     // The picture at a position of the document, or null.
     Picture* PictureAt(int position);
     // The layout needs the picture at a position: the control is told, by a
@@ -59,6 +66,7 @@ public:
     // Tables wider than `width` are made to fit it, and preformatted lines to wrap.
     void FitToWidth(int width);
 
+    std::vector<Source> sources;   // in the order of their first img tag
     std::vector<Picture> pictures; // in document order
     std::vector<Link> links;       // in document order
     DWORD firstCookie = 0;

@@ -3,6 +3,7 @@
 
 #include <gdi_qt.h>
 
+#include <QBuffer>
 #include <QIODevice>
 #include <QImageReader>
 
@@ -20,6 +21,31 @@ constexpr qint64 kFrameBudget = kDecodeBudget / 4;
 // budget, as a 16-bit-per-channel PNG takes 8 bytes a pixel until reduced.
 constexpr int kReaderLimitMB = static_cast<int>(2 * kFrameBudget / (1024 * 1024));
 constexpr COLORREF kNoOverride = 0xFFFFFFFF;
+// Qt's icon reader seeks through its file, so an icon is read whole first;
+// icons are small, a bigger one is refused.
+constexpr qint64 kMaxIconBytes = 1024 * 1024;
+// A PNG is read whole first too, so that no chunk reaches libpng claiming
+// more bytes than the file holds: libpng allocates and clears a chunk's
+// claimed length before it reads it (a 1 GB claim in a file of a few
+// hundred bytes cost seconds and a gigabyte). PNGs of help books are small.
+constexpr qint64 kMaxPngBytes = 16 * 1024 * 1024;
+constexpr int kPngSignature = 8;
+constexpr int kPngChunkFrame = 12; // length, type, CRC
+
+// The formats of the pictures help books hold, told by their first bytes.
+// Every other reader Qt has, built in or a plug-in (PPM, XPM, SVG, TIFF,
+// WebP, ...), is never reached: a hostile file cannot choose one.
+struct Format {
+    const char* magic;
+    int length;
+    const char* name;
+};
+const Format kFormats[] = {
+    {"GIF87a", 6, "gif"},     {"GIF89a", 6, "gif"},     {"\xFF\xD8\xFF", 3, "jpeg"},
+    {"\x89PNG\r\n\x1A\n", 8, "png"}, {"BM", 2, "bmp"},       {"\0\0\1\0", 4, "ico"},
+    {"\0\0\2\0", 4, "cur"},     {"#define", 7, "xbm"},
+};
+constexpr int kLongestMagic = 8;
 
 // The caller's file as Qt sees it: sequential, unbuffered, each callback call
 // filling the caller's own buffer. Being sequential also keeps Qt's GIF reader
@@ -168,6 +194,28 @@ QSize StatedSize(QImageReader& reader, QIODevice& device)
     return reader.size();
 }
 
+// The PNG up to its first chunk that claims more than the file holds.
+qsizetype WholeChunks(const QByteArray& png)
+{
+    qsizetype at = kPngSignature;
+    while (at + kPngChunkFrame <= png.size()) {
+        auto byte = [&](qsizetype i) { return quint32(static_cast<unsigned char>(png[at + i])); };
+        quint32 length = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+        if (length > quint64(png.size() - at - kPngChunkFrame))
+            return at;
+        at += kPngChunkFrame + qsizetype(length);
+    }
+    return png.size();
+}
+
+QByteArray FormatOf(const QByteArray& head)
+{
+    for (const Format& format : kFormats)
+        if (head.size() >= format.length && memcmp(head.constData(), format.magic, size_t(format.length)) == 0)
+            return format.name;
+    return QByteArray();
+}
+
 // Qt's allocation limit is one for the process: set for one decode only.
 class AllocationLimit {
 public:
@@ -183,8 +231,26 @@ HRESULT Decode(const DECOMPRESSIMAGEINFO& info, int depth, HBITMAP* bitmap)
     AllocationLimit limit(kReaderLimitMB);
     CallbackDevice device(info);
     device.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    QImageReader reader(&device);
-    QSize stated = StatedSize(reader, device);
+    QByteArray format = FormatOf(device.peek(kLongestMagic));
+    if (format.isEmpty())
+        return E_FAIL;
+    QIODevice* source = &device;
+    QByteArray whole;
+    QBuffer wholeBuffer(&whole);
+    bool icon = format == "ico" || format == "cur";
+    if (icon || format == "png") {
+        qint64 bound = icon ? kMaxIconBytes : kMaxPngBytes;
+        whole = device.read(bound + 1);
+        if (whole.size() > bound)
+            return E_OUTOFMEMORY;
+        if (!icon)
+            whole.truncate(WholeChunks(whole));
+        wholeBuffer.open(QIODevice::ReadOnly);
+        source = &wholeBuffer;
+    }
+    QImageReader reader(source, format);
+    reader.setAutoDetectImageFormat(false);
+    QSize stated = StatedSize(reader, *source);
     if (stated.isValid() && TooLarge(stated))
         return E_OUTOFMEMORY;
     QImage image = reader.read(); // the first frame only

@@ -1,11 +1,16 @@
 // The device's image decompression library: one entry that decodes a picture
-// (GIF, JPEG, PNG, BMP, and whatever else Qt's image readers know) pulled
-// through the caller's read callback, into a new bitmap.
+// pulled through the caller's read callback into a new bitmap. It reads the
+// formats of the pictures in help books, told by their first bytes: GIF,
+// JPEG, PNG, BMP, ICO (and CUR) and XBM; any other (PPM, XPM, SVG, ...) is
+// data it cannot read, whatever readers Qt has installed.
 //
 // What the call honours of the device's decoder:
 // - The file is pulled through pfnGetData into the caller's pbBuffer, at most
 //   dwBufferMax bytes a call, and only as far as the decoder needs: of an
-//   animated GIF only the first frame is read. Bytes the caller left in the
+//   animated GIF only the first frame is read. An icon is read whole (its
+//   entries lie anywhere in it), and so is a PNG (so that none of its chunks
+//   claims more than the file holds: the file ends before such a chunk);
+//   an icon over 1 MB and a PNG over 16 MB are refused (E_OUTOFMEMORY). Bytes the caller left in the
 //   buffer (dwBufferCurrent) are used first. The callback returns the bytes
 //   it put there; 0 ends the file.
 // - The bitmap has iBitDepth bits per pixel (the pixels reduced to what that

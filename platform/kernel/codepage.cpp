@@ -456,6 +456,20 @@ BOOL IsValidCodePage(UINT codePage)
     return ByteTableFor(codePage) != nullptr;
 }
 
+BOOL GetCPInfo(UINT codePage, LPCPINFO info)
+{
+    if (codePage == CP_ACP)
+        codePage = GetACP();
+    if (!info || !IsValidCodePage(codePage)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *info = CPINFO{};
+    info->MaxCharSize = codePage == CP_UTF8 || codePage == 54936 ? 4 : IsMultiByte(codePage) ? 2 : 1;
+    info->DefaultChar[0] = '?';
+    return TRUE;
+}
+
 int GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int size)
 {
     if (type != LOCALE_IDEFAULTANSICODEPAGE) {

@@ -2,7 +2,9 @@
 #include <winbase.h>
 #include <winerror.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
@@ -145,6 +147,50 @@ int OpenHostFile(const std::string& host, int flags, bool replaceLink)
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+struct Folder : KernelObject {
+    int fd;
+    explicit Folder(int fd) : fd(fd) {}
+    ~Folder() override { close(fd); }
+};
+
+// Opens the folder `name` in the folder `at` (or a path, with AT_FDCWD),
+// never through a link in its last component.
+HANDLE OpenFolderAt(int at, const std::string& name)
+{
+    int fd = openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        return RegisterKernelObject(new Folder(fd));
+    int error = errno;
+    struct stat info;
+    if ((error == ELOOP || error == ENOTDIR) && fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+        SetLastError(S_ISLNK(info.st_mode) ? ERROR_CANT_ACCESS_FILE : ERROR_DIRECTORY);
+    else
+        SetLastError(ErrorFromErrno(error));
+    return INVALID_HANDLE_VALUE;
+}
+
+// The host form of one name inside a folder; false with the last error set.
+bool NameInFolder(LPCWSTR name, std::string* host)
+{
+    if (!name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    size_t length = wcslen(name);
+    bool separator = std::any_of(name, name + length, [](WCHAR c) { return c == '\\' || c == '/'; });
+    if (length == 0 || separator || wcscmp(name, u".") == 0 || wcscmp(name, u"..") == 0) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    if (!HostNameOf(name, length, host))
+        return false;
+    if (host->size() > NAME_MAX) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -307,6 +353,66 @@ BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security)
         return FALSE;
     if (mkdir(host.c_str(), 0755) != 0) {
         SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HANDLE OpenFolderW(LPCWSTR path)
+{
+    std::string host;
+    if (!HostPath(path, &host))
+        return INVALID_HANDLE_VALUE;
+    return OpenFolderAt(AT_FDCWD, host);
+}
+
+HANDLE CreateFileInFolderW(HANDLE folder, LPCWSTR name, DWORD creation, DWORD flagsAndAttributes)
+{
+    Folder* in = LookupKernelObjectAs<Folder>(folder);
+    std::string host;
+    if (!in) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!NameInFolder(name, &host))
+        return INVALID_HANDLE_VALUE;
+    if (flagsAndAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (creation != CREATE_NEW && creation != OPEN_ALWAYS) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_HANDLE_VALUE;
+        }
+        if (mkdirat(in->fd, host.c_str(), 0755) != 0 && (errno != EEXIST || creation == CREATE_NEW)) {
+            SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+            return INVALID_HANDLE_VALUE;
+        }
+        return OpenFolderAt(in->fd, host);
+    }
+    if (creation != CREATE_NEW) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    // O_EXCL: a name that is taken, by a link too, is never opened; what
+    // opens is a regular file this call made, so it needs no checking after.
+    int fd = openat(in->fd, host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    return RegisterKernelObject(new File(fd));
+}
+
+BOOL DeleteFileInFolderW(HANDLE folder, LPCWSTR name)
+{
+    Folder* in = LookupKernelObjectAs<Folder>(folder);
+    std::string host;
+    if (!in) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!NameInFolder(name, &host))
+        return FALSE;
+    if (unlinkat(in->fd, host.c_str(), 0) != 0) {
+        SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
     return TRUE;

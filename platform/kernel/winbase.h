@@ -36,8 +36,10 @@
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_DIRECTORY 267L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
@@ -198,6 +200,30 @@ DWORD DeviceToHostPath(LPCWSTR devicePath, LPSTR hostPath, DWORD size);
 // fit, or has a device form that names another host folder
 // (ERROR_BAD_PATHNAME: $LEAFWISE_ROOT/temp is hidden by the scratch folder).
 DWORD HostToDevicePath(LPCSTR hostPath, LPWSTR devicePath, DWORD size);
+
+// Folders held open, in which files and folders are made by name: whatever
+// the names hold and whatever links appear in the folder meanwhile, nothing
+// made through such a handle lands outside the folder.
+//
+// An existing folder, by its device path; close it with CloseHandle. A link
+// in the last component is not followed (ERROR_CANT_ACCESS_FILE); a file is
+// ERROR_DIRECTORY; else ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND,
+// ERROR_ACCESS_DENIED, ERROR_INVALID_NAME.
+HANDLE OpenFolderW(LPCWSTR path);
+// One name directly in a folder that OpenFolderW or this call opened: a
+// single component in the device's form (ERROR_INVALID_NAME for an empty
+// one, ".", "..", or one that holds "\" or "/"; ERROR_FILENAME_EXCED_RANGE
+// past the host's 255 bytes). With FILE_ATTRIBUTE_DIRECTORY a folder:
+// CREATE_NEW makes it (ERROR_ALREADY_EXISTS when the name is taken), and
+// OPEN_ALWAYS also opens one that is there; the result is a folder handle.
+// A link or file in the way is not followed or opened (ERROR_CANT_ACCESS_FILE,
+// ERROR_DIRECTORY). Without it a new regular file, opened for writing
+// (CREATE_NEW only; ERROR_FILE_EXISTS when the name is taken, by a link too).
+// A bad folder handle is ERROR_INVALID_HANDLE; a full disk ERROR_DISK_FULL.
+HANDLE CreateFileInFolderW(HANDLE folder, LPCWSTR name, DWORD creation, DWORD flagsAndAttributes);
+// Deletes the file (or link itself, never what it points to) of that name in
+// the folder; a folder is ERROR_ACCESS_DENIED. Names as for CreateFileInFolderW.
+BOOL DeleteFileInFolderW(HANDLE folder, LPCWSTR name);
 
 #include <strsafe.h>
 #include <winnls.h>

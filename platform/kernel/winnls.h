@@ -1,5 +1,6 @@
 // National-language support: what a locale says about text. Only the ANSI code
-// page of a locale is answered; the code-page conversions are in winbase.h.
+// page of a locale and the shape of a code page are answered; the code-page
+// conversions are in winbase.h.
 #pragma once
 
 #include <windef.h>
@@ -28,3 +29,19 @@ int GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR data, int size);
 // Whether MultiByteToWideChar and WideCharToMultiByte convert this code page.
 // CP_ACP counts as valid.
 BOOL IsValidCodePage(UINT codePage);
+
+#define MAX_DEFAULTCHAR 2
+#define MAX_LEADBYTES 12
+
+typedef struct _cpinfo {
+    UINT MaxCharSize;
+    BYTE DefaultChar[MAX_DEFAULTCHAR];
+    BYTE LeadByte[MAX_LEADBYTES];
+} CPINFO, *LPCPINFO;
+
+// MaxCharSize: 1 for a single-byte code page, 2 for a double-byte one (932,
+// 936, 949, 950, 1361, 20932, 51949), 4 for UTF-8 and GB18030 (54936);
+// DefaultChar "?". LeadByte is not reported: always all zero. CP_ACP answers
+// for GetACP(). FALSE with ERROR_INVALID_PARAMETER for a code page that
+// IsValidCodePage refuses, or no record.
+BOOL GetCPInfo(UINT codePage, LPCPINFO info);

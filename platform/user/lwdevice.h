@@ -41,3 +41,18 @@ bool LwDeviceSaveScreenshot(const char* path);
 // Delivers queued messages and Qt events until `done` returns true or `limitMs`
 // passes; returns whether `done` held. For tests: no sleeps, a bound instead.
 bool LwDevicePumpUntil(const std::function<bool()>& done, int limitMs);
+
+// Tests' Spy++: `watch` sees every message delivered to a window procedure of
+// this program, before the procedure (and before a subclass) gets it, once per
+// delivery: `posted` when DispatchMessageW delivered it from the queue (posted
+// messages, input, WM_PAINT, WM_TIMER), else it was sent (SendMessageW, or the
+// window manager's own: WM_CREATE, WM_SIZE, WM_ACTIVATE, WM_ERASEBKGND in
+// BeginPaint, ...). One watcher at a time; null stops watching.
+typedef void (*LwMessageWatch)(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool posted);
+void LwDeviceWatchMessages(LwMessageWatch watch);
+// The trace's name of a message to a window ("WM_KEYDOWN"; the window's class
+// names its messages of WM_USER and above: "TVM_EXPAND"), and of a WM_NOTIFY
+// code ("TVN_SELCHANGEDW"); null when the platform has no name for it. A
+// stale window gets the names common to all classes only.
+const char* LwDeviceMessageName(HWND window, UINT message);
+const char* LwDeviceNotifyName(UINT code);

@@ -2,6 +2,8 @@
 // the default window procedure.
 #include "window.h"
 
+#include "lwdevice.h"
+
 #include "gdi_qt.h"
 
 #include <QAbstractEventDispatcher>
@@ -29,6 +31,9 @@ Queue& queue()
     static Queue* q = new Queue;
     return *q;
 }
+
+LwMessageWatch watcher = nullptr;
+bool fromQueue = false; // set by DispatchMessageW for the one Deliver it makes
 
 bool Matches(const MSG& msg, HWND window, UINT first, UINT last)
 {
@@ -131,10 +136,14 @@ LRESULT NotifyParent(HWND control, UINT code, NMHDR* header)
 
 LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    bool posted = fromQueue;
+    fromQueue = false;
     Window* w = PeekWindowRecord(window);
     if (!w || w->remote)
         return 0;
     TraceMessage(window, message, wParam, lParam);
+    if (watcher)
+        watcher(window, message, wParam, lParam, posted);
     WNDPROC proc = w->proc; // the record may die inside the call: read it first
     return proc ? proc(window, message, wParam, lParam) : 0;
 }
@@ -223,12 +232,18 @@ BOOL TranslateMessage(const MSG* msg)
 
 LRESULT DispatchMessageW(const MSG* msg)
 {
+    return Dispatch(msg, true);
+}
+
+LRESULT lwuser::Dispatch(const MSG* msg, bool posted)
+{
     if (!msg || !msg->hwnd)
         return 0;
     queue().typed.erase(msg->time); // a key that was not translated types nothing
     Window* w = FindWindowRecord(msg->hwnd);
     if (!w)
         return 0;
+    fromQueue = posted;
     if (msg->message != WM_PAINT)
         return Deliver(msg->hwnd, msg->message, msg->wParam, msg->lParam);
     unsigned before = w->paintCount;
@@ -239,6 +254,11 @@ LRESULT DispatchMessageW(const MSG* msg)
         w->eraseNeeded = false;
     }
     return result;
+}
+
+void LwDeviceWatchMessages(LwMessageWatch watch)
+{
+    watcher = watch;
 }
 
 LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam)

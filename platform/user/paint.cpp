@@ -144,7 +144,7 @@ BOOL UpdateWindow(HWND window)
     if (w->invalid.isEmpty() || !IsWindowVisible(window))
         return TRUE;
     MSG paint{window, WM_PAINT, 0, 0, 0, {0, 0}};
-    DispatchMessageW(&paint);
+    Dispatch(&paint, false);
     return TRUE;
 }
 

@@ -2,6 +2,8 @@
 // window procedure, with the names that the platform's libraries register.
 #include "window.h"
 
+#include "lwdevice.h"
+
 #include <lwsettings.h>
 
 #include <QString>
@@ -216,6 +218,19 @@ bool MayBeKept(UINT message)
     return kept;
 }
 
+// A message's entry for a window of this record's class (null: any class).
+Entry EntryOf(const Window* w, UINT message)
+{
+    Names& n = names();
+    if (w) {
+        auto byClass = n.byClass.find({Lower(w->windowClass->name), message});
+        if (byClass != n.byClass.end())
+            return byClass->second;
+    }
+    auto common = n.common.find(message);
+    return common != n.common.end() ? common->second : Entry{};
+}
+
 } // namespace
 
 void RegisterMessageName(LPCWSTR className, UINT message, const char* name, TraceTextFn text)
@@ -241,13 +256,7 @@ void TraceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (!w)
         return;
     Names& n = names();
-    Entry entry;
-    auto byClass = n.byClass.find({Lower(w->windowClass->name), message});
-    if (byClass != n.byClass.end()) {
-        entry = byClass->second;
-    } else if (auto common = n.common.find(message); common != n.common.end()) {
-        entry = common->second;
-    }
+    Entry entry = EntryOf(w, message);
     std::string name = entry.name ? entry.name : "";
     if (message == WM_NOTIFY && lParam) {
         // The notification's code tells what it is; a named one is written WM_NOTIFY:NAME.
@@ -278,3 +287,16 @@ void TraceMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 } // namespace lwuser
+
+using namespace lwuser;
+
+const char* LwDeviceMessageName(HWND window, UINT message)
+{
+    return EntryOf(PeekWindowRecord(window), message).name;
+}
+
+const char* LwDeviceNotifyName(UINT code)
+{
+    auto notify = names().notifications.find(code);
+    return notify != names().notifications.end() ? notify->second.name : nullptr;
+}

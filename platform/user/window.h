@@ -163,6 +163,9 @@ void UseReentrantEventLoop();
 // ---- delivery ----------------------------------------------------------------------
 // Writes the trace line and calls the window's procedure.
 LRESULT Deliver(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// DispatchMessageW's work; `posted` false for a message the platform sends
+// that way (UpdateWindow's WM_PAINT), so the tests' watch sees it sent.
+LRESULT Dispatch(const MSG* msg, bool posted);
 // Fills hwndFrom, idFrom and code of `header` (the start of the notification's
 // record) and sends WM_NOTIFY to the control's parent; its answer, 0 without one.
 LRESULT NotifyParent(HWND control, UINT code, NMHDR* header);

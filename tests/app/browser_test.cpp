@@ -5,6 +5,7 @@
 
 #include "BookTestSupport.h"
 #include "../support/command.h"
+#include "../support/controlnotes.h"
 #include "FileBrowser.h"
 #include "ReaderApp.h"
 #include "resource.h"
@@ -173,7 +174,10 @@ TEST_F(BrowserTest, ListsFoldersThenBooksInCodeUnitOrderHiddenOnesToo)
     int width = 0, subWidth = 0;
     std::u16string title, label, subLabel;
     std::vector<std::u16string> keys;
-    COLORREF labelColour = 0;
+    COLORREF labelColour = 0, beyondText = 0;
+    RECT labelPlace{};
+    LRESULT extended = 0;
+    std::vector<COLORREF> folderIcon; // row 1's icon as shown, row by row
     Browse(u"\\", [&](FileBrowser& browser) {
         rows = RowTexts(browser.list);
         images = RowImages(browser.list);
@@ -185,8 +189,49 @@ TEST_F(BrowserTest, ListsFoldersThenBooksInCodeUnitOrderHiddenOnesToo)
         lwtest::Drain();  // painted
         POINT corner = OnScreen(browser.dialog, 170, 2);  // right of the label's text
         labelColour = LwDevicePixel(corner.x, corner.y);
+        GetWindowRect(GetDlgItem(browser.dialog, IDC_BROWSER_FOLDER), &labelPlace);
+        POINT origin = OnScreen(browser.dialog, 0, 0);
+        labelPlace = {labelPlace.left - origin.x, labelPlace.top - origin.y, labelPlace.right - origin.x,
+                      labelPlace.bottom - origin.y};
+        extended = SendMessageW(browser.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+        RECT row{LVIR_BOUNDS, 0, 0, 0}, icon{LVIR_ICON, 0, 0, 0};
+        SendMessageW(browser.list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+        POINT far = OnScreen(browser.list, 150, (row.top + row.bottom) / 2);  // past the row's text
+        beyondText = LwDevicePixel(far.x, far.y);
+        SendMessageW(browser.list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&icon));
+        POINT at = OnScreen(browser.list, icon.left, icon.top + (icon.bottom - icon.top - 16) / 2);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                folderIcon.push_back(LwDevicePixel(at.x + x, at.y + y));
         LwDevicePressKey(VK_F2);
     });
+    // The label over the list, 176 x 18 at the top left.
+    EXPECT_EQ(labelPlace.left, 0);
+    EXPECT_EQ(labelPlace.top, 0);
+    EXPECT_EQ(labelPlace.right, 176);
+    EXPECT_EQ(labelPlace.bottom, 18);
+    // The whole row highlighted; the icons drawn through their masks, as a
+    // masked image list draws them on the row's white.
+    EXPECT_TRUE(extended & LVS_EX_FULLROWSELECT);
+    EXPECT_EQ(beyondText, RGB(0, 0, 128));
+    HIMAGELIST masked = ImageList_Create(16, 16, ILC_MASK, 1, 0);
+    ImageList_AddIcon(masked, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_FOLDER)));
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP canvas = CreateCompatibleBitmap(memory, 16, 16);
+    HGDIOBJ previous = SelectObject(memory, canvas);
+    RECT all{0, 0, 16, 16};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ImageList_Draw(masked, 0, memory, 0, 0, ILD_NORMAL);
+    std::vector<COLORREF> expectedIcon;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            expectedIcon.push_back(GetPixel(memory, x, y));
+    SelectObject(memory, previous);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+    ImageList_Destroy(masked);
+    EXPECT_EQ(folderIcon, expectedIcon);
+    EXPECT_GT(std::count(expectedIcon.begin(), expectedIcon.end(), RGB(255, 255, 255)), 0) << "the icon has clear pixels";
     EXPECT_EQ(rows, (Names{u".hidden", u"Zeta", u"alpha", u"sub", u"x.chm", u".secret.chm", u"B.chm", u"Book.chm",
                            u"Book2.chm", u"a.chm"}));
     EXPECT_EQ(images, (Rows{0, 0, 0, 0, 0, 1, 1, 1, 1, 1}));
@@ -282,9 +327,11 @@ TEST_F(BrowserTest, LeftAndRightAddTheRowTenAwayToTheSelection)
         after({VK_HOME, VK_DOWN, VK_RIGHT});          // from row 1
         after({VK_END, VK_UP, VK_UP, VK_RIGHT});      // from row 22, in the last ten
         after({VK_HOME, VK_END, VK_RIGHT});           // from the last row
+        after({VK_HOME, VK_RIGHT, VK_RIGHT});         // twice: from the first selected row again
+        after({VK_END, VK_UP, VK_LEFT, VK_LEFT});     // twice: from 13, the first selected row then
         LwDevicePressKey(VK_F2);
     });
-    EXPECT_EQ(seen, (std::vector<Rows>{{0, 3}, {1, 11}, {22, 24}, {24}}));
+    EXPECT_EQ(seen, (std::vector<Rows>{{0, 3}, {1, 11}, {22, 24}, {24}, {0, 10}, {3, 13, 23}}));
 }
 
 TEST_F(BrowserTest, ABookReadOverTheBrowserLeavesItAsItWas)
@@ -352,6 +399,90 @@ TEST_F(BrowserTest, WithoutItsBarOrIconsItRunsEmptyAndStillEnds)
     FileBrowser browser;
     browser.RunModal(ModuleWith({strings, bar, menu}), nullptr);
     EXPECT_EQ(browser.dialog, nullptr);
+}
+
+// The browser's set-up and its paging, the whole sequences that the dialog,
+// its folder label, soft-key bar and list get: full screen and soft keys,
+// then the label moved, then the caption and the Back key, then the list; a
+// page key finds the first selected row by asking each row's state.
+TEST_F(BrowserTest, SetUpAndPagingInTheirOrder)
+{
+    using namespace lwtest;
+    Make({"Books/", "Help/", "a.chm", "b.chm", "c.chm", "d.chm", "e.chm", "f.chm", "g.chm", "h.chm", "i.chm", "j.chm"});
+    Recorder recorder;
+    for (const char16_t* name : {u"#32770", u"static", u"menu_worker", WC_LISTVIEWW})
+        recorder.WatchClass(name);
+    recorder.decode = DecodeControlNote;
+    std::vector<Msg> setUp, paging;
+    HWND dialog = nullptr, label = nullptr, list = nullptr;
+    Browse(u"\\", [&](FileBrowser& browser) {
+        setUp = recorder.Take();
+        dialog = browser.dialog;
+        label = browser.label;
+        list = browser.list;
+        LwDevicePressKey(VK_DOWN);
+        LwDevicePressKey(VK_RIGHT);
+        lwtest::Drain();
+        paging = recorder.Take();
+        LwDevicePressKey(VK_F2);
+    });
+    ASSERT_FALSE(setUp.empty());
+    HWND bar = nullptr;
+    for (const Msg& m : setUp)
+        bar = m.message == SHCMBM_OVERRIDEKEY ? m.window : bar;
+    auto note = [&](UINT code, LPARAM item = 0, UINT how = 0) {
+        return Msg{WM_NOTIFY, kSent | kItem | kHow, 0, 0, code, item, how}.At(dialog);
+    };
+    auto made = [](HWND window) {
+        return std::vector<Msg>{Msg{WM_NCCREATE, kSent}.At(window), Msg{WM_CREATE, kSent}.At(window),
+                                Msg{WM_SIZE, kSent}.At(window), Msg{WM_MOVE, kSent}.At(window)};
+    };
+    auto shown = [](HWND window) { return Msg{WM_SHOWWINDOW, kSent | kWParam, TRUE}.At(window); };
+    std::vector<Msg> expected = made(dialog);
+    expected.push_back(Msg{WM_SETFONT, kSent}.At(dialog));
+    for (const Msg& m : made(label))
+        expected.push_back(m);
+    expected.insert(expected.end(), {shown(label), Msg{WM_SETFONT, kSent}.At(label), Msg{WM_INITDIALOG, kSent}.At(dialog),
+                                     Msg{WM_SIZE, kSent}.At(dialog)});  // full screen
+    for (const Msg& m : made(bar))
+        expected.push_back(m);
+    expected.insert(expected.end(), {shown(bar), Msg{WM_SIZE, kSent | kLParam, 0, MAKELPARAM(176, 18)}.At(label),
+                                     Msg{WM_MOVE, kSent | kLParam, 0, 0}.At(label),
+                                     Msg{WM_SETTEXT, kSent}.Saying(u"Select CHM File").At(dialog),
+                                     Msg{SHCMBM_OVERRIDEKEY, kSent | kWParam | kLParam, VK_TBACK, 0x30003}.At(bar)});
+    for (const Msg& m : made(list))
+        expected.push_back(m);
+    expected.insert(expected.end(), {shown(list), Msg{LVM_GETEXTENDEDLISTVIEWSTYLE, kSent}.At(list),
+                                     Msg{LVM_SETEXTENDEDLISTVIEWSTYLE, kSent | kLParam, 0, LVS_EX_FULLROWSELECT}.At(list),
+                                     Msg{LVM_SETIMAGELIST, kSent | kWParam, LVSIL_SMALL}.At(list),
+                                     Msg{WM_SETFOCUS, kSent}.At(list), note(NM_SETFOCUS),
+                                     Msg{WM_SETTEXT, kSent}.Saying(u"\\").At(label),
+                                     Msg{LVM_DELETEALLITEMS, kSent}.At(list), note(LVN_DELETEALLITEMS, -1),
+                                     Msg{LVM_DELETECOLUMN, kSent}.At(list), Msg{LVM_INSERTCOLUMNW, kSent}.At(list)});
+    for (int row = 0; row < 12; ++row)
+        expected.insert(expected.end(), {Msg{LVM_INSERTITEMW, kSent}.At(list), note(LVN_INSERTITEM, row)});
+    const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
+    expected.insert(expected.end(), {Msg{LVM_SETITEMSTATE, kSent | kWParam, 0}.At(list), note(LVN_ITEMCHANGING, 0, both),
+                                     note(LVN_ITEMCHANGED, 0, both), shown(dialog),
+                                     Msg{WM_ACTIVATE, kSent | kWParam, WA_ACTIVE}.At(dialog)});
+    EXPECT_TRUE(Matches(setUp, expected)) << "set-up";
+
+    // Down makes row 1 the selection; Right adds row 11, found from row 1.
+    std::vector<Msg> keys = {Msg{WM_KEYDOWN, kPosted | kWParam, VK_DOWN}.At(list), note(LVN_KEYDOWN, 0, VK_DOWN),
+                             note(LVN_ITEMCHANGING, 0, LVIS_FOCUSED), note(LVN_ITEMCHANGED, 0, LVIS_FOCUSED),
+                             note(LVN_ITEMCHANGING, 1, both), note(LVN_ITEMCHANGING, 0, 0), note(LVN_ITEMCHANGED, 0, 0),
+                             note(LVN_ITEMCHANGED, 1, both), Msg{WM_KEYUP, kPosted | kWParam, VK_DOWN}.At(list),
+                             Msg{WM_KEYDOWN, kPosted | kWParam, VK_RIGHT}.At(list), note(LVN_KEYDOWN, 0, VK_RIGHT),
+                             Msg{LVM_GETITEMCOUNT, kSent}.At(list),
+                             Msg{LVM_GETITEMSTATE, kSent | kWParam | kLParam, 0, LVIS_SELECTED}.At(list),
+                             Msg{LVM_GETITEMSTATE, kSent | kWParam | kLParam, 1, LVIS_SELECTED}.At(list),
+                             Msg{LVM_SETITEMSTATE, kSent | kWParam, 11}.At(list), note(LVN_ITEMCHANGING, 11, both),
+                             note(LVN_ITEMCHANGING, 1, LVIS_SELECTED), note(LVN_ITEMCHANGED, 1, LVIS_SELECTED),
+                             note(LVN_ITEMCHANGED, 11, both), Msg{WM_KEYUP, kPosted | kWParam, VK_RIGHT}.At(list),
+                             // the label painting, when the pump gets to it
+                             Msg{WM_GETTEXTLENGTH, kSent | kOptional}.At(label),
+                             Msg{WM_GETTEXT, kSent | kOptional}.At(label), Msg{WM_GETFONT, kSent | kOptional}.At(label)};
+    EXPECT_TRUE(Matches(paging, keys)) << "paging";
 }
 
 TEST_F(BrowserTest, PathsPastTheLimitAreRefusedAndNothingChanges)

@@ -6,8 +6,11 @@
 #include "BookTestSupport.h"
 #include "ReaderApp.h"
 #include "TocWindow.h"
+#include "../support/messages.h"
 
+#include <aygshell.h>
 #include <commctrl.h>
+#include <htmlctrl.h>
 #include <strsafe.h>
 
 namespace apptest {
@@ -157,8 +160,16 @@ TEST_F(ContentsWindowTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
     HTREEITEM selectedAfterBack = nullptr;
     bool openAfterBack = false;
     std::u16string caption;
+    LONG style = 0, exStyle = -1;
+    RECT treeRect{}, client{};
+    WCHAR text[16] = {};
     INT_PTR result = RunContents(&contents, [&] {
         caption = LwDeviceTitle();
+        style = GetWindowLongW(contents.tree, GWL_STYLE);
+        exStyle = GetWindowLongW(contents.tree, GWL_EXSTYLE);
+        GetWindowTextW(contents.tree, text, 16);
+        GetWindowRect(contents.tree, &treeRect);
+        GetClientRect(contents.dialog, &client);
         std::deque<TocEntry>& entries = contents.book.contents;
         for (const TocEntry& entry : entries) {
             HTREEITEM parent = Next(contents.tree, TVGN_PARENT, static_cast<HTREEITEM>(entry.treeItem));
@@ -182,9 +193,44 @@ TEST_F(ContentsWindowTest, TreeFollowsTheLevelsAndBackGoesToTheParent)
     });
     EXPECT_EQ(result, 2);
     EXPECT_EQ(caption, u"Levels");
+    // The tree: lines and buttons, lines at the root too, over the whole dialog.
+    EXPECT_EQ(style, static_cast<LONG>(WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT));
+    EXPECT_EQ(exStyle, 0);
+    EXPECT_EQ(std::u16string(text), u"TreeItem");
+    EXPECT_EQ(treeRect.right - treeRect.left, client.right);
+    EXPECT_EQ(treeRect.bottom - treeRect.top, client.bottom);
+    EXPECT_EQ(client.bottom, 268);
     EXPECT_EQ(parents, (std::vector<int>{-1, 0, 1, -1, 1, -1, 5, -1, 7, 7, -1}));
     EXPECT_EQ(selectedAfterBack, contents.book.contents[1].treeItem);
     EXPECT_TRUE(openAfterBack);
+}
+
+// The tree shows a title as a reader sees it, its character references
+// decoded (in a cp1251 book the Latin-1 ones are its bytes); the book keeps
+// the title as written.
+TEST_F(ContentsWindowTest, TreeShowsTitlesWithTheirReferencesDecoded)
+{
+    TocWindow contents;
+    contents.book.contentsCodePage = 1251;
+    for (const char16_t* title : {u"AT&amp;T &unknown;", u"&Egrave;&igrave;&iuml;&icirc;&eth;&ograve;", u"plain"})
+        contents.book.contents.push_back(TocEntry{title, u"", 1, nullptr});
+    std::vector<std::u16string> shown;
+    RunContents(&contents, [&] {
+        for (const TocEntry& entry : contents.book.contents) {
+            WCHAR text[256] = {};
+            TVITEMW item = {};
+            item.mask = TVIF_TEXT;
+            item.hItem = static_cast<HTREEITEM>(entry.treeItem);
+            item.pszText = text;
+            item.cchTextMax = 256;
+            SendMessageW(contents.tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+            shown.push_back(text);
+        }
+        PostMessageW(contents.dialog, WM_CLOSE, 0, 0);  // "Close" would empty the book
+    });
+    EXPECT_EQ(shown,
+              (std::vector<std::u16string>{u"AT&T &unknown;", u"\u0418\u043C\u043F\u043E\u0440\u0442", u"plain"}));
+    EXPECT_EQ(std::u16string(contents.book.contents[0].title), u"AT&amp;T &unknown;");
 }
 
 TEST_F(ContentsWindowTest, BrowseWithNothingSelectedDoesNothing)
@@ -223,21 +269,23 @@ std::u16string ViewerText(HWND viewer)
 // written once under its own name; an entry that names a place far down its
 // page (the red paragraph "b.htm#part") opens the page with that place at the
 // top, one whose name the page lacks at its top. An entry without a page gives
-// an empty page. The page window's "Cancel" brings the dialog back.
+// an empty page. The page's folder ends at the last "/" or backslash. The
+// page window's "Cancel" brings the dialog back.
 TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
 {
     TocWindow contents;
     contents.LoadBook(DeviceTestBook("links").c_str());
-    for (const char16_t* local : {u"", u"/html/b.htm#part", u"/html/b.htm#nowhere"})
+    for (const char16_t* local : {u"", u"/html/b.htm#part", u"/html/b.htm#nowhere", u"/html/sub\\c.htm"})
         contents.book.contents.push_back(TocEntry{u"Entry", local, 1, nullptr});
     struct Shown {
         std::u16string title, text;
         std::vector<std::string> files;
         bool redAtTop = false;
+        std::u16string folder;
     };
     std::vector<Shown> shown;
     RunContents(&contents, [&] {
-        for (size_t entry : {1, 3, 4, 5}) {  // "C" in /html/sub, the heading, the two places in B
+        for (size_t entry : {1, 3, 4, 5, 6}) {  // "C" in /html/sub, the heading, the places in B, sub\c.htm
             SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET,
                          reinterpret_cast<LPARAM>(contents.book.contents[entry].treeItem));
             LwDevicePressKey(VK_F1);
@@ -249,13 +297,14 @@ TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
             std::vector<std::string> files;
             for (const fs::directory_entry& file : fs::directory_iterator(scratch))
                 files.push_back(file.path().filename().string());
-            shown.push_back({LwDeviceTitle(), ViewerText(contents.page.viewer), files, red});
+            shown.push_back(
+                {LwDeviceTitle(), ViewerText(contents.page.viewer), files, red, contents.page.currentFolder});
             LwDevicePressKey(VK_F2);  // the page window's "Cancel"
             EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
         }
         LwDevicePressKey(VK_F2);
     });
-    ASSERT_EQ(shown.size(), 4u);
+    ASSERT_EQ(shown.size(), 5u);
     EXPECT_EQ(shown[0].title, u"Page C");
     EXPECT_EQ(shown[0].text.substr(0, 8), u"C in sub");
     EXPECT_EQ(shown[0].files, std::vector<std::string>{"c.htm"});
@@ -265,6 +314,81 @@ TEST_F(ContentsWindowTest, BrowseShowsTheSelectedEntrysPage)
         EXPECT_EQ(shown[k].title, u"Page B");
         EXPECT_EQ(shown[k].files, std::vector<std::string>{"b.htm"});
         EXPECT_EQ(shown[k].redAtTop, k == 2);
+    }
+    EXPECT_EQ(shown[4].folder, u"/html/sub");
+}
+
+// "Browse", the whole sequence that the page window, its soft-key bar and its
+// viewer get, for an entry and for a heading: the page is written before the
+// window is made (the files that WM_CREATE finds in the scratch folder are
+// decoded as its text), then loaded, then the window shown.
+TEST_F(ContentsWindowTest, BrowseWritesThePageThenMakesLoadsAndShowsItsWindow)
+{
+    using namespace lwtest;
+    TocWindow contents;
+    contents.LoadBook(DeviceTestBook("links").c_str());  // A, C (html/sub/c.htm), Top
+    contents.book.contents.push_back(TocEntry{u"Heading", u"", 1, nullptr});
+    Recorder recorder;
+    for (const char16_t* name : {u"XTHtmlView", u"menu_worker", DISPLAYCLASS})
+        recorder.WatchClass(name);
+    HWND bar = nullptr;
+    recorder.decode = [&](const Msg& raw, Msg* msg) {
+        WCHAR name[32] = {};
+        GetClassNameW(msg->window, name, 32);
+        if (raw.message == WM_NCCREATE && std::u16string(name) == u"menu_worker")
+            bar = msg->window;
+        if (raw.message == WM_CREATE && std::u16string(name) == u"XTHtmlView") {
+            for (const fs::directory_entry& file : fs::directory_iterator(scratch))
+                msg->text += booktest::Wide(file.path().filename().string()) + u" ";
+        }
+    };
+    struct Round {
+        std::vector<Msg> seen;
+        HWND page, viewer, bar;
+    } rounds[2];
+    RunContents(&contents, [&] {
+        for (Round& round : rounds) {
+            recorder.Clear();
+            const TocEntry& entry = contents.book.contents[&round == rounds ? 1 : 3];
+            SendMessageW(contents.tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(entry.treeItem));
+            SendMessageW(contents.dialog, WM_COMMAND, IDOK, 0);
+            lwtest::Drain();
+            round = {recorder.Take(), contents.page.window, contents.page.viewer, bar};
+            SendMessageW(contents.page.window, WM_COMMAND, IDCANCEL, 0);
+            EXPECT_TRUE(lwtest::PumpUntil(DialogActive));
+        }
+        LwDevicePressKey(VK_F2);
+    });
+    // A child made and shown: the bar, then the viewer.
+    auto child = [](HWND window) {
+        return std::vector<Msg>{Msg{WM_NCCREATE, kSent}.At(window), Msg{WM_CREATE, kSent}.At(window),
+                                Msg{WM_SIZE, kSent}.At(window), Msg{WM_MOVE, kSent}.At(window),
+                                Msg{WM_SHOWWINDOW, kSent | kWParam, TRUE}.At(window)};
+    };
+    for (Round& round : rounds) {
+        bool heading = &round != rounds;
+        HWND page = round.page, viewer = round.viewer;
+        std::vector<Msg> expected = {Msg{WM_NCCREATE, kSent}.At(page),
+                                     Msg{WM_CREATE, kSent}.Saying(heading ? u"" : u"c.htm ").At(page)};
+        for (HWND made : {round.bar, viewer}) {
+            std::vector<Msg> messages = child(made);
+            expected.insert(expected.end(), messages.begin(), messages.end());
+        }
+        const Msg backKey{SHCMBM_OVERRIDEKEY, kSent | kWParam | kLParam, VK_ESCAPE, 0x30003};
+        expected.insert(expected.end(), {Msg{WM_SETFOCUS, kSent}.At(viewer), backKey.At(round.bar),
+                                         Msg{WM_SIZE, kSent}.At(page), Msg{WM_MOVE, kSent}.At(page)});
+        expected.push_back(Msg{WM_SETTEXT, kSent}.Saying(u"").At(viewer));
+        expected.push_back(Msg{WM_SETTEXT, kSent}.Saying(u"").At(page));
+        if (!heading) {
+            expected.insert(expected.end(), {Msg{DTM_ADDTEXTW, kSent}.At(viewer),
+                                             Msg{DTM_ENDOFSOURCE, kSent}.At(viewer),
+                                             Msg{WM_NOTIFY, kSent, 0, 0, NM_TITLE}.At(page),
+                                             Msg{WM_SETTEXT, kSent}.Saying(u"Page C").At(page)});
+        }
+        expected.insert(expected.end(), {Msg{WM_SHOWWINDOW, kSent | kWParam, TRUE}.At(page),
+                                         Msg{WM_ACTIVATE, kSent | kWParam, WA_ACTIVE}.At(page),
+                                         Msg{DTM_ENABLESHRINK, kPosted | kLParam, 0, TRUE}.At(viewer)});
+        EXPECT_TRUE(Matches(round.seen, expected)) << (heading ? "heading" : "entry");
     }
 }
 

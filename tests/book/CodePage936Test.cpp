@@ -21,6 +21,14 @@ protected:
     Book book;
 };
 
+// A book without contents lists its pages, ".HTM" as ".htm", titled (a
+// <TITLE> as a <title>) in the book's code page when a page declares none.
+TEST_F(CodePage936Test, ListedPagesAreTitledInTheBooksCodePage)
+{
+    ASSERT_EQ(book.LoadContents(DeviceTestBook("pages-936").c_str()), 1);
+    EXPECT_THAT(Entries(book), ElementsAre("1|中文 Title|/A.HTM", "1|b.htm|/b.htm"));
+}
+
 TEST_F(CodePage936Test, TitlesLocalsAndPagesAreReadInTheBooksCodePage)
 {
     ASSERT_EQ(GetACP(), 1252u);

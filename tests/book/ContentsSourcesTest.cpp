@@ -48,6 +48,14 @@ TEST_F(ContentsSourcesTest, ABookOfPagesOnlyListsThemDefaultTopicFirst)
     EXPECT_EQ(book.ExtractPage(book.contents[2].local, u"\\Temp"), 1);
 }
 
+// An index is found whatever the case of its name's end (pages too: see
+// CodePage936Test).
+TEST_F(ContentsSourcesTest, AKeywordIndexIsFoundWhateverTheCaseOfItsName)
+{
+    ASSERT_EQ(book.LoadContents(DeviceTestBook("upper-index").c_str()), 1);
+    EXPECT_THAT(Entries(book), ElementsAre("1|Upper keyword|/PAGE.HTM"));
+}
+
 // A reader that lists the contents once gets them as they are made, and the
 // book keeps none: the same entries, whatever source lists them.
 TEST_F(ContentsSourcesTest, EntriesHandedOutAreTheEntriesKept)

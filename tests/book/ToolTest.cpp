@@ -238,4 +238,99 @@ TEST_F(ToolTest, NamesThatAreNotUtf8AreWrittenEscaped)
     EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, result.out.data(), (int)result.out.size(), nullptr, 0), 0);
 }
 
+// index, search and export print their lines, and nothing on standard error
+// when it is not a terminal (no progress line).
+TEST_F(ToolTest, IndexSearchAndExportPrintTheirLines)
+{
+    const std::string book = TestBookHostPath("search");
+    RunResult result = RunTool({"index", book});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(CountLines(result.out), 10);
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n', result.out.find('\n') + 1) + 1),
+              "1\tblocks\t/blocks.htm\n1\tcases\t/cases.htm\n");
+    const std::string ties =
+        "1\tTie, first in the contents\t/tie-b.htm\n1\tTie, second\t/tie-a.htm\n1\tHidden gem & more\t/hidden.htm\n";
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"search", book, "TIE"}, {"search", "--scan", book, "tie"}, {"--scan", "search", book, "tie"}}) {
+        result = RunTool(args);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, ties);
+        EXPECT_THAT(result.err, IsEmpty());
+    }
+    result = RunTool({"search", "--titles", book, "gem"});
+    EXPECT_EQ(result.out, "1\tHidden gem & more\t/hidden.htm\n");
+    result = RunTool({"search", book, "nowhere", "tie"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(result.out, IsEmpty());
+
+    fs::path out = Scratch() / "out";
+    result = RunTool({"export", book, out.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "index.html\n");
+    EXPECT_THAT(result.err, IsEmpty());
+    EXPECT_TRUE(fs::exists(out / "tie-a.htm") && fs::exists(out / "search.hhc"));
+    EXPECT_FALSE(fs::exists(out / "#SYSTEM") || fs::exists(out / "$FIftiMain"));
+    EXPECT_THAT(ReadBytes(out / "index.html"), HasSubstr("<li><a href=\"tie-b.htm\">Tie, first in the contents</a>"));
+    // A page that declares its charset now declares UTF-8; one that declares
+    // none begins with the UTF-8 mark.
+    EXPECT_THAT(ReadBytes(out / "cases.htm"), HasSubstr("content=\"text/html; charset=utf-8\""));
+    EXPECT_EQ(ReadBytes(out / "tie-a.htm").substr(0, 9), "\xEF\xBB\xBF<html>");
+}
+
+TEST_F(ToolTest, SearchAndExportRefuseWhatTheyCannotUse)
+{
+    const std::string book = TestBookHostPath("search");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"index"}, {"index", book, "x"}, {"search", book}, {"export", book}, {"export", book, "a", "b"},
+             {"--titles", "contents", book}, {"--scan", "export", book, "dir"}, {"--clear", "search", book, "x"}}) {
+        RunResult result = RunTool(args);
+        EXPECT_EQ(result.status, 2) << args[0];
+        EXPECT_THAT(result.err, HasSubstr("usage"));
+    }
+    RunResult result = RunTool({"search", book, "...", "&"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "leafwise-book: search: no letter or digit to look for\n");
+
+    // Each failure: one line, status 1, and nothing made or left behind.
+    std::string missing = (Scratch() / "missing.chm").string();
+    fs::path out = Scratch() / "out";
+    std::ofstream(Scratch() / "victim") << "mine";
+    fs::create_directories(Scratch() / "full");
+    std::ofstream(Scratch() / "full" / "kept.txt") << "x";
+    fs::create_directories(Scratch() / "planted");
+    fs::create_symlink(Scratch() / "victim", Scratch() / "planted" / "index.html");
+    fs::create_directories(Scratch() / "empty");
+    fs::create_directory_symlink(Scratch() / "empty", Scratch() / "linked");
+    for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"search", missing, "tie"}, "cannot open book " + missing},
+             {{"index", missing}, "cannot open book " + missing},
+             {{"export", missing, out.string()}, "cannot open book " + missing},
+             {{"export", book, (Scratch() / "no" / "out").string()}, "no such folder"},
+             {{"export", book, (Scratch() / "full").string()}, "not empty"},
+             {{"export", book, (Scratch() / "planted").string()}, "not empty"},
+             {{"export", book, (Scratch() / "linked").string()}, "a link is in the way"},
+             {{"export", book, (Scratch() / "victim").string()}, "not a folder"}}) {
+        RunResult failed = RunTool(args);
+        EXPECT_EQ(failed.status, 1) << message;
+        EXPECT_EQ(CountLines(failed.err), 1) << failed.err;
+        EXPECT_THAT(failed.err, HasSubstr(message));
+        EXPECT_THAT(failed.out, IsEmpty());
+    }
+    EXPECT_FALSE(fs::exists(out) || fs::exists(Scratch() / "no"));
+    EXPECT_TRUE(fs::is_empty(Scratch() / "empty"));
+    EXPECT_EQ(ReadBytes(Scratch() / "victim"), "mine");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Scratch() / "full"), fs::directory_iterator()), 1);
+
+    // A write that runs out of room (the file size limit, 8 KB): the 10 KB
+    // image is not left cut short, and the export stops there.
+    result = booktest::Run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 16; exec \"$0\" \"$@\"", LEAFWISE_BOOK_TOOL,
+                            "export", TestBookHostPath("repeats"), out.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(CountLines(result.err), 1);
+    EXPECT_THAT(result.err, HasSubstr("big.gif"));
+    EXPECT_THAT(result.err, HasSubstr("no room left on the disk"));
+    EXPECT_FALSE(fs::exists(out / "big.gif"));
+    EXPECT_FALSE(fs::exists(out / "index.html"));
+}
+
 }  // namespace

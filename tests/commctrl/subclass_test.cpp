@@ -12,13 +12,11 @@ using namespace lwtest;
 namespace {
 
 WNDPROC previous;
-std::vector<Received> seen;
 std::vector<UINT> dialogCommands;
 const char16_t* controlClass;
 
 LRESULT CALLBACK WantsAllKeys(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    seen.push_back({window, message, wParam, lParam});
     if (message == WM_GETDLGCODE)
         return DLGC_WANTALLKEYS;
     return CallWindowProcW(previous, window, message, wParam, lParam);
@@ -71,41 +69,57 @@ class Subclassed : public ControlTest, public ::testing::WithParamInterface<cons
 TEST_P(Subclassed, SeesEnterBackAndATapAndTheControlStillActs)
 {
     controlClass = GetParam();
-    seen.clear();
+    bool tree = std::u16string(controlClass) == WC_TREEVIEWW;
     dialogCommands.clear();
+    recorder.WatchClass(controlClass);
     std::vector<BYTE> bytes = DialogBytes(u"Host", WS_POPUP | WS_VISIBLE, 150, 150);
+    std::vector<Msg> input;
     ModalCloser act([] { return ModalCloser::ActiveClassIs(u"#32770"); },
-                    [] {
+                    [&] {
+                        HWND control = GetDlgItem(GetActiveWindow(), 4098);
+                        RECT row{};
+                        if (tree) {
+                            *reinterpret_cast<HTREEITEM*>(&row) = reinterpret_cast<HTREEITEM>(SendMessageW(control, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+                            SendMessageW(control, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row));
+                        } else {
+                            row.left = LVIR_BOUNDS;
+                            SendMessageW(control, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+                        }
+                        POINT middle{row.left + 10, (row.top + row.bottom) / 2};
+                        ClientToScreen(control, &middle);
+                        recorder.WatchParent(GetActiveWindow());
+                        recorder.Clear();
                         LwDevicePressKey(VK_RETURN);
                         LwDevicePressKey(VK_BACK);
-                        LwDeviceTap(30, 26 + 5);
+                        LwDeviceTap(middle.x, middle.y);
                     });
-    ModalCloser end([] { return std::any_of(seen.begin(), seen.end(), [](const Received& r) { return r.message == WM_LBUTTONUP; }); },
-                    [] { EndDialog(GetActiveWindow(), 1); });
+    ModalCloser end([&] { return std::any_of(recorder.Seen().begin(), recorder.Seen().end(),
+                                             [](const Msg& m) { return m.message == WM_LBUTTONUP; }); },
+                    [&] {
+                        Drain();
+                        input = Take();
+                        EndDialog(GetActiveWindow(), 1);
+                    });
     EXPECT_EQ(DialogBoxIndirectParamW(nullptr, AsTemplate(bytes), nullptr, HostDialog, 0), 1);
-
-    std::vector<std::pair<UINT, WPARAM>> input;
-    for (const Received& r : seen)
-        if ((r.message >= WM_KEYDOWN && r.message <= WM_CHAR) || r.message == WM_LBUTTONDOWN || r.message == WM_LBUTTONUP)
-            input.push_back({r.message, r.message == WM_LBUTTONDOWN || r.message == WM_LBUTTONUP ? 0 : r.wParam});
-    EXPECT_EQ(input, (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_RETURN},
-                                                           {WM_CHAR, u'\r'},
-                                                           {WM_KEYUP, VK_RETURN},
-                                                           {WM_KEYDOWN, VK_BACK},
-                                                           {WM_CHAR, u'\b'},
-                                                           {WM_KEYUP, VK_BACK},
-                                                           {WM_LBUTTONDOWN, 0},
-                                                           {WM_LBUTTONUP, 0}}));
     EXPECT_TRUE(dialogCommands.empty()) << "Enter was the control's, not the dialog's OK";
-    // The control acted on Enter and on the tap.
-    bool tree = std::u16string(controlClass) == WC_TREEVIEWW;
-    std::vector<UINT> codes;
-    for (const Note& note : Notes())
-        codes.push_back(note.code);
-    auto has = [&](UINT code) { return std::find(codes.begin(), codes.end(), code) != codes.end(); };
-    EXPECT_TRUE(has(tree ? TVN_KEYDOWN : LVN_KEYDOWN));
-    EXPECT_TRUE(has(NM_RETURN));
-    EXPECT_TRUE(has(NM_CLICK));
+
+    // Every key through the dialog manager, which asks the subclass first; the
+    // control acted on Enter and on the tap (on its selected row: a click only).
+    const unsigned key = kPosted | kWParam;
+    const Msg asks{WM_GETDLGCODE, kSent};
+    const UINT keyNote = tree ? TVN_KEYDOWN : LVN_KEYDOWN;
+    std::vector<Msg> expected = {asks, {WM_KEYDOWN, key, VK_RETURN}, Note(keyNote, 0, VK_RETURN), Note(NM_RETURN)};
+    if (!tree)
+        expected.push_back(Note(LVN_ITEMACTIVATE, 0));
+    expected.insert(expected.end(), {asks, {WM_CHAR, key, u'\r'}, {WM_KEYUP, key, VK_RETURN},
+                                     asks, {WM_KEYDOWN, key, VK_BACK}, Note(keyNote, 0, VK_BACK),
+                                     asks, {WM_CHAR, key, u'\b'}, {WM_KEYUP, key, VK_BACK},
+                                     {WM_LBUTTONDOWN, key, MK_LBUTTON}});
+    if (tree)
+        expected.insert(expected.end(), {Note(NM_CLICK), {WM_LBUTTONUP, kPosted}});
+    else
+        expected.insert(expected.end(), {{WM_LBUTTONUP, kPosted}, Note(NM_CLICK, 0)});
+    EXPECT_TRUE(Matches(input, expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, Subclassed, ::testing::Values(WC_TREEVIEWW, WC_LISTVIEWW));

@@ -5,29 +5,12 @@
 #include "CorpusSupport.h"
 
 #include <fstream>
-#include <sstream>
 
 using namespace booktest;
 using namespace corpustest;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The fields of a line, escaped as leafwise-book escapes them.
-std::string Field(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 class BaselineTest : public ScratchTest, public ::testing::WithParamInterface<const char*> {
 protected:
@@ -38,10 +21,12 @@ protected:
         book.LoadContents(DevicePath(CorpusPath(GetParam())).c_str());
         out << "objects " << book.objects.size() << "\n";
         for (const ObjectEntry& entry : book.objects)
-            out << Field(entry.path) << "\t" << entry.length << "\t" << entry.space << "\t" << entry.start << "\n";
+            out << BaselineField(entry.path) << "\t" << entry.length << "\t" << entry.space << "\t" << entry.start
+                << "\n";
         out << "contents " << book.contents.size() << "\n";
         for (const TocEntry& entry : book.contents)
-            out << entry.level << "\t" << Field(Utf8(entry.title)) << "\t" << Field(Utf8(entry.local)) << "\n";
+            out << entry.level << "\t" << BaselineField(Utf8(entry.title)) << "\t" << BaselineField(Utf8(entry.local))
+                << "\n";
         out << "pages\n";
         std::map<std::u16string, bool> seen;
         for (const TocEntry& entry : book.contents) {
@@ -49,46 +34,68 @@ protected:
                 continue;
             seen[entry.local] = true;
             book.ClearTempFolder();
-            out << Field(Utf8(entry.local)) << "\t" << book.ExtractPage(entry.local, u"\\Temp");
+            out << BaselineField(Utf8(entry.local)) << "\t" << book.ExtractPage(entry.local, u"\\Temp");
             for (const auto& [name, bytes] : ScratchFiles())
-                out << "\t" << Field(name) << " " << bytes.size() << " " << Fingerprint(bytes);
+                out << "\t" << BaselineField(name) << " " << bytes.size() << " " << Fingerprint(bytes);
             out << "\n";
         }
         return out.str();
     }
 };
 
-TEST_P(BaselineTest, DumpMatchesTheReviewedCopy)
+// The dump against its reviewed copy: equal, or the first line that differs.
+void CompareWithReviewedCopy(const std::string& dump, const fs::path& copy)
 {
-    if (!CorpusPresent())
-        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
-    std::string dump = Dump();
-    fs::path copy = fs::path(LEAFWISE_BASELINES) / (std::string(GetParam()) + ".txt");
-    if (getenv("LEAFWISE_UPDATE_BASELINES")) {
+    if (UpdatingBaselines()) {
         std::ofstream(copy, std::ios::binary) << dump;
         GTEST_SKIP() << "rewrote " << copy;
     }
     std::string reviewed = ReadBytes(copy);
     ASSERT_FALSE(reviewed.empty()) << "no baseline " << copy;
-    if (dump == reviewed)
-        return;
-    std::istringstream a(dump), b(reviewed);
-    std::string lineA, lineB;
-    for (int line = 1;; ++line) {
-        bool moreA = (bool)std::getline(a, lineA), moreB = (bool)std::getline(b, lineB);
-        if (!moreA && !moreB)
-            break;
-        if (lineA != lineB || moreA != moreB) {
-            ADD_FAILURE() << copy << " line " << line << "\n  now:      " << (moreA ? lineA : "(end)")
-                          << "\n  reviewed: " << (moreB ? lineB : "(end)");
-            break;
-        }
-    }
+    ExpectSameLines(dump, reviewed, copy.string());
+}
+
+TEST_P(BaselineTest, DumpMatchesTheReviewedCopy)
+{
+    if (!CorpusPresent())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
+    CompareWithReviewedCopy(Dump(), fs::path(LEAFWISE_BASELINES) / (std::string(GetParam()) + ".txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, BaselineTest,
                          ::testing::Values("svn-book", "fpc-fclres", "sasplanet-ru", "pbootcms-tags-zh",
                                            "taper-ru-htm2chm", "ms-ime-tradchinese-en"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return ParamName(info.param); });
+
+// The keyword index of every corpus book that has one, as `leafwise-book
+// index` lists it, reviewed against the book's .hhk.
+class KeywordBaselineTest : public ScratchTest, public ::testing::WithParamInterface<const char*> {};
+
+void AppendKeyword(const TocEntry& entry, size_t titleLength, size_t localLength, void* context)
+{
+    *static_cast<std::string*>(context) += std::to_string(entry.level) + "\t" +
+                                           BaselineField(Utf8(std::u16string(entry.title, titleLength))) + "\t" +
+                                           BaselineField(Utf8(std::u16string(entry.local, localLength))) + "\n";
+}
+
+TEST_P(KeywordBaselineTest, IndexMatchesTheReviewedCopy)
+{
+    if (!CorpusPresent())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
+    Book book;
+    ASSERT_TRUE(book.Open(DevicePath(CorpusPath(GetParam())).c_str()));
+    std::string lines;
+    size_t count = book.ReadKeywordIndex(AppendKeyword, &lines);
+    CompareWithReviewedCopy("index " + std::to_string(count) + "\n" + lines,
+                            fs::path(LEAFWISE_BASELINES) / (std::string(GetParam()) + ".index.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, KeywordBaselineTest,
+                         ::testing::Values("7zip-help-zh", "autohotkey-ko", "autoit-adfs-zh", "autoit-master-zh",
+                                           "doxygen-hero3d", "fpc-fclres", "innovasys-realworld",
+                                           "ms-htmlhelp-activex-ref", "ms-ime-japanese", "ms-ime-tradchinese-en",
+                                           "pychm-index-only", "pywin32", "sasplanet-ru", "svn-book",
+                                           "taper-ru-htm2chm"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return ParamName(info.param); });
 
 }  // namespace

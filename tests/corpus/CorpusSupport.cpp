@@ -1,6 +1,7 @@
 #include "CorpusSupport.h"
 
 #include <cstdio>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -62,6 +63,15 @@ std::map<std::string, std::string> ExtractWith7z(const std::string& bookPath, co
     return objects;
 }
 
+void CorpusBookTest::SetUp()
+{
+    ScratchTest::SetUp();
+    if (!CorpusPresent())
+        GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
+    ASSERT_EQ(GetACP(), 1252u) << "run with LEAFWISE_CODEPAGE unset and an en_US locale";
+    path = CorpusPath(GetParam().name);
+}
+
 std::string Fingerprint(const std::string& bytes)
 {
     uint64_t hash = 14695981039346656037ull;
@@ -70,6 +80,44 @@ std::string Fingerprint(const std::string& bytes)
     char text[17];
     snprintf(text, sizeof text, "%016llx", (unsigned long long)hash);
     return text;
+}
+
+std::string BaselineField(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+bool UpdatingBaselines()
+{
+    return getenv("LEAFWISE_UPDATE_BASELINES") != nullptr;
+}
+
+void ExpectSameLines(const std::string& dump, const std::string& reviewed, const std::string& copyName)
+{
+    if (dump == reviewed)
+        return;
+    std::istringstream a(dump), b(reviewed);
+    std::string lineA, lineB;
+    for (int line = 1;; ++line) {
+        bool moreA = (bool)std::getline(a, lineA), moreB = (bool)std::getline(b, lineB);
+        if (!moreA && !moreB)
+            break;
+        if (lineA != lineB || moreA != moreB) {
+            ADD_FAILURE() << copyName << " line " << line << "\n  now:      " << (moreA ? lineA : "(end)")
+                          << "\n  reviewed: " << (moreB ? lineB : "(end)");
+            break;
+        }
+    }
 }
 
 }  // namespace corpustest

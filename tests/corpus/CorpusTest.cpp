@@ -17,16 +17,8 @@ std::string Lower(std::string text)
     return text;
 }
 
-class CorpusTest : public ScratchTest, public ::testing::WithParamInterface<CorpusBook> {
+class CorpusTest : public CorpusBookTest {
 protected:
-    void SetUp() override
-    {
-        ScratchTest::SetUp();
-        if (!CorpusPresent())
-            GTEST_SKIP() << "no corpus at " << LEAFWISE_CORPUS_DIR;
-        ASSERT_EQ(GetACP(), 1252u) << "run with LEAFWISE_CODEPAGE unset and an en_US locale";
-        path = CorpusPath(GetParam().name);
-    }
     // 7z's copy of every object, extracted once per test into its own folder.
     const std::map<std::string, std::string>& Reference()
     {
@@ -37,7 +29,6 @@ protected:
         return reference;
     }
 
-    std::string path;
     Book book;
 
 private:

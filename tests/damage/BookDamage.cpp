@@ -1,8 +1,11 @@
 #include "BookDamage.h"
 
 #include <Book.h>
+#include <Export.h>
+#include <Search.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -374,6 +377,23 @@ Outcome ExerciseBook(LPCWSTR bookPath, LPCWSTR folder, size_t maxPages)
         book.ExtractObject(path.c_str(), folder);
         if (const ObjectEntry* entry = book.FindObject(path.c_str()))
             free(book.ReadObjectText(*entry));
+    }
+
+    // The keyword index, a search through the book's index and by the scan,
+    // and the whole book exported, as the tool runs them.
+    book.ReadKeywordIndex([](const TocEntry&, size_t, size_t, void* count) { ++*static_cast<size_t*>(count); },
+                          &outcome.keywords);
+    SearchOptions scan;
+    scan.scanOnly = true;
+    outcome.found = SearchBook(book, {u"the"}, {}).pages.size();
+    SearchBook(book, {u"the", u"页"}, scan);
+    WCHAR exportFolder[MAX_PATH];
+    char host[4096];
+    if (SUCCEEDED(StringCchPrintfW(exportFolder, MAX_PATH, u"%sexport", folderWithSlash)) &&
+        DeviceToHostPath(exportFolder, host, sizeof host)) {
+        outcome.exported = ExportBook(book, exportFolder).filesWritten;
+        std::error_code ignored;
+        std::filesystem::remove_all(host, ignored);
     }
     book.Close();
     return outcome;

@@ -117,12 +117,16 @@ struct Outcome {
     bool opened = false;
     size_t contentsEntries = 0;
     size_t pagesFound = 0;
+    size_t keywords = 0;
+    size_t found = 0;     // pages holding "the"
+    size_t exported = 0;  // files
 };
 
 // Opens the book by its device path, loads the contents, extracts up to
 // `maxPages` contents pages and a few known objects into `folder` (a device
 // folder without a trailing backslash), emptying the folder before each page
-// as the program does, and closes the book.
+// as the program does; reads the keyword index, searches, exports the book
+// into a folder in `folder` (removed afterwards), and closes the book.
 Outcome ExerciseBook(LPCWSTR bookPath, LPCWSTR folder, size_t maxPages);
 
 // Every file and folder below `hostFolder` with its size and modification

@@ -5,10 +5,15 @@
 #include <windows.h>
 
 #include <Book.h>
+#include <Export.h>
+#include <Search.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -813,8 +818,11 @@ TEST_F(DamageTest, ToolEndsWithOneLineOnDamagedBooks)
         std::vector<std::string> before = damage::SnapshotFolder(watched, scratch);
         for (const std::vector<std::string>& command :
              {std::vector<std::string>{"contents", bookPath}, {"objects", bookPath},
-              {"extract", bookPath, "/ch01.html"}, {"extract", bookPath, "/ch01.html", scratch}}) {
+              {"extract", bookPath, "/ch01.html"}, {"extract", bookPath, "/ch01.html", scratch},
+              {"index", bookPath}, {"search", bookPath, "commit"}, {"search", "--scan", bookPath, "commit"},
+              {"export", bookPath, scratch + "/export"}}) {
             ToolRun run = RunTool(command, errorFile);
+            RemoveTree(scratch + "/export");
             std::string line = what + ": " + command[0];
             EXPECT_TRUE(run.status == 0 || run.status == 1) << line << " ended with " << run.status;
             if (run.status == 1) {
@@ -825,6 +833,195 @@ TEST_F(DamageTest, ToolEndsWithOneLineOnDamagedBooks)
             }
         }
         EXPECT_EQ(damage::SnapshotFolder(watched, scratch), before) << what;
+    }
+}
+
+// Names that try to leave the folder, or that no disk holds as they are, are
+// exported inside it, each object under a name of its own.
+TEST_F(DamageTest, HostileNamesAreExportedInsideTheFolder)
+{
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    // 200 é in the book's code page: in UTF-8 they would pass 255 bytes, so
+    // the name keeps 125 of them and its extension.
+    const std::string longName(200, '\xe9');
+    std::string shortened;
+    for (int i = 0; i < 125; ++i)
+        shortened += "\xc3\xa9";
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"/../escape.htm", "escape.htm"},
+        {"/a/../../up.htm", "up.htm"},
+        {"//abs.htm", "abs.htm"},
+        {"/a\\..\\..\\back.htm", "back.htm"},
+        {"/C:/drive.htm", "C:/drive.htm"},
+        {"/C:\\Windows\\win.htm", "C:/Windows/win.htm"},
+        {"/bad\xff\xfe.htm", "bad\xc3\xbf\xc3\xbe.htm"},  // not UTF-8: read in the book's code page
+        {"/ctl\x01\x1f.htm", "ctl__.htm"},
+        {"/dup.htm", "dup.htm"},
+        {"/./dup.htm", "dup~2.htm"},
+        {"/clash", "clash"},
+        {"/clash/inner.htm", "clash~2/inner.htm"},
+        {"/" + longName + ".htm", shortened + ".htm"},
+        {"/#secret.htm", ""},
+        {"/$secret", ""},
+    };
+    for (const auto& [name, exported] : names)
+        crafted.Put(name, "<p>" + name + "</p>");
+    std::u16string path = PlaceCrafted(crafted);
+    Book book;
+    ASSERT_EQ(book.LoadContents(path.c_str()), 1);
+    std::vector<std::string> before = damage::SnapshotFolder(watched, scratch);
+    ExportReport report = ExportBook(book, u"\\Temp\\out");
+    EXPECT_EQ(report.error, (DWORD)ERROR_SUCCESS);
+    EXPECT_EQ(report.unreadable, 0u);
+    EXPECT_EQ(damage::SnapshotFolder(watched, scratch), before);
+
+    std::set<std::string> files;
+    std::string out = scratch + "/out";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(out)) {
+        if (!entry.is_directory())
+            files.insert(std::filesystem::relative(entry.path(), out).string());
+    }
+    for (const auto& [name, exported] : names) {
+        if (exported.empty())
+            continue;
+        const std::string& expected = exported;
+        EXPECT_EQ(files.count(expected), 1u) << name;
+        std::string text;
+        Bytes bytes = damage::ReadHostFile(out + "/" + expected);
+        text.assign(bytes.begin(), bytes.end());
+        EXPECT_NE(text.find("<p>"), std::string::npos) << name;  // the object's own text
+    }
+    for (const std::string& file : files) {
+        EXPECT_EQ(file.find("secret"), std::string::npos);
+        EXPECT_EQ(file.find('#'), std::string::npos);
+    }
+    EXPECT_EQ(files.count("index.html"), 1u);
+    EXPECT_TRUE(report.contentsPage == u"index.html");
+}
+
+// An index that fails its checks is left for the scan, which gives the pages
+// it would have, and nothing is said of it.
+TEST_F(DamageTest, ADamagedFullTextIndexFallsBackToTheScan)
+{
+    Bytes healthy = Corpus("pychm-example-nb.chm");
+    Bytes index;
+    {
+        CraftedBook crafted(healthy);
+        Book book;
+        ASSERT_TRUE(book.Open(PlaceCrafted(crafted).c_str()));
+        const ObjectEntry* entry = book.FindObject(u"/$FIftiMain");
+        ASSERT_NE(entry, nullptr);
+        BYTE* bytes = book.ReadObject(*entry);
+        index.assign(bytes, bytes + entry->length);
+        free(bytes);
+    }
+    ASSERT_GT(index.size(), 0x500u);
+    auto put32 = [](Bytes b, size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = (uint8_t)(v >> (8 * i));
+        return b;
+    };
+    auto fill = [](Bytes b, size_t from, size_t to, uint8_t v) {
+        std::fill(b.begin() + from, b.begin() + std::min(to, b.size()), v);
+        return b;
+    };
+    uint32_t tree = index[8] | index[9] << 8 | index[10] << 16 | (uint32_t)index[11] << 24;
+    const std::vector<std::pair<std::string, Bytes>> copies = {
+        {"header cut", Bytes(index.begin(), index.begin() + 0x40)},
+        {"index cut", Bytes(index.begin(), index.begin() + tree + 0x100)},
+        {"magic", put32(index, 0, 0x12345678)},
+        {"root past the end", put32(index, 8, (uint32_t)index.size())},
+        {"root inside the header", put32(index, 8, 0x20)},
+        {"deeper tree", put32(index, 0x18, 2)},
+        {"no tree", put32(index, 0x18, 0)},
+        {"node length", put32(index, 0x2E, 0x100000)},
+        {"scale", fill(index, 0x1E, 0x1F, 3)},
+        {"leaf free space", fill(index, tree + 6, tree + 8, 0xFF)},
+        {"locations all ones", fill(index, 0x400, tree, 0xFF)},
+        {"locations all zeros", fill(index, 0x400, tree, 0x00)},
+        {"words garbled", fill(index, tree + 8, tree + 0x40, 0xFF)},
+    };
+    SearchOptions scan;
+    scan.scanOnly = true;
+    auto lines = [](const SearchResult& result) {
+        std::vector<std::string> found;
+        for (const SearchHit& hit : result.pages)
+            found.push_back(std::to_string(hit.hits) + " " + hit.page->path);
+        return found;
+    };
+    for (const auto& [what, copy] : copies) {
+        CraftedBook crafted(healthy);
+        crafted.Put("/$FIftiMain", std::string(copy.begin(), copy.end()));
+        Book book;
+        ASSERT_EQ(book.LoadContents(PlaceCrafted(crafted).c_str()), 1);
+        SearchResult result = SearchBook(book, {u"page"}, {});
+        EXPECT_FALSE(result.throughIndex) << what;
+        EXPECT_EQ(lines(result), lines(SearchBook(book, {u"page"}, scan))) << what;
+        EXPECT_EQ(result.pages.size(), 2u) << what;
+    }
+    CraftedBook crafted(healthy);
+    Book book;
+    ASSERT_EQ(book.LoadContents(PlaceCrafted(crafted).c_str()), 1);
+    EXPECT_TRUE(SearchBook(book, {u"page"}, {}).throughIndex);
+
+    // Random damage anywhere in the index: never a fault, nothing outside.
+    for (int seed = 1; seed <= 40; ++seed) {
+        Bytes copy = index;
+        damage::Corruptor corruptor(seed);
+        corruptor.FlipBytes(&copy, 1 + corruptor.Below(8));
+        CraftedBook flipped(healthy);
+        flipped.Put("/$FIftiMain", std::string(copy.begin(), copy.end()));
+        Exercise(flipped.Build(), 2, "index seed " + std::to_string(seed));
+    }
+
+    // The tool says nothing of it either.
+    CraftedBook damaged(healthy);
+    damaged.Put("/$FIftiMain", std::string(index.begin(), index.begin() + 0x40));
+    PlaceCrafted(damaged);
+    std::string errorFile = root + "/stderr.txt";
+    ToolRun run = RunTool({"search", root + "/book.chm", "page"}, errorFile);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+}
+
+// The binary keyword index (ms-htmlhelp-activex-ref's: see-also entries, two
+// levels, keywords of several pages) cut short and flipped: it ends cleanly,
+// with no more entries than it holds.
+TEST_F(DamageTest, DamagedKeywordTablesEndCleanly)
+{
+    std::map<std::string, std::string> tables;
+    {
+        Book book;
+        ASSERT_TRUE(book.Open(Place(Corpus("ms-htmlhelp-activex-ref.chm"), "source.chm").c_str()));
+        for (const char* name : {"/$WWKeywordLinks/BTree", "/#TOPICS", "/#URLTBL", "/#URLSTR", "/#STRINGS"}) {
+            std::u16string wide(name, name + strlen(name));
+            const ObjectEntry* entry = book.FindObject(wide.c_str());
+            ASSERT_NE(entry, nullptr) << name;
+            BYTE* bytes = book.ReadObject(*entry);
+            tables[name].assign((const char*)bytes, entry->length);
+            free(bytes);
+        }
+    }
+    auto keywords = [&](const std::string& tree) {
+        CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+        for (const auto& [name, bytes] : tables)
+            crafted.Put(name, name == "/$WWKeywordLinks/BTree" ? tree : bytes);
+        Book book;
+        EXPECT_TRUE(book.Open(PlaceCrafted(crafted).c_str()));
+        size_t count = 0;
+        book.ReadKeywordIndex([](const TocEntry&, size_t, size_t, void* c) { ++*static_cast<size_t*>(c); }, &count);
+        return count;
+    };
+    const std::string tree = tables["/$WWKeywordLinks/BTree"];
+    const size_t healthyEntries = keywords(tree);
+    EXPECT_GT(healthyEntries, 100u);
+    for (size_t cut = 0; cut < tree.size(); cut += 997)
+        EXPECT_LE(keywords(tree.substr(0, cut)), healthyEntries) << "cut at " << cut;
+    for (int seed = 1; seed <= 40; ++seed) {
+        Bytes copy(tree.begin(), tree.end());
+        damage::Corruptor corruptor(seed);
+        corruptor.FlipBytes(&copy, 1 + corruptor.Below(16));
+        keywords(std::string(copy.begin(), copy.end()));
     }
 }
 

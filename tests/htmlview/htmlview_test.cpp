@@ -5,6 +5,7 @@
 #include <lwdevice.h>
 #include <windows.h>
 
+#include "../support/messages.h"
 #include "../support/modal.h"
 #include "bounds.h"
 #include "gdi_qt.h"
@@ -23,16 +24,26 @@
 
 namespace {
 
-struct Notice {
-    UINT code;
-    std::u16string target;
-    DWORD cookie;
-};
+using lwtest::Matches;
+using lwtest::Msg;
+using lwtest::kParent;
+using lwtest::kSent;
+using lwtest::kText;
 
-std::vector<Notice>& Notices()
+// A notification of the viewer as the recorder keeps it: its target (text)
+// and cookie (item).
+void DecodeNotice(const Msg& raw, Msg* msg)
 {
-    static std::vector<Notice> log;
-    return log;
+    if (raw.message != WM_NOTIFY)
+        return;
+    auto* notice = reinterpret_cast<const NM_HTMLVIEW*>(raw.lParam);
+    msg->text = notice->szTarget ? notice->szTarget : u"";
+    msg->item = notice->dwCookie;
+}
+
+Msg Notice(UINT code, const std::u16string& target)
+{
+    return Msg{WM_NOTIFY, kParent | kSent, 0, 0, code}.Saying(target);
 }
 
 // How the parent answers a notification; by default it takes it and answers nothing.
@@ -47,7 +58,6 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (message != WM_NOTIFY)
         return DefWindowProcW(window, message, wParam, lParam);
     auto* notice = reinterpret_cast<const NM_HTMLVIEW*>(lParam);
-    Notices().push_back({notice->hdr.code, notice->szTarget ? notice->szTarget : u"", notice->dwCookie});
     return Answer() ? Answer()(notice->hdr.hwndFrom, *notice) : 1;
 }
 
@@ -85,9 +95,10 @@ protected:
         }
         MakeViewer(WS_VISIBLE);
         ASSERT_TRUE(viewer);
-        Notices().clear();
         Answer() = nullptr;
         lwtest::Drain();
+        recorder.decode = DecodeNotice;
+        recorder.Clear();
     }
     void TearDown() override
     {
@@ -101,6 +112,7 @@ protected:
     {
         parent = CreateWindowExW(0, u"LwHtmlParent", u"Page", parentStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+        recorder.WatchParent(parent);
         viewer = CreateWindowExW(0, DISPLAYCLASS, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 240, 268, parent,
                                  reinterpret_cast<HMENU>(4100), GetModuleHandleW(nullptr), nullptr);
     }
@@ -136,15 +148,17 @@ protected:
         text.resize(static_cast<size_t>(SendMessageW(viewer, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
         return text;
     }
-    std::vector<Notice> Of(UINT code)
+    // The viewer's notifications of one code (pictures asked for, links followed).
+    std::vector<Msg> Of(UINT code)
     {
-        std::vector<Notice> out;
-        for (const Notice& n : Notices())
-            if (n.code == code)
-                out.push_back(n);
+        std::vector<Msg> out;
+        for (const Msg& m : recorder.Seen())
+            if (m.message == WM_NOTIFY && m.code == code)
+                out.push_back(m);
         return out;
     }
 
+    lwtest::Recorder recorder;
     HWND parent = nullptr;
     HWND viewer = nullptr;
 };
@@ -166,14 +180,13 @@ TEST_F(HtmlView, PicturesAreAskedForAndShownAsAnswered)
          u"<img src=\"red.gif\"><img src=\"../img/my%20pic.gif\" width=\"30\" height=\"30\">"
          u"<img src=\"/later.png\" width=\"40\" height=\"40\"></body></html>");
 
-    ASSERT_EQ(Notices().size(), 4u);
-    EXPECT_EQ(Notices()[0].code, static_cast<UINT>(NM_TITLE));
-    EXPECT_EQ(Notices()[0].target, u"The title");
-    Notices().erase(Notices().begin());
-    EXPECT_EQ(Notices()[0].target, u"red.gif");
-    EXPECT_EQ(Notices()[1].target, u"../img/my%20pic.gif");
-    EXPECT_EQ(Notices()[2].target, u"/later.png");
-    EXPECT_NE(Notices()[0].cookie, Notices()[1].cookie);
+    std::vector<Msg> notices = recorder.Take();
+    EXPECT_TRUE(Matches(notices, {Notice(NM_TITLE, u"The title"), Notice(NM_INLINE_IMAGE, u"red.gif"),
+                                  Notice(NM_INLINE_IMAGE, u"../img/my%20pic.gif"),
+                                  Notice(NM_INLINE_IMAGE, u"/later.png")}));
+    ASSERT_EQ(notices.size(), 4u);
+    notices.erase(notices.begin());
+    EXPECT_NE(notices[0].item, notices[1].item) << "each picture its own cookie";
 
     // Document margin 4: the red picture at 4..44, the mark at 44..74, the late one at 74..114.
     EXPECT_EQ(Pixel(20, 20), kRed);
@@ -182,7 +195,7 @@ TEST_F(HtmlView, PicturesAreAskedForAndShownAsAnswered)
 
     // An answer after the layout; the bitmap handed over with bOwnBitmap goes with it.
     HBITMAP owned = Bitmap(40, 40, Qt::blue);
-    INLINEIMAGEINFO late{Notices()[2].cookie, 40, 40, owned, TRUE};
+    INLINEIMAGEINFO late{static_cast<DWORD>(notices[2].item), 40, 40, owned, TRUE};
     EXPECT_TRUE(SendMessageW(viewer, DTM_SETIMAGE, 0, reinterpret_cast<LPARAM>(&late)));
     BITMAP info;
     EXPECT_EQ(GetObjectW(owned, sizeof info, &info), 0) << "the control deleted the bitmap it owned";
@@ -190,14 +203,14 @@ TEST_F(HtmlView, PicturesAreAskedForAndShownAsAnswered)
 
     // Cookies of nothing, and a page's cookies once the page is gone, are refused.
     HBITMAP kept = Bitmap(4, 4, Qt::green);
-    INLINEIMAGEINFO stale{Notices()[0].cookie + 100, 4, 4, kept, FALSE};
+    INLINEIMAGEINFO stale{static_cast<DWORD>(notices[0].item) + 100, 4, 4, kept, FALSE};
     EXPECT_FALSE(SendMessageW(viewer, DTM_SETIMAGE, 0, reinterpret_cast<LPARAM>(&stale)));
-    EXPECT_FALSE(SendMessageW(viewer, DTM_IMAGEFAIL, 0, Notices()[0].cookie + 100));
+    EXPECT_FALSE(SendMessageW(viewer, DTM_IMAGEFAIL, 0, notices[0].item + 100));
     EXPECT_FALSE(SendMessageW(viewer, DTM_SETIMAGE, 0, 0));
     EXPECT_EQ(GetObjectW(kept, sizeof info, &info), static_cast<int>(sizeof info)) << "not owned: left alone";
     DeleteObject(kept);
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u""));
-    EXPECT_FALSE(SendMessageW(viewer, DTM_IMAGEFAIL, 0, Notices()[2].cookie));
+    EXPECT_FALSE(SendMessageW(viewer, DTM_IMAGEFAIL, 0, notices[2].item));
     EXPECT_EQ(SendMessageW(viewer, WM_GETTEXTLENGTH, 0, 0), 0);
 }
 
@@ -242,14 +255,13 @@ TEST_F(HtmlView, LinksAreFollowedByTapAndKeys)
 {
     Load(u"<a href=\"Sub/Page.htm#part\">FIRSTLINK</a> plain text here<br>"
          u"<a href=\"HTTP://www.example.com/\">second</a> <a href=\"#top\">third</a>");
-    Tap(200, 9); // plain text
-    EXPECT_TRUE(Of(NM_HOTSPOT).empty());
+    Tap(200, 9); // plain text: the viewer takes the focus, nothing more
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_KILLFOCUS, kParent | kSent}}));
     Tap(12, 9);
-    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
-    EXPECT_EQ(Of(NM_HOTSPOT)[0].target, u"Sub/Page.htm#part");
+    EXPECT_TRUE(Matches(recorder.Take(), {Notice(NM_HOTSPOT, u"Sub/Page.htm#part")}));
     EXPECT_EQ(Pixel(5, 5), RGB(0, 0, 128)) << "the tapped link carries the focus mark";
 
-    Notices().clear();
+    recorder.Clear();
     Key(VK_DOWN); // the next link in view
     Key(VK_RETURN);
     Key(VK_TAB);
@@ -259,11 +271,8 @@ TEST_F(HtmlView, LinksAreFollowedByTapAndKeys)
     Key(VK_TAB);
     SendMessageW(viewer, WM_KEYUP, VK_SHIFT, 0xC0000001);
     Key(VK_RETURN);
-    std::vector<Notice> followed = Of(NM_HOTSPOT);
-    ASSERT_EQ(followed.size(), 3u);
-    EXPECT_EQ(followed[0].target, u"HTTP://www.example.com/");
-    EXPECT_EQ(followed[1].target, u"#top");
-    EXPECT_EQ(followed[2].target, u"Sub/Page.htm#part");
+    EXPECT_TRUE(Matches(recorder.Take(), {Notice(NM_HOTSPOT, u"HTTP://www.example.com/"), Notice(NM_HOTSPOT, u"#top"),
+                                          Notice(NM_HOTSPOT, u"Sub/Page.htm#part")}));
     EXPECT_EQ(SendMessageW(viewer, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS, DLGC_WANTARROWS);
 }
 
@@ -368,36 +377,68 @@ TEST_F(HtmlView, LoadsNothingThePageNames)
     Pixel(10, 10); // painted
     EXPECT_FALSE(watch.Opened());
     EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), 3u);
-    EXPECT_EQ(Of(NM_INLINE_IMAGE)[0].target, u"/etc/passwd");
+    EXPECT_EQ(Of(NM_INLINE_IMAGE)[0].text, u"/etc/passwd");
     std::filesystem::remove_all(folder);
 }
 
-// Hostile pages are cut where they pass a bound and leave the control working.
+// Hostile pages are cut where they pass a bound, the cut marked, and leave
+// the control working.
 TEST_F(HtmlView, HostilePagesAreCutAndTheControlAnswers)
 {
-    std::u16string images;
+    std::u16string same, distinct, tables, lists;
     for (int k = 0; k < 100000; ++k)
-        images += u"<img src=\"x.gif\">";
-    Load(images);
-    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), lwhtml::kMaxImages);
-
-    std::u16string tables, lists;
+        same += u"<img src=\"x.gif\">";
+    for (size_t k = 0; k < lwhtml::kMaxImages + 5; ++k)
+        distinct += u"<img src=\"" + QString::number(k).toStdU16String() + u".gif\">";
     for (int k = 0; k < 10000; ++k) {
         tables += u"<table><tr><td>t";
         lists += u"<ul><li>l";
     }
-    Load(tables);
-    std::u16string text = Text();
-    EXPECT_EQ(std::count(text.begin(), text.end(), u't'), static_cast<long>(lwhtml::kMaxTableDepth));
-    Load(lists);
-    text = Text();
-    EXPECT_EQ(std::count(text.begin(), text.end(), u'l'), static_cast<long>(lwhtml::kMaxOpenElements));
-    std::u16string line(5u << 20, u'a');
-    SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    EXPECT_EQ(Text().size(), lwhtml::kMaxWord);
+    Load(same);
+    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), 1u) << "one request for every tag that names the picture";
+    recorder.Clear();
+    Load(distinct);
+    EXPECT_EQ(Of(NM_INLINE_IMAGE).size(), lwhtml::kMaxImages);
+    // A cut never parts a surrogate pair: the character that passes goes whole.
+    std::u16string paragraph;
+    while (paragraph.size() < lwhtml::kMaxParagraph)
+        paragraph += paragraph.size() % 100 == 99 ? u' ' : u'a';
 
+    const std::u16string mark = std::u16string(u"\n") + lwhtml::kCutMark;
+    const std::pair<std::u16string, std::u16string> cuts[] = {
+        {tables, std::u16string(lwhtml::kMaxTableDepth, u't')},
+        {lists, std::u16string(lwhtml::kMaxIndentDepth, u'l')},
+        {std::u16string(5u << 20, u'a'), std::u16string(lwhtml::kMaxWord, u'a')},
+        {paragraph + u"\U0001F600", paragraph},
+    };
+    for (const auto& [page, shown] : cuts) {
+        SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(page.c_str()));
+        std::u16string text = Text();
+        text.erase(std::remove(text.begin(), text.end(), u'\n'), text.end());
+        EXPECT_EQ(text, shown + lwhtml::kCutMark);
+    }
     SendMessageW(viewer, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"<p>fine</p>"));
     EXPECT_EQ(Text(), u"fine");
+}
+
+// One answer shows at every img tag that names the picture, each at its own size.
+TEST_F(HtmlView, EachPictureIsAskedForOnceAndShownWhereverNamed)
+{
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT {
+        return n.hdr.code == NM_INLINE_IMAGE && std::u16string(n.szTarget) == u"a.gif" ? AnswerWith(v, n, Qt::red) : 1;
+    };
+    Load(u"<img src=\"a.gif\" width=\"20\" height=\"20\"><img src=\"b.gif\" width=\"20\" height=\"20\">"
+         u"<img src=\"a.gif\" width=\"40\" height=\"40\">");
+    std::vector<Msg> asked = Of(NM_INLINE_IMAGE);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].text, u"a.gif");
+    EXPECT_EQ(asked[1].text, u"b.gif");
+    // Margin 4, on one baseline: a at 4..24, b at 24..44 (both 24..44 down), a again at 44..84.
+    EXPECT_EQ(Pixel(10, 38), kRed);
+    EXPECT_EQ(Pixel(30, 38), kWhite);
+    EXPECT_EQ(Pixel(80, 10), kRed);
+    SendMessageW(viewer, DTM_IMAGEFAIL, 0, asked[0].item);
+    EXPECT_EQ(Pixel(80, 10), RGB(224, 224, 224)) << "every tag of the source takes the mark";
 }
 
 // Run by TraceNamesMessagesAndTargets in a process of its own, whose trace
@@ -432,3 +473,150 @@ TEST(HtmlViewTrace, TraceNamesMessagesAndTargets)
 }
 
 } // namespace
+
+namespace {
+
+// A page of 80 lines, each on its own colour, so a view's place shows in its pixels.
+std::u16string StripedPage()
+{
+    std::u16string page;
+    for (int k = 0; k < 80; ++k) {
+        char line[96];
+        snprintf(line, sizeof line, "<p style=\"background-color:#%02x%02x80; margin:0\">line</p>", k * 3, 255 - k * 3);
+        page += QString::fromLatin1(line).toStdU16String();
+    }
+    return page;
+}
+
+} // namespace
+
+// Page Up takes back what Page Down scrolled; Home goes to the top.
+TEST_F(HtmlView, PageUpAndPageDownScrollByTheSameScreen)
+{
+    Load(StripedPage());
+    auto view = [&] {
+        std::vector<COLORREF> column;
+        for (int y = 0; y < 260; y += 7)
+            column.push_back(Pixel(120, y));
+        return column;
+    };
+    std::vector<COLORREF> top = view();
+    Key(VK_NEXT);
+    std::vector<COLORREF> one = view();
+    EXPECT_NE(one, top);
+    Key(VK_HOME);
+    Key(VK_DOWN); // without links, a line
+    std::vector<COLORREF> line = view();
+    EXPECT_NE(line, top);
+    EXPECT_NE(line, one);
+    Key(VK_NEXT);
+    Key(VK_HOME);
+    Key(VK_NEXT);
+    EXPECT_EQ(view(), one);
+    Key(VK_NEXT);
+    EXPECT_NE(view(), one);
+    Key(VK_PRIOR);
+    EXPECT_EQ(view(), one);
+    Key(VK_PRIOR);
+    EXPECT_EQ(view(), top);
+    Key(VK_PRIOR); // at the top already
+    EXPECT_EQ(view(), top);
+}
+
+// The link under the stylus is followed when the stylus is lifted on it:
+// pressed on one link and lifted on another, or lifted off it, nothing is.
+// Runs of one link in different styles are one link to the keys.
+TEST_F(HtmlView, TapsFollowTheLinkPressedAndLiftedOnAndRunsOfOneLinkAreOne)
+{
+    Load(u"<p><a href=\"one.htm\">FIRST<b>BOLD</b></a> gap <a href=\"two.htm\">SECOND</a></p>"
+         u"<p>plain words</p><p><a href=\"three.htm\">THIRD</a></p>");
+    auto press = [&](POINT down, POINT up) {
+        SendMessageW(viewer, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(down.x, down.y));
+        SendMessageW(viewer, WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
+        lwtest::Drain();
+    };
+    const POINT first{10, 9}, bold{50, 9}, plain{20, 30};
+    int secondX = 0;
+    for (int x = 60; x < 230 && !secondX; ++x) // the second link starts right of the gap
+        if (Pixel(x, 9) != kWhite && Pixel(x - 1, 9) == kWhite && x > 110)
+            secondX = x + 2;
+    ASSERT_GT(secondX, 0);
+    const POINT second{secondX, 9};
+    press(first, second);
+    press(first, plain);
+    press(plain, first);
+    EXPECT_TRUE(Of(NM_HOTSPOT).empty());
+    press(first, bold); // one link across its runs
+    press(second, second);
+    std::vector<Msg> followed = Of(NM_HOTSPOT);
+    ASSERT_EQ(followed.size(), 2u);
+    EXPECT_EQ(followed[0].text, u"one.htm");
+    EXPECT_EQ(followed[1].text, u"two.htm");
+
+    // Tab walks the links: the bold run is not a link of its own.
+    recorder.Clear();
+    Load(u"<p><a href=\"one.htm\">FIRST<b>BOLD</b><i>ITALIC</i></a> <a href=\"two.htm\">SECOND</a></p>");
+    Key(VK_TAB);
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
+    EXPECT_EQ(Of(NM_HOTSPOT)[0].text, u"two.htm");
+}
+
+// Tab goes forwards, backwards while Shift is held, forwards again once it
+// is released; a new page starts without a focused link.
+TEST_F(HtmlView, TabFollowsShiftAndANewPageStartsWithoutAFocusedLink)
+{
+    const std::u16string links = u"<a href=\"1\">one</a> <a href=\"2\">two</a> <a href=\"3\">three</a>";
+    Load(links);
+    Key(VK_TAB);
+    Key(VK_TAB);
+    Key(VK_TAB); // three
+    SendMessageW(viewer, WM_KEYDOWN, VK_SHIFT, 1);
+    Key(VK_TAB); // two
+    SendMessageW(viewer, WM_KEYUP, VK_SHIFT, 0xC0000001);
+    Key(VK_TAB); // three again
+    Key(VK_RETURN);
+    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
+    EXPECT_EQ(Of(NM_HOTSPOT)[0].text, u"3");
+
+    recorder.Clear();
+    Load(links);
+    Key(VK_RETURN);
+    EXPECT_TRUE(Of(NM_HOTSPOT).empty()) << "no link is focused on a new page";
+    EXPECT_EQ(Pixel(5, 5), kWhite) << "and none is marked";
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    ASSERT_EQ(Of(NM_HOTSPOT).size(), 1u);
+    EXPECT_EQ(Of(NM_HOTSPOT)[0].text, u"1") << "the first link, not the next of the last page's";
+}
+
+// A picture with only its width given keeps its proportions at that width.
+TEST_F(HtmlView, PictureWithOnlyItsWidthKeepsItsProportions)
+{
+    Answer() = [](HWND v, const NM_HTMLVIEW& n) -> LRESULT {
+        return n.hdr.code == NM_INLINE_IMAGE ? AnswerWith(v, n, Qt::red, 40, 20) : 1;
+    };
+    Load(u"<img src=\"a.gif\" width=\"80\"><p>after</p>");
+    // Document margin 4: the picture at 4..84 across, 4..44 down.
+    EXPECT_EQ(Pixel(80, 8), kRed);
+    EXPECT_EQ(Pixel(80, 40), kRed);
+    EXPECT_NE(Pixel(80, 48), kRed) << "80 wide, so 40 high";
+    EXPECT_NE(Pixel(88, 8), kRed);
+    Load(u"<img src=\"b.gif\" height=\"10\"><p>after</p>");
+    EXPECT_EQ(Pixel(22, 12), kRed);
+    EXPECT_NE(Pixel(26, 8), kRed) << "10 high, so 20 wide";
+}
+
+// On a scrolled page a tap acts on what is shown under it.
+TEST_F(HtmlView, TapsOnAScrolledPageFollowTheLinkShownThere)
+{
+    std::u16string page;
+    for (int k = 0; k < 60; ++k)
+        page += u"<p>line</p>";
+    Load(page + u"<p><a name=\"here\"></a><a href=\"far.htm\">FARLINK</a></p>" + page);
+    ASSERT_TRUE(SendMessageW(viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"here")));
+    recorder.Clear();
+    Tap(12, 9);
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_KILLFOCUS, kParent | kSent}, Notice(NM_HOTSPOT, u"far.htm")}));
+}

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include <sys/resource.h>
 
 using namespace lwtest;
@@ -115,6 +118,7 @@ TEST_F(Decoder, EachFormatThroughTheCallerBuffer)
         {"PNG", Encode(halves, "PNG")},
         {"JPEG", Encode(halves, "JPG")},
         {"BMP", Encode(halves, "BMP")},
+        {"ICO", Encode(halves, "ICO")},
     };
     for (const auto& [format, file] : files) {
         SCOPED_TRACE(format);
@@ -154,7 +158,7 @@ TEST_F(Decoder, ScalesByPercentAndDownToTheBoundsNeverUp)
     } cases[] = {
         {100, 10000, 10000, 200, 100}, {100, 50, 50, 50, 25},   {100, 400, 20, 40, 20},
         {50, 10000, 10000, 100, 50},   {50, 80, 10000, 80, 40}, {100, 0, 0, 200, 100},
-        {1, 10000, 10000, 2, 1},
+        {1, 10000, 10000, 2, 1},       {100, 0, 20, 40, 20},    {100, 20, 0, 20, 10}, // one bound alone
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.scale << "% within " << c.maxWidth << " x " << c.maxHeight);
@@ -225,6 +229,19 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
     EXPECT_EQ(bitmap, nullptr);
     EXPECT_LT(feed.position, 1024);
 
+    // Every other format's header claiming as much: refused before its pixels.
+    EXPECT_EQ(Run(JpegClaiming(30000, 30000)), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(XbmClaiming(30000, 30000)), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(BmpClaiming(30000, 30000)), E_FAIL) << "Qt's reader finds the file too short for its header";
+    // A PNG chunk claiming a gigabyte in a file of a few hundred bytes ends the
+    // file there: libpng never allocates what it claims.
+    QByteArray claims = Encode(Halves(4, 4, Qt::red, Qt::blue), "PNG");
+    claims.insert(33, QByteArray("\x3B\x00\x00\x17tEXtSoftware", 16));
+    EXPECT_EQ(Run(claims), E_FAIL);
+
+    // An icon whose 1,000 entries are that PNG fails.
+    EXPECT_TRUE(FAILED(Run(IconOf(1000, png))));
+
     // 10,000 frames: only the first is read.
     GifPicture frames;
     frames.width = frames.height = 8;
@@ -236,6 +253,25 @@ TEST_F(Decoder, BombsAreRefusedWithinTheBudget)
 
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes";
+
+    // Files read whole are bounded by their size (their bytes take more than
+    // the budget above, in this test): an icon past 1 MB, a PNG past 16 MB.
+    EXPECT_EQ(Run(IconOf(1, QByteArray(2 << 20, 'x'))), E_OUTOFMEMORY);
+    EXPECT_EQ(Run(QByteArray(17 << 20, '\0').prepend("\x89PNG\r\n\x1A\n")), E_OUTOFMEMORY);
+}
+
+// Only the formats of help books are read, whatever readers Qt has.
+TEST_F(Decoder, FormatsHelpBooksNeverUseAreNotRead)
+{
+    QImage halves = Halves(16, 8, Qt::black, Qt::white);
+    ASSERT_EQ(Run(Encode(halves, "XBM")), S_OK);
+    EXPECT_EQ(Record().bmWidth, 16);
+    for (const char* format : {"PPM", "PGM", "PBM", "XPM"}) {
+        QByteArray file = Encode(halves, format);
+        ASSERT_FALSE(file.isEmpty()) << format;
+        EXPECT_EQ(Run(file), E_FAIL) << format;
+        EXPECT_EQ(bitmap, nullptr);
+    }
 }
 
 TEST_F(Decoder, BadRecordsAndBadDataFailCleanly)
@@ -277,4 +313,40 @@ TEST_F(Decoder, BadRecordsAndBadDataFailCleanly)
     // the stale bytes make a damaged file, never an overrun (ASan watches).
     HRESULT result = Run(png, 1000);
     EXPECT_TRUE(result == S_OK || result == E_FAIL);
+}
+
+// Two and four bits hold four and sixteen even grey levels: a grey between
+// two of them becomes one of those two; a translucent pixel is laid over the background by its
+// alpha, its colour taken whole (not premultiplied).
+TEST_F(Decoder, LowDepthsHoldEvenGreyLevelsAndAlphaWeighsTheColourOverTheBackground)
+{
+    struct Case {
+        int depth, grey, step;
+    };
+    for (const Case& c : {Case{2, 170, 85}, Case{2, 100, 85}, Case{4, 51, 17}, Case{4, 60, 17}}) {
+        SCOPED_TRACE(testing::Message() << c.depth << " bits, grey " << c.grey);
+        QImage grey(8, 8, QImage::Format_RGB32);
+        grey.fill(qRgb(c.grey, c.grey, c.grey));
+        info.iBitDepth = c.depth;
+        ASSERT_EQ(Run(Encode(grey, "PNG")), S_OK);
+        int below = c.grey / c.step * c.step;
+        std::set<int> levels;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                COLORREF p = Pixel(x, y);
+                ASSERT_TRUE(GetRValue(p) == GetGValue(p) && GetGValue(p) == GetBValue(p));
+                levels.insert(GetRValue(p));
+            }
+        std::set<int> allowed = c.grey % c.step ? std::set<int>{below, below + c.step} : std::set<int>{c.grey};
+        EXPECT_TRUE(std::includes(allowed.begin(), allowed.end(), levels.begin(), levels.end()));
+    }
+
+    info.iBitDepth = 32;
+    info.crTransparentOverride = RGB(0, 255, 0);
+    QImage translucent(2, 1, QImage::Format_ARGB32);
+    translucent.setPixel(0, 0, qRgba(255, 0, 0, 128));
+    translucent.setPixel(1, 0, qRgba(255, 255, 255, 0));
+    ASSERT_EQ(Run(Encode(translucent, "PNG")), S_OK);
+    EXPECT_PRED3(NearWithin, Pixel(0, 0), RGB(128, 127, 0), 2);
+    EXPECT_EQ(Pixel(1, 0), RGB(0, 255, 0)) << "a clear pixel is the background whatever its colour";
 }

@@ -50,6 +50,26 @@ TEST(CodePage, InvalidUtf8BecomesReplacementAndGoesOn)
     EXPECT_EQ(2, MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xc3\xa9", 3, out, 8));
 }
 
+// Each length's smallest and largest characters are taken; one below the
+// smallest (overlong) and the surrogates' range are refused.
+TEST(CodePage, Utf8BoundsOfEachLengthAreExact)
+{
+    struct Case {
+        const char* bytes;
+        int units; // 0: refused
+    };
+    const Case cases[] = {
+        {"\x7f", 1},             {"\xc1\xbf", 0},         {"\xc2\x80", 1},         {"\xdf\xbf", 1},
+        {"\xe0\x9f\xbf", 0},     {"\xe0\xa0\x80", 1},     {"\xed\x9f\xbf", 1},     {"\xed\xa0\x80", 0},
+        {"\xed\xbf\xbf", 0},     {"\xee\x80\x80", 1},     {"\xef\xbf\xbf", 1},     {"\xf0\x8f\xbf\xbf", 0},
+        {"\xf0\x90\x80\x80", 2}, {"\xf4\x8f\xbf\xbf", 2}, {"\xf4\x90\x80\x80", 0}, {"\xf5\x80\x80\x80", 0},
+    };
+    WCHAR out[4];
+    for (const Case& c : cases)
+        EXPECT_EQ(c.units, MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, c.bytes, (int)strlen(c.bytes), out, 4))
+            << testing::PrintToString(std::string(c.bytes));
+}
+
 TEST(CodePage, SingleByteCodePagesUseTheWindowsTables)
 {
     EXPECT_EQ(ToWide(1252, "\x80\x93\xe9"), u"\u20ac\u201c\u00e9");
@@ -160,6 +180,23 @@ TEST(Locale, ValidCodePagesAreThoseTheConversionsKnow)
     for (UINT codePage : {1u, 99999u, 65000u})
         EXPECT_FALSE(IsValidCodePage(codePage)) << codePage;
     EXPECT_EQ(ToWide(20866, "\xf0\xd2\xc9"), u"\u041f\u0440\u0438");
+
+    // What GetCPInfo says of their shape.
+    UINT acp = GetACP();
+    for (auto [codePage, size] : {std::pair{1251u, 1u}, {874u, 1u}, {20866u, 1u}, {932u, 2u}, {950u, 2u},
+                                  {65001u, 4u}, {54936u, 4u}, {0u, 0u}}) {
+        CPINFO info = {}, resolved = {};
+        info.LeadByte[0] = 0x55;
+        ASSERT_TRUE(GetCPInfo(codePage, &info)) << codePage;
+        ASSERT_TRUE(GetCPInfo(codePage ? codePage : acp, &resolved));
+        EXPECT_EQ(info.MaxCharSize, size ? size : resolved.MaxCharSize) << codePage;
+        EXPECT_EQ(info.DefaultChar[0], '?');
+        EXPECT_EQ(info.LeadByte[0], 0) << "never reported";
+    }
+    CPINFO info = {};
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(GetCPInfo(99999, &info));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
 }
 
 // A fixed code page is every language's ANSI code page, as it is the device's.

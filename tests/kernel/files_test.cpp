@@ -98,11 +98,14 @@ TEST_F(DeviceFiles, PrivateFoldersThatOthersCouldUseAreRefusedAloud)
     fs::create_directory_symlink(host / "elsewhere", host / "slashed");
     fs::create_directories(host / "open");
     fs::permissions(host / "open", fs::perms::all);
+    fs::create_directories(host / "group");
+    fs::permissions(host / "group", fs::perms::owner_all | fs::perms::group_write);
     std::ofstream(host / "plain") << "a file";
     const std::vector<std::pair<std::string, std::string>> refused = {
         {(host / "link").string(), "it is a link"},
         {(host / "slashed").string() + "/", "it is a link"},
         {(host / "open").string(), "other users can write into it"},
+        {(host / "group").string(), "other users can write into it"}, // its group's, too
         {(host / "plain").string(), "it is not a folder"},
     };
     char mapped[512];
@@ -185,6 +188,19 @@ TEST_F(DeviceFiles, SearchMatchesWithoutCaseAndSeparatesFolders)
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
 }
 
+// "?" stands for exactly one character, "*" for any run of them.
+TEST_F(DeviceFiles, QuestionMarkMatchesExactlyOneCharacter)
+{
+    fs::create_directories(host / "root/Quiz");
+    for (const char* name : {"a.chm", "ab.chm", ".chm", "a.ch", "abc.chmx"})
+        std::ofstream(host / "root/Quiz" / name) << "x";
+    EXPECT_EQ((std::set<std::u16string>{u"a.chm"}), List(u"\\Quiz\\?.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"ab.chm"}), List(u"\\Quiz\\??.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"a.chm", u"ab.chm"}), List(u"\\Quiz\\?*.chm"));
+    EXPECT_EQ((std::set<std::u16string>{u"a.ch"}), List(u"\\Quiz\\a.c?"));
+    EXPECT_EQ((std::set<std::u16string>{u"abc.chmx"}), List(u"\\Quiz\\*.chm?"));
+}
+
 TEST_F(DeviceFiles, NothingIsWrittenThroughALink)
 {
     fs::path books = host / "root/Books";
@@ -213,6 +229,13 @@ TEST_F(DeviceFiles, NothingIsWrittenThroughALink)
         EXPECT_EQ((DWORD)ERROR_CANT_ACCESS_FILE, GetLastError());
     }
     EXPECT_EQ(nullptr, _wfopen(u"\\Books\\link", u"ab"));
+    // So does an open for reading that may create or truncate.
+    fs::create_symlink(host / "created-elsewhere", books / "dangling-too");
+    for (auto [name, creation] : {std::pair{u"\\Books\\dangling-too", (DWORD)OPEN_ALWAYS},
+                                  std::pair{u"\\Books\\link", (DWORD)TRUNCATE_EXISTING}})
+        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(name, GENERIC_READ, 0, nullptr, creation, 0, nullptr));
+    EXPECT_FALSE(fs::exists(host / "created-elsewhere"));
+    EXPECT_EQ(4u, fs::file_size(host / "victim.txt"));
     file = CreateFileW(u"\\Books\\link", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, file);
     CloseHandle(file);
@@ -251,6 +274,7 @@ TEST_F(DeviceFiles, EveryHostNameIsListedAndActedOnUnderItsDeviceName)
         {"bad\xff.htm", u"bad\xDCFF.htm"},
         {"\xef\xbf\xbd.htm", u"\uFFFD.htm"},
         {"\xef\x81\x9c", u"\xDCEF\xDC81\xDC9C"},  // U+F05C itself: byte by byte
+        {"\xed\xa0\x80.htm", u"\xDCED\xDCA0\xDC80.htm"},  // an encoded surrogate names no character
         {"q?:\x01", u"q\uF03F\uF03A\uF001"},
         {"caf\xc3\xa9 \xf0\x9f\x98\x80", u"caf\u00e9 \U0001F600"},
     };
@@ -310,6 +334,83 @@ TEST_F(DeviceFiles, DeleteTakesFilesNotFolders)
     EXPECT_FALSE(DeleteFileW(u"\\Books"));
     EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
     EXPECT_TRUE(fs::exists(host / "root/Books"));
+}
+
+// A folder held open: files and folders made in it by name never reach
+// outside it, and nothing that is in the way (a link, a file, a folder) is
+// followed, reopened or replaced.
+TEST_F(DeviceFiles, WhatIsMadeInAHeldFolderStaysInIt)
+{
+    fs::create_directories(host / "root/out");
+    fs::create_directories(host / "elsewhere");
+    HANDLE out = OpenFolderW(u"\\out");
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    auto fails = [](HANDLE handle, DWORD error) {
+        bool failed = handle == INVALID_HANDLE_VALUE;
+        if (!failed)
+            CloseHandle(handle);
+        return failed && GetLastError() == error;
+    };
+    for (const WCHAR* name : {u"", u".", u"..", u"a\\b", u"a/b", u"..\\up"}) {
+        SetLastError(0xdeadbeef);
+        EXPECT_TRUE(fails(CreateFileInFolderW(out, name, CREATE_NEW, 0), ERROR_INVALID_NAME));
+        EXPECT_TRUE(fails(CreateFileInFolderW(out, name, OPEN_ALWAYS, FILE_ATTRIBUTE_DIRECTORY), ERROR_INVALID_NAME));
+    }
+    EXPECT_TRUE(fails(CreateFileInFolderW(out, std::u16string(256, u'n').c_str(), CREATE_NEW, 0),
+                      ERROR_FILENAME_EXCED_RANGE));
+
+    HANDLE file = CreateFileInFolderW(out, u"page.htm", CREATE_NEW, 0);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "text", 4, &written, nullptr));
+    CloseHandle(file);
+    EXPECT_TRUE(fails(CreateFileInFolderW(out, u"page.htm", CREATE_NEW, 0), ERROR_FILE_EXISTS));
+    EXPECT_TRUE(fails(CreateFileInFolderW(out, u"page.htm", CREATE_ALWAYS, 0), ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(fails(CreateFileInFolderW(out, u"page.htm", OPEN_ALWAYS, FILE_ATTRIBUTE_DIRECTORY), ERROR_DIRECTORY));
+    std::ifstream in(host / "root/out/page.htm");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "text");
+
+    // Links planted in the folder: to a folder, and to nowhere yet.
+    fs::create_directory_symlink(host / "elsewhere", host / "root/out/link");
+    fs::create_symlink(host / "elsewhere/new", host / "root/out/dangling");
+    EXPECT_TRUE(fails(CreateFileInFolderW(out, u"dangling", CREATE_NEW, 0), ERROR_FILE_EXISTS));
+    EXPECT_TRUE(fails(CreateFileInFolderW(out, u"link", OPEN_ALWAYS, FILE_ATTRIBUTE_DIRECTORY), ERROR_CANT_ACCESS_FILE));
+    EXPECT_FALSE(fs::exists(host / "elsewhere/new"));
+
+    HANDLE sub = CreateFileInFolderW(out, u"sub", CREATE_NEW, FILE_ATTRIBUTE_DIRECTORY);
+    ASSERT_NE(sub, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(fails(CreateFileInFolderW(out, u"sub", CREATE_NEW, FILE_ATTRIBUTE_DIRECTORY), ERROR_ALREADY_EXISTS));
+    HANDLE again = CreateFileInFolderW(out, u"sub", OPEN_ALWAYS, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    // A name the device cannot write stands for its host byte.
+    HANDLE odd = CreateFileInFolderW(again, u"\xDCFF.gif", CREATE_NEW, 0);
+    EXPECT_NE(odd, INVALID_HANDLE_VALUE);
+    CloseHandle(odd);
+    EXPECT_TRUE(fs::exists(host / "root/out/sub/\xff.gif"));
+    CloseHandle(again);
+
+    EXPECT_TRUE(DeleteFileInFolderW(out, u"dangling"));
+    EXPECT_FALSE(fs::is_symlink(host / "root/out/dangling"));
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(DeleteFileInFolderW(out, u"sub"));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(DeleteFileInFolderW(out, u"../page.htm"));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_NAME);
+    // A folder handle is no file, and a closed one is no folder.
+    EXPECT_FALSE(WriteFile(sub, "x", 1, &written, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    CloseHandle(sub);
+    EXPECT_TRUE(fails(CreateFileInFolderW(sub, u"late.htm", CREATE_NEW, 0), ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(DeleteFileInFolderW(sub, u"late.htm"));
+    CloseHandle(out);
+
+    // Only a folder is held, never through a link in its last component.
+    fs::create_directory_symlink(host / "elsewhere", host / "root/linked");
+    EXPECT_TRUE(fails(OpenFolderW(u"\\linked"), ERROR_CANT_ACCESS_FILE));
+    EXPECT_TRUE(fails(OpenFolderW(u"\\out\\page.htm"), ERROR_DIRECTORY));
+    EXPECT_TRUE(fails(OpenFolderW(u"\\missing"), ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(fails(OpenFolderW(u"\\out\\..\\out"), ERROR_INVALID_NAME));
+    EXPECT_EQ(std::distance(fs::directory_iterator(host / "elsewhere"), fs::directory_iterator()), 0);
 }
 
 } // namespace

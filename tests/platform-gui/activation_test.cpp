@@ -6,19 +6,10 @@ using namespace lwtest;
 
 namespace {
 
-struct Activation {
-    HWND window;
-    WORD state;
-    HWND other;
-};
-
-std::vector<Activation> Activations()
+// A message to one window, with the parameters that matter.
+Msg To(HWND window, UINT message, unsigned flags = 0, WPARAM wParam = 0, LPARAM lParam = 0)
 {
-    std::vector<Activation> out;
-    for (const Received& r : Received_())
-        if (r.message == WM_ACTIVATE)
-            out.push_back({r.window, LOWORD(r.wParam), reinterpret_cast<HWND>(r.lParam)});
-    return out;
+    return Msg{message, kSent | flags, wParam, lParam}.At(window);
 }
 
 using Focus = WindowTest;
@@ -29,31 +20,32 @@ TEST_F(Focus, CoveringWindowDeactivatesTheOneBelowFirst)
 {
     HWND below = MakeWindow(WS_VISIBLE);
     ASSERT_EQ(GetActiveWindow(), below);
-    Received_().clear();
+    recorder.Clear();
     HWND above = MakeWindow(WS_VISIBLE);
-    auto seen = Activations();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].window, below);
-    EXPECT_EQ(seen[0].state, WA_INACTIVE);
-    EXPECT_EQ(seen[0].other, above);
-    EXPECT_EQ(seen[1].window, above);
-    EXPECT_EQ(seen[1].state, WA_ACTIVE);
-    EXPECT_EQ(seen[1].other, below);
+    const unsigned both = kWParam | kLParam;
+    auto hwnd = [](HWND window) { return reinterpret_cast<LPARAM>(window); };
+    // The focus leaves the window that is no longer active before the next
+    // takes it, so WM_KILLFOCUS and WM_SETFOCUS name no partner here (Windows
+    // names each other); nothing of the program looks at them.
+    EXPECT_TRUE(Matches(recorder.Take(), {To(above, WM_NCCREATE),
+                                          To(above, WM_CREATE),
+                                          To(above, WM_SIZE),
+                                          To(above, WM_MOVE),
+                                          To(above, WM_SHOWWINDOW, kWParam, TRUE),
+                                          To(below, WM_ACTIVATE, both, WA_INACTIVE, hwnd(above)),
+                                          To(below, WM_KILLFOCUS),
+                                          To(above, WM_ACTIVATE, both, WA_ACTIVE, hwnd(below)),
+                                          To(above, WM_SETFOCUS)}));
     EXPECT_EQ(GetActiveWindow(), above);
 
     // Destroying the top one gives activation back before its WM_DESTROY.
-    Received_().clear();
     DestroyWindow(above);
-    std::vector<UINT> order;
-    for (const Received& r : Received_())
-        if (r.message == WM_ACTIVATE || r.message == WM_DESTROY)
-            order.push_back(r.message);
-    EXPECT_EQ(order, (std::vector<UINT>{WM_ACTIVATE, WM_ACTIVATE, WM_DESTROY}));
-    seen = Activations();
-    EXPECT_EQ(seen[0].window, above);
-    EXPECT_EQ(seen[0].state, WA_INACTIVE);
-    EXPECT_EQ(seen[1].window, below);
-    EXPECT_EQ(seen[1].state, WA_ACTIVE);
+    EXPECT_TRUE(Matches(recorder.Take(), {To(above, WM_ACTIVATE, both, WA_INACTIVE, hwnd(below)),
+                                          To(above, WM_KILLFOCUS),
+                                          To(below, WM_ACTIVATE, both, WA_ACTIVE, hwnd(above)),
+                                          To(below, WM_SETFOCUS),
+                                          To(above, WM_DESTROY),
+                                          To(above, WM_NCDESTROY)}));
     EXPECT_EQ(GetActiveWindow(), below);
 }
 
@@ -62,7 +54,6 @@ namespace {
 // Like the program's page window: it ends itself when it loses activation.
 LRESULT CALLBACK SelfClosingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Received_().push_back({window, message, wParam, lParam});
     if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) {
         DestroyWindow(window);
         return 0;
@@ -98,21 +89,15 @@ TEST_F(Focus, SetFocusSendsKillThenSetWithThePartners)
     HWND first = MakeChild(window, 1);
     HWND second = MakeChild(window, 2);
     SetFocus(first);
-    Received_().clear();
+    recorder.Clear();
     EXPECT_EQ(SetFocus(second), first);
-    ASSERT_EQ(Received_().size(), 2u);
-    EXPECT_EQ(Received_()[0].window, first);
-    EXPECT_EQ(Received_()[0].message, static_cast<UINT>(WM_KILLFOCUS));
-    EXPECT_EQ(reinterpret_cast<HWND>(Received_()[0].wParam), second);
-    EXPECT_EQ(Received_()[1].window, second);
-    EXPECT_EQ(Received_()[1].message, static_cast<UINT>(WM_SETFOCUS));
-    EXPECT_EQ(reinterpret_cast<HWND>(Received_()[1].wParam), first);
+    EXPECT_TRUE(Matches(recorder.Take(), {To(first, WM_KILLFOCUS, kWParam, reinterpret_cast<WPARAM>(second)),
+                                          To(second, WM_SETFOCUS, kWParam, reinterpret_cast<WPARAM>(first))}));
     EXPECT_EQ(GetFocus(), second);
 
     // Focus on the same window again sends nothing.
-    Received_().clear();
     EXPECT_EQ(SetFocus(second), second);
-    EXPECT_TRUE(Received_().empty());
+    EXPECT_TRUE(Matches(recorder.Take(), {}));
 
     // A dying focus window leaves no focus behind.
     DestroyWindow(second);
@@ -168,9 +153,9 @@ TEST_F(Focus, ShowWithoutActivationStaysBelow)
 {
     HWND top = MakeWindow(WS_VISIBLE);
     HWND quiet = MakeWindow();
-    Received_().clear();
+    recorder.Clear();
     ShowWindow(quiet, SW_SHOWNA);
     EXPECT_EQ(GetActiveWindow(), top);
-    EXPECT_TRUE(Activations().empty());
+    EXPECT_TRUE(Matches(recorder.Take(), {To(quiet, WM_SHOWWINDOW, kWParam, TRUE)}));
     EXPECT_TRUE(IsWindowVisible(quiet));
 }

@@ -8,7 +8,6 @@ using namespace lwtest;
 namespace {
 
 struct DialogRun {
-    std::vector<Received> seen;
     LPARAM initParam = 0;
     HWND dialog = nullptr;
     HBRUSH staticBrush = nullptr;  // answered to WM_CTLCOLORSTATIC when set
@@ -22,7 +21,6 @@ DialogRun* run;
 
 BOOL CALLBACK RecordingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    run->seen.push_back({dialog, message, wParam, lParam});
     switch (message) {
     case WM_INITDIALOG:
         run->dialog = dialog;
@@ -52,21 +50,13 @@ BOOL CALLBACK RecordingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
 }
 
-std::vector<UINT> Messages(const DialogRun& r, const std::set<UINT>& wanted)
-{
-    std::vector<UINT> out;
-    for (const Received& m : r.seen)
-        if (wanted.count(m.message))
-            out.push_back(m.message);
-    return out;
-}
-
 class Dialogs : public WindowTest {
 protected:
     void SetUp() override
     {
         WindowTest::SetUp();
         run = &state;
+        recorder.WatchClass(u"#32770");
     }
     DialogRun state;
 };
@@ -91,7 +81,7 @@ TEST_F(Dialogs, MissingOrDamagedTemplateFailsWithMinusOne)
                                       RecordingDialogProc, 0),
               -1);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
-    EXPECT_TRUE(state.seen.empty()); // nothing reached the procedure
+    EXPECT_TRUE(Matches(recorder.Take(), {})); // no dialog was made
     FreeResourceImage(module);
 }
 
@@ -113,12 +103,22 @@ TEST_F(Dialogs, ModalLoopEndsWithTheEndDialogCode)
     EXPECT_TRUE(IsWindowEnabled(owner));
     EXPECT_FALSE(IsWindow(state.dialog));
     EXPECT_EQ(GetActiveWindow(), owner);
-    // The procedure met WM_INITDIALOG before any activation or command.
-    std::vector<UINT> order = Messages(state, {WM_INITDIALOG, WM_ACTIVATE, WM_COMMAND, WM_DESTROY});
-    ASSERT_GE(order.size(), 4u);
-    EXPECT_EQ(order.front(), WM_INITDIALOG);
-    EXPECT_EQ(order[1], WM_ACTIVATE);
-    EXPECT_EQ(order.back(), WM_DESTROY);
+    // The dialog met WM_INITDIALOG before it was shown, activated or commanded.
+    EXPECT_TRUE(Matches(recorder.Take(state.dialog), {{WM_NCCREATE},
+                                                      {WM_CREATE},
+                                                      {WM_SIZE},
+                                                      {WM_MOVE},
+                                                      {WM_SETFONT},
+                                                      {WM_INITDIALOG, kSent | kLParam, 0, 0x1234},
+                                                      {WM_SHOWWINDOW, kSent | kWParam, TRUE},
+                                                      {WM_ACTIVATE, kSent | kWParam, WA_ACTIVE},
+                                                      {WM_SETFOCUS},
+                                                      {WM_COMMAND, kPosted | kWParam, 42},
+                                                      {WM_SHOWWINDOW, kSent | kWParam, FALSE},
+                                                      {WM_ACTIVATE, kSent | kWParam, WA_INACTIVE},
+                                                      {WM_KILLFOCUS},
+                                                      {WM_DESTROY},
+                                                      {WM_NCDESTROY}}));
 }
 
 // TRUE from WM_INITDIALOG gives the focus to the first tab stop; FALSE leaves
@@ -173,7 +173,9 @@ TEST_F(Dialogs, EndDialogDuringInitShowsNothing)
     state.endOnInit = 5;
     std::vector<BYTE> bytes = DialogBytes(u"Quick", WS_POPUP, 100, 80);
     EXPECT_EQ(DialogBoxIndirectParamW(nullptr, AsTemplate(bytes), nullptr, RecordingDialogProc, 0), 5);
-    EXPECT_TRUE(Messages(state, {WM_ACTIVATE, WM_SHOWWINDOW}).empty());
+    // Made and ended before it was shown or activated.
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_NCCREATE}, {WM_CREATE}, {WM_SIZE}, {WM_MOVE}, {WM_SETFONT},
+                                          {WM_INITDIALOG}, {WM_DESTROY}, {WM_NCDESTROY}}));
 }
 
 TEST_F(Dialogs, DestroyingTheDialogEndsItsLoop)

@@ -68,11 +68,9 @@ void RegisterProbe()
 
 // The subclass the program puts on its tree: it wants every key.
 WNDPROC probePrevious;
-std::vector<Received> subclassSaw;
 
 LRESULT CALLBACK WantsAllKeys(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    subclassSaw.push_back({window, message, wParam, lParam});
     if (message == WM_GETDLGCODE)
         return DLGC_WANTALLKEYS;
     return CallWindowProcW(probePrevious, window, message, wParam, lParam);
@@ -104,7 +102,6 @@ protected:
         WindowTest::SetUp();
         RegisterProbe();
         qtInput.clear();
-        subclassSaw.clear();
         dialogCommands.clear();
     }
 };
@@ -125,27 +122,22 @@ TEST_F(ControlInput, WidgetDrawnControlInADialogTakesKeysAndTapsThroughTheQueueA
                         GetWindowRect(control, &r);
                         LwDeviceTap(r.left + 20, r.top + 10);
                     });
-    ModalCloser end([] { return !subclassSaw.empty() && subclassSaw.back().message == WM_LBUTTONUP; },
+    ModalCloser end([&] { return control && recorder.Count(control, WM_LBUTTONUP) > 0; },
                     [] { EndDialog(GetActiveWindow(), 7); });
+    recorder.WatchClass(kProbeClass);
     EXPECT_EQ(DialogBoxIndirectParamW(nullptr, AsTemplate(bytes), nullptr, ProbeDialogProc, 0), 7);
 
-    // The whole sequence of input, through the dialog manager to the subclass.
-    std::vector<std::pair<UINT, WPARAM>> input;
-    for (const Received& r : subclassSaw)
-        if (r.message == WM_GETDLGCODE || (r.message >= WM_KEYDOWN && r.message <= WM_CHAR) ||
-            (r.message >= WM_MOUSEMOVE && r.message <= WM_LBUTTONDBLCLK))
-            input.push_back({r.message, r.message == WM_GETDLGCODE ? 0 : r.wParam});
-    std::vector<std::pair<UINT, WPARAM>> expected = {
-        {WM_GETDLGCODE, 0}, {WM_KEYDOWN, VK_RETURN}, {WM_GETDLGCODE, 0}, {WM_CHAR, u'\r'}, {WM_KEYUP, VK_RETURN},
-        {WM_GETDLGCODE, 0}, {WM_KEYDOWN, VK_BACK},   {WM_GETDLGCODE, 0}, {WM_CHAR, u'\b'}, {WM_KEYUP, VK_BACK},
-        {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}};
-    EXPECT_EQ(input, expected);
-    // The tap on the inner part is in the control's client coordinates.
-    for (const Received& r : subclassSaw) {
-        if (r.message == WM_LBUTTONDOWN) {
-            EXPECT_EQ(r.lParam, MAKELPARAM(20, 10));
-        }
-    }
+    // The whole sequence of input, through the dialog manager to the subclass;
+    // the tap on the inner part in the control's client coordinates.
+    const unsigned key = kPosted | kWParam;
+    const Msg asks{WM_GETDLGCODE, kSent};
+    EXPECT_TRUE(Matches(recorder.Take(control),
+                        {{WM_NCCREATE}, {WM_CREATE}, {WM_SIZE}, {WM_MOVE}, {WM_SHOWWINDOW}, {WM_SETFONT}, {WM_SETFOCUS},
+                         asks, {WM_KEYDOWN, key, VK_RETURN}, asks, {WM_CHAR, key, u'\r'}, {WM_KEYUP, key, VK_RETURN},
+                         asks, {WM_KEYDOWN, key, VK_BACK}, asks, {WM_CHAR, key, u'\b'}, {WM_KEYUP, key, VK_BACK},
+                         {WM_LBUTTONDOWN, key | kLParam, MK_LBUTTON, MAKELPARAM(20, 10)},
+                         {WM_LBUTTONUP, key | kLParam, 0, MAKELPARAM(20, 10)},
+                         {WM_KILLFOCUS}, {WM_DESTROY}, {WM_NCDESTROY}}));
     // Enter was the control's, not the dialog's default button.
     EXPECT_TRUE(dialogCommands.empty());
     // Qt gave the widgets nothing; the one press is the procedure's replay, on
@@ -184,11 +176,10 @@ TEST_F(ControlInput, LibraryClassesAreFoundTakenBackAndNotifyTheirParent)
         NMHDR header;
         int payload;
     } record{{nullptr, 0, 0}, 5};
-    Received_().clear();
+    recorder.Clear();
+    recorder.WatchParent(parent);
     lwuser::NotifyParent(control, 0xFFFFFF00u, &record.header);
-    auto notes = Of(parent, WM_NOTIFY);
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0].wParam, 77u);
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_NOTIFY, kParent | kSent | kWParam, 77, 0, 0xFFFFFF00u}}));
     EXPECT_EQ(record.header.hwndFrom, control);
     EXPECT_EQ(record.header.idFrom, 77u);
     EXPECT_EQ(record.header.code, 0xFFFFFF00u);

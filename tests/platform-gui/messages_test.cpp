@@ -35,6 +35,7 @@ TEST_F(Messages, PostedMessagesComeInOrderAndQuitComesLast)
 TEST_F(Messages, PeekCanLeaveTheMessageAndFilterByRange)
 {
     HWND window = MakeWindow();
+    recorder.Clear();
     PostMessageW(window, WM_USER + 5, 0, 0);
     PostMessageW(window, WM_USER + 9, 0, 0);
     MSG msg;
@@ -44,7 +45,7 @@ TEST_F(Messages, PeekCanLeaveTheMessageAndFilterByRange)
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 5));
     EXPECT_EQ(DispatchMessageW(&msg), 0);
-    EXPECT_EQ(Of(window, WM_USER + 5).size(), 1u);
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_USER + 5, kPosted}}));
 }
 
 TEST_F(Messages, MessagesForADeadWindowAreDropped)
@@ -66,28 +67,29 @@ TEST_F(Messages, PaintComesWhenNothingElseIsQueuedAndErasesWithTheClassBrush)
     ASSERT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_PAINT));
     EXPECT_EQ(msg.hwnd, window);
-    Received_().clear();
+    recorder.Keep(WM_PAINT);
+    recorder.Keep(WM_ERASEBKGND);
+    recorder.Clear();
     DispatchMessageW(&msg);
     // DefWindowProcW painted: WM_ERASEBKGND went out inside BeginPaint.
-    EXPECT_EQ(Sequence(window, {WM_PAINT, WM_ERASEBKGND}), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_PAINT, kPosted}, {WM_ERASEBKGND, kSent}}));
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
 
     // Hidden windows are not painted; UpdateWindow sends at once.
     HWND hidden = MakeWindow();
     InvalidateRect(hidden, nullptr, TRUE);
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
-    Received_().clear();
+    recorder.Clear();
     RECT part{0, 0, 10, 10};
     InvalidateRect(window, &part, FALSE);
     UpdateWindow(window);
-    EXPECT_EQ(Sequence(window, {WM_PAINT, WM_ERASEBKGND}), (std::vector<UINT>{WM_PAINT}));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_PAINT, kSent}}));
 }
 
 namespace {
 
 LRESULT CALLBACK NeverPaintsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Received_().push_back({window, message, wParam, lParam});
     return message == WM_PAINT ? 0 : DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -101,20 +103,23 @@ TEST_F(Messages, ProcedureThatNeverBeginsPaintingIsNotPaintedForever)
     RegisterClassW(&wc);
     HWND window = CreateWindowExW(0, u"LwNeverPaints", u"", WS_VISIBLE, 0, 26, 50, 50, nullptr, nullptr, nullptr, nullptr);
     Track(window);
+    recorder.Watch(window);
+    recorder.Keep(WM_PAINT);
     Drain();
-    EXPECT_EQ(Of(window, WM_PAINT).size(), 1u);
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_PAINT, kPosted}}));
 }
 
 TEST_F(Messages, TypedKeysReachTheFocusWithTheirCharacters)
 {
     HWND window = MakeWindow(WS_VISIBLE);
     SetFocus(window);
-    Received_().clear();
+    Drain();
+    recorder.Clear();
     LwDevicePressKey('A');
-    ASSERT_TRUE(PumpUntil([&] { return !Of(window, WM_KEYUP).empty(); }));
-    ASSERT_EQ(Sequence(window, {WM_KEYDOWN, WM_CHAR, WM_KEYUP}), (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
-    EXPECT_EQ(Of(window, WM_KEYDOWN).front().wParam, static_cast<WPARAM>('A'));
-    EXPECT_EQ(Of(window, WM_CHAR).front().wParam, static_cast<WPARAM>(u'a'));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(window, WM_KEYUP) > 0; }));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_KEYDOWN, kPosted | kWParam, 'A'},
+                                          {WM_CHAR, kPosted | kWParam, u'a'},
+                                          {WM_KEYUP, kPosted | kWParam, 'A'}}));
 }
 
 TEST_F(Messages, TapsBecomeButtonMessagesInClientCoordinates)
@@ -122,21 +127,21 @@ TEST_F(Messages, TapsBecomeButtonMessagesInClientCoordinates)
     HWND window = MakeWindow(WS_VISIBLE);
     HWND child = MakeChild(window, 3, 20, 40, 60, 30);
     Drain();
-    Received_().clear();
+    recorder.Clear();
     ASSERT_TRUE(LwDeviceTap(25, 26 + 45));
-    ASSERT_TRUE(PumpUntil([&] { return !Of(child, WM_LBUTTONUP).empty(); }));
-    auto down = Of(child, WM_LBUTTONDOWN);
-    ASSERT_EQ(down.size(), 1u);
-    EXPECT_EQ(down[0].lParam, MAKELPARAM(5, 5));
-    EXPECT_TRUE(Of(window, WM_LBUTTONDOWN).empty());
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(child, WM_LBUTTONUP) > 0; }));
+    // The child's, in its own coordinates; the window under it hears nothing.
+    EXPECT_TRUE(Matches(recorder.Take(), {Msg{WM_LBUTTONDOWN, kPosted | kWParam | kLParam, MK_LBUTTON, MAKELPARAM(5, 5)}.At(child),
+                                          Msg{WM_LBUTTONUP, kPosted | kLParam, 0, MAKELPARAM(5, 5)}.At(child)}));
 }
 
 TEST_F(Messages, TimersPostWmTimerUntilKilled)
 {
     HWND window = MakeWindow();
+    recorder.Clear();
     EXPECT_EQ(SetTimer(window, 9, 10, nullptr), 9u);
-    ASSERT_TRUE(PumpUntil([&] { return Of(window, WM_TIMER).size() >= 2; }));
-    EXPECT_EQ(Of(window, WM_TIMER).front().wParam, 9u);
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(window, WM_TIMER) >= 2; }));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_TIMER, kPosted | kWParam, 9}, {WM_TIMER, kPosted | kWParam, 9}}));
     EXPECT_TRUE(KillTimer(window, 9));
     EXPECT_FALSE(KillTimer(window, 9));
 }
@@ -211,4 +216,33 @@ TEST_F(Messages, WaitCursorIsTheBusyCursorAndOthersThePointer)
     SetLastError(0xdeadbeef);
     EXPECT_EQ(SetCursor(reinterpret_cast<HCURSOR>(static_cast<uintptr_t>(0x3000))), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_CURSOR_HANDLE));
+}
+
+// The recorder's compare: the whole sequence, optional entries and known gaps
+// left out, every extra or missing message a failure.
+TEST(Sequences, CompareWholeWithOptionalEntriesAndKnownGaps)
+{
+    const Msg down{WM_KEYDOWN, kPosted | kWParam, VK_DOWN};
+    const Msg up{WM_KEYUP, kPosted};
+    const Msg maybe{WM_CHAR, kOptional};
+    const Msg gap = Msg{WM_CHAR}.Gap("not typed yet");
+    const Msg other{WM_KEYDOWN, kPosted, VK_UP};
+    struct Case {
+        std::vector<Msg> actual, expected;
+        bool matches;
+    };
+    const Case cases[] = {
+        {{down, up}, {down, up}, true},
+        {{down, up}, {down, maybe, up}, true},
+        {{down, {WM_CHAR, kPosted}, up}, {down, maybe, up}, true},
+        {{down, up}, {down, gap, up}, true},
+        {{down, {WM_CHAR, kPosted}, up}, {down, gap, up}, false}, // the gap is filled
+        {{down, up, up}, {down, up}, false},                      // an extra one
+        {{down}, {down, up}, false},                              // a missing one
+        {{other, up}, {down, up}, false},                         // wParam matters
+        {{Msg{WM_KEYDOWN, kSent, VK_DOWN}, up}, {down, up}, false}, // sent, not posted
+        {{Msg{WM_KEYUP, kPosted | kParent}}, {up}, false},        // to the parent
+    };
+    for (size_t k = 0; k < std::size(cases); ++k)
+        EXPECT_EQ(static_cast<bool>(Matches(cases[k].actual, cases[k].expected)), cases[k].matches) << k;
 }

@@ -91,9 +91,12 @@ protected:
         info.hInstRes = module;
         return info;
     }
-    std::vector<Received> Commands(HWND window)
+    // Waits for a window's WM_COMMAND, then takes the record.
+    std::vector<Msg> TakeAfterCommand(HWND window)
     {
-        return Of(window, WM_COMMAND);
+        EXPECT_TRUE(PumpUntil([&] { return recorder.Count(window, WM_COMMAND) > 0; }));
+        Drain();
+        return recorder.Take();
     }
     HMODULE module = nullptr;
 };
@@ -125,16 +128,16 @@ TEST_F(Shell, PlainKeysPostTheirCommands)
     HWND window = MakeWindow(WS_VISIBLE);
     SHMENUBARINFO info = Info(window, 101);
     ASSERT_TRUE(SHCreateMenuBar(&info));
+    Drain();
+    recorder.Clear();
     LwDevicePressKey(VK_F2);
-    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
-    EXPECT_EQ(Commands(window).front().wParam, 2u); // the whole wParam: high word 0
-    EXPECT_EQ(Commands(window).front().lParam, 0);
+    // The whole wParam: high word 0.
+    const Msg exit{WM_COMMAND, kPosted | kWParam | kLParam, 2, 0};
+    EXPECT_TRUE(Matches(TakeAfterCommand(window), {exit}));
 
     // A tap on the right half of the strip is the same key.
-    Received_().clear();
     ASSERT_TRUE(LwDeviceTap(200, 307));
-    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
-    EXPECT_EQ(Commands(window).front().wParam, 2u);
+    EXPECT_TRUE(Matches(TakeAfterCommand(window), {exit}));
 }
 
 TEST_F(Shell, DropDownKeyOpensItsPopupWhoseItemsPostCommands)
@@ -142,6 +145,8 @@ TEST_F(Shell, DropDownKeyOpensItsPopupWhoseItemsPostCommands)
     HWND window = MakeWindow(WS_VISIBLE);
     SHMENUBARINFO info = Info(window, 101);
     ASSERT_TRUE(SHCreateMenuBar(&info));
+    Drain();
+    recorder.Clear();
     LwDevicePressKey(VK_F1);
     ASSERT_TRUE(PumpUntil([] { return !LwDevicePopupItems().empty(); }));
     EXPECT_EQ(LwDevicePopupItems(), (std::vector<std::u16string>{u"Open", u"Associate", u"About"}));
@@ -151,20 +156,19 @@ TEST_F(Shell, DropDownKeyOpensItsPopupWhoseItemsPostCommands)
     EXPECT_EQ(place.left, bar.left);
     EXPECT_EQ(place.bottom, bar.top);
     EXPECT_GT(place.right, place.left);
-    EXPECT_TRUE(Commands(window).empty()); // the key itself sends nothing (40001)
+    // The key itself sends nothing (40001); the item its command.
     ASSERT_TRUE(LwDeviceChoosePopupItem(u"About"));
-    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
-    EXPECT_EQ(Commands(window).front().wParam, 40022u);
+    const Msg init = Msg{WM_INITMENUPOPUP, kSent}.Gap("the soft key's popup opens without telling its window");
+    EXPECT_TRUE(Matches(TakeAfterCommand(window), {init, {WM_COMMAND, kPosted | kWParam, 40022}}));
     EXPECT_TRUE(LwDevicePopupItems().empty());
 
     // F1 again opens it; F1 while it is open closes it without a command.
-    Received_().clear();
     LwDevicePressKey(VK_F1);
     ASSERT_TRUE(PumpUntil([] { return !LwDevicePopupItems().empty(); }));
     LwDevicePressKey(VK_F1);
     ASSERT_TRUE(PumpUntil([] { return LwDevicePopupItems().empty(); }));
     Drain();
-    EXPECT_TRUE(Commands(window).empty());
+    EXPECT_TRUE(Matches(recorder.Take(), {init}));
 
     // The right key's popup is flush with the strip's right edge.
     DestroyWindow(info.hwndMB);
@@ -196,12 +200,11 @@ TEST_F(Shell, DisabledKeyDoesNothing)
     HWND window = MakeWindow(WS_VISIBLE);
     SHMENUBARINFO info = Info(window, 105);
     ASSERT_TRUE(SHCreateMenuBar(&info));
+    Drain();
+    recorder.Clear();
     LwDevicePressKey(VK_F2);
     LwDevicePressKey(VK_F1);
-    ASSERT_TRUE(PumpUntil([&] { return !Commands(window).empty(); }));
-    Drain();
-    ASSERT_EQ(Commands(window).size(), 1u);
-    EXPECT_EQ(Commands(window).front().wParam, 1u);
+    EXPECT_TRUE(Matches(TakeAfterCommand(window), {{WM_COMMAND, kPosted | kWParam, 1}}));
 }
 
 TEST_F(Shell, BarCreationFailuresAreReported)
@@ -252,17 +255,16 @@ TEST_F(Shell, OverriddenBackKeyBecomesHotKeyOnPressAndRelease)
     SHMENUBARINFO info = Info(window, 102);
     ASSERT_TRUE(SHCreateMenuBar(&info));
     EXPECT_EQ(SendMessageW(info.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK, 0x00030003), 0); // no flags before
+    Drain();
+    recorder.Clear();
     LwDeviceBackKey(true);
     LwDeviceBackKey(false);
-    ASSERT_TRUE(PumpUntil([&] { return Of(window, WM_HOTKEY).size() == 2; }));
-    auto hotKeys = Of(window, WM_HOTKEY);
-    EXPECT_EQ(hotKeys[0].wParam, 2u);  // the Back key's hot-key id
-    EXPECT_EQ(hotKeys[1].wParam, 2u);
-    EXPECT_EQ(HIWORD(hotKeys[0].lParam), VK_TBACK);
-    EXPECT_EQ(LOWORD(hotKeys[0].lParam), 0);
-    EXPECT_EQ(HIWORD(hotKeys[1].lParam), VK_TBACK);
-    EXPECT_NE(LOWORD(hotKeys[1].lParam), 0);
-    EXPECT_TRUE(Of(window, WM_KEYDOWN).empty()); // the default action is gone
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(window, WM_HOTKEY) == 2; }));
+    Drain();
+    // The Back key's hot-key id, then the key and its modifiers; no key
+    // messages: the default action is gone.
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_HOTKEY, kPosted | kWParam | kLParam, 2, MAKELPARAM(0, VK_TBACK)},
+                                          {WM_HOTKEY, kPosted | kWParam | kLParam, 2, MAKELPARAM(MOD_KEYUP, VK_TBACK)}}));
     // The override answers the flags it replaces.
     EXPECT_EQ(SendMessageW(info.hwndMB, SHCMBM_OVERRIDEKEY, VK_TBACK, MAKELPARAM(SHMBOF_NOTIFY, 0)), 3);
 }
@@ -273,10 +275,13 @@ TEST_F(Shell, BackKeyWithoutOverrideIsEscapeToTheFocus)
     SHMENUBARINFO info = Info(window, 102);
     ASSERT_TRUE(SHCreateMenuBar(&info));
     SetFocus(window);
+    Drain();
+    recorder.Clear();
     LwDevicePressKey(VK_ESCAPE);
-    ASSERT_TRUE(PumpUntil([&] { return !Of(window, WM_KEYUP).empty(); }));
-    EXPECT_EQ(Of(window, WM_KEYDOWN).front().wParam, static_cast<WPARAM>(VK_ESCAPE));
-    EXPECT_TRUE(Of(window, WM_HOTKEY).empty());
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(window, WM_KEYUP) > 0; }));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_KEYDOWN, kPosted | kWParam, VK_ESCAPE},
+                                          Msg{WM_CHAR, kPosted | kWParam, 27}.Gap("Escape types no character"),
+                                          {WM_KEYUP, kPosted | kWParam, VK_ESCAPE}}));
 }
 
 TEST_F(Shell, BackKeyForwardedToTheFocusedControl)
@@ -284,13 +289,13 @@ TEST_F(Shell, BackKeyForwardedToTheFocusedControl)
     HWND window = MakeWindow(WS_VISIBLE);
     HWND control = MakeChild(window, 5);
     SetFocus(control);
-    Received_().clear();
+    recorder.Clear();
     SHSendBackToFocusWindow(WM_HOTKEY, 2, MAKELPARAM(0, VK_TBACK));
     SHSendBackToFocusWindow(WM_HOTKEY, 2, MAKELPARAM(MOD_KEYUP, VK_TBACK));
     SHSendBackToFocusWindow(WM_HOTKEY, 2, MAKELPARAM(0, 'A')); // another key: ignored
-    EXPECT_EQ(Sequence(nullptr, {WM_KEYDOWN, WM_CHAR, WM_KEYUP}), (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
-    EXPECT_EQ(Of(control, WM_KEYDOWN).front().wParam, static_cast<WPARAM>(VK_BACK));
-    EXPECT_TRUE(Of(window, WM_KEYDOWN).empty());
+    EXPECT_TRUE(Matches(recorder.Take(), {Msg{WM_KEYDOWN, kWParam, VK_BACK, 0}.At(control),
+                                          Msg{WM_CHAR, kWParam, u'\b', 0}.At(control),
+                                          Msg{WM_KEYUP, kWParam, VK_BACK, 0}.At(control)}));
 }
 
 namespace {

@@ -8,7 +8,7 @@ using Windows = WindowTest;
 TEST_F(Windows, ClassRegistrationReportsItsFailures)
 {
     WNDCLASSW wc{};
-    wc.lpfnWndProc = RecordingProc;
+    wc.lpfnWndProc = TestWindowProc;
     wc.lpszClassName = u"LwClassOnce";
     ATOM atom = RegisterClassW(&wc);
     EXPECT_NE(atom, 0);
@@ -41,11 +41,11 @@ TEST_F(Windows, CreationSendsCreateSizeMoveWithTheCreationRecord)
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, &marker);
     ASSERT_TRUE(window);
     Track(window);
-    EXPECT_EQ(Sequence(window, {WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE, WM_SHOWWINDOW, WM_ACTIVATE}),
-              (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_SIZE, WM_MOVE}));
-    // The record was read during the call; lpCreateParams is what we passed.
-    auto create = Of(window, WM_CREATE);
-    ASSERT_EQ(create.size(), 1u);
+    // Hidden: no WM_SHOWWINDOW, no activation.
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_NCCREATE, kSent},
+                                          {WM_CREATE, kSent},
+                                          {WM_SIZE, kSent | kWParam | kLParam, SIZE_RESTORED, MAKELPARAM(240, 268)},
+                                          {WM_MOVE, kSent | kLParam, 0, MAKELPARAM(0, 26)}}));
 
     // A default top-level window covers the work area below the title strip.
     RECT client;
@@ -56,9 +56,6 @@ TEST_F(Windows, CreationSendsCreateSizeMoveWithTheCreationRecord)
     ASSERT_TRUE(GetWindowRect(window, &screen));
     EXPECT_EQ(screen.top, 26);
     EXPECT_FALSE(IsWindowVisible(window));
-    auto size = Of(window, WM_SIZE);
-    ASSERT_EQ(size.size(), 1u);
-    EXPECT_EQ(size[0].lParam, MAKELPARAM(240, 268));
 }
 
 namespace {
@@ -91,16 +88,16 @@ TEST_F(Windows, RefusedCreationDestroysTheWindowAndReturnsNull)
     HWND window = MakeWindow();
     EXPECT_EQ(window, nullptr);
     // WM_DESTROY reached the half-made window.
-    EXPECT_EQ(Sequence(nullptr, {WM_CREATE, WM_DESTROY, WM_NCDESTROY}),
-              (std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
-    EXPECT_FALSE(IsWindow(Received_().front().window));
+    std::vector<Msg> seen = recorder.Take();
+    EXPECT_TRUE(Matches(seen, {{WM_NCCREATE}, {WM_CREATE}, {WM_DESTROY}, {WM_NCDESTROY}}));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_FALSE(IsWindow(seen.front().window));
 }
 
 namespace {
 
 LRESULT CALLBACK RefusesNcCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Received_().push_back({window, message, wParam, lParam});
     return message == WM_NCCREATE ? FALSE : DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -115,11 +112,12 @@ TEST_F(Windows, RefusedNcCreateEndsTheCreationWithNcDestroy)
     wc.lpszClassName = u"LwRefusesNcCreate";
     ASSERT_TRUE(RegisterClassW(&wc));
     HWND parent = MakeWindow();
-    Received_().clear();
+    recorder.Clear();
+    recorder.WatchClass(u"LwRefusesNcCreate");
+    recorder.WatchParent(parent);
     EXPECT_EQ(CreateWindowExW(0, u"LwRefusesNcCreate", u"x", WS_CHILD, 0, 0, 5, 5, parent, nullptr, nullptr, nullptr),
               nullptr);
-    EXPECT_EQ(Sequence(nullptr, {WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY}),
-              (std::vector<UINT>{WM_NCCREATE, WM_NCDESTROY}));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_NCCREATE}, {WM_NCDESTROY}}));
     EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr);
     EXPECT_TRUE(UnregisterClassW(u"LwRefusesNcCreate", nullptr));
 }
@@ -146,19 +144,16 @@ TEST_F(Windows, DestructionOrderIsOwnedThenSelfThenChildren)
     HWND owned = MakeWindow(0, owner);
     HWND child = MakeChild(owner, 7);
     ASSERT_TRUE(owner && owned && child);
-    Received_().clear();
+    recorder.Clear();
     EXPECT_TRUE(DestroyWindow(owner));
-    std::vector<std::pair<HWND, UINT>> order;
-    for (const Received& r : Received_())
-        if (r.message == WM_DESTROY || r.message == WM_NCDESTROY)
-            order.push_back({r.window, r.message});
     // WM_NCDESTROY is each window's last message, a child's before its parent's.
-    EXPECT_EQ(order, (std::vector<std::pair<HWND, UINT>>{{owned, WM_DESTROY},
-                                                         {owned, WM_NCDESTROY},
-                                                         {owner, WM_DESTROY},
-                                                         {child, WM_DESTROY},
-                                                         {child, WM_NCDESTROY},
-                                                         {owner, WM_NCDESTROY}}));
+    auto to = [](HWND window, UINT message) { return Msg{message, kSent}.At(window); };
+    EXPECT_TRUE(Matches(recorder.Take(), {to(owned, WM_DESTROY),
+                                          to(owned, WM_NCDESTROY),
+                                          to(owner, WM_DESTROY),
+                                          to(child, WM_DESTROY),
+                                          to(child, WM_NCDESTROY),
+                                          to(owner, WM_NCDESTROY)}));
     EXPECT_FALSE(IsWindow(owner));
     EXPECT_FALSE(IsWindow(owned));
     EXPECT_FALSE(IsWindow(child));
@@ -256,23 +251,28 @@ TEST_F(Windows, SubclassingSeesMessagesFirstAndChainsToThePrevious)
 {
     HWND window = MakeWindow();
     previousProc = reinterpret_cast<WNDPROC>(SetWindowLongW(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc)));
-    EXPECT_EQ(previousProc, RecordingProc);
+    EXPECT_EQ(previousProc, TestWindowProc);
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongW(window, GWL_WNDPROC)), SubclassProc);
     subclassSaw.clear();
-    Received_().clear();
+    recorder.Clear();
     EXPECT_EQ(SendMessageW(window, WM_GETDLGCODE, 0, 0), DLGC_WANTALLKEYS);
     EXPECT_TRUE(SetWindowTextW(window, u"Renamed"));
+    // One delivery each, the subclass first; the class never saw WM_GETDLGCODE
+    // but its WM_SETTEXT set the text.
     EXPECT_EQ(subclassSaw, (std::vector<UINT>{WM_GETDLGCODE, WM_SETTEXT}));
-    EXPECT_EQ(Sequence(window, {WM_GETDLGCODE, WM_SETTEXT}), (std::vector<UINT>{WM_SETTEXT}));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_GETDLGCODE, kSent}, Msg{WM_SETTEXT, kSent}.Saying(u"Renamed")}));
+    WCHAR text[16] = {};
+    GetWindowTextW(window, text, 16);
+    EXPECT_EQ(std::u16string(text), u"Renamed");
     EXPECT_EQ(CallWindowProcW(nullptr, window, WM_USER, 0, 0), 0);
 }
 
 TEST_F(Windows, TextGoesThroughTheProcedureAndIsCut)
 {
     HWND window = MakeWindow();
-    Received_().clear();
+    recorder.Clear();
     EXPECT_TRUE(SetWindowTextW(window, u"Leafwise"));
-    ASSERT_EQ(Of(window, WM_SETTEXT).size(), 1u);
+    EXPECT_TRUE(Matches(recorder.Take(), {Msg{WM_SETTEXT, kSent}.Saying(u"Leafwise")}));
     WCHAR text[5] = {u'x', u'x', u'x', u'x', u'x'};
     EXPECT_EQ(GetWindowTextW(window, text, 5), 4);
     EXPECT_EQ(std::u16string(text), u"Leaf");
@@ -288,17 +288,20 @@ TEST_F(Windows, MoveWindowSendsSizeAndMoveAndRepaints)
 {
     HWND window = MakeWindow(WS_VISIBLE);
     Drain();
-    Received_().clear();
+    recorder.Clear();
+    recorder.Keep(WM_PAINT);
     EXPECT_TRUE(MoveWindow(window, 0, 26, 120, 100, FALSE));
-    EXPECT_EQ(Sequence(window, {WM_SIZE, WM_MOVE}), (std::vector<UINT>{WM_SIZE}));
+    // Only the size changed: no WM_MOVE.
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_SIZE, kSent | kLParam, 0, MAKELPARAM(120, 100)}}));
     RECT client;
     GetClientRect(window, &client);
     EXPECT_EQ(client.right, 120);
     EXPECT_EQ(client.bottom, 100);
     // CS_HREDRAW | CS_VREDRAW: a new size repaints the whole window.
-    EXPECT_TRUE(PumpUntil([&] { return !Of(window, WM_PAINT).empty(); }));
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Count(window, WM_PAINT) > 0; }));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_PAINT, kPosted}}));
     EXPECT_TRUE(MoveWindow(window, 5, 30, 120, 100, FALSE));
-    EXPECT_EQ(Of(window, WM_MOVE).back().lParam, MAKELPARAM(5, 30));
+    EXPECT_TRUE(Matches(recorder.Take(), {{WM_MOVE, kSent | kLParam, 0, MAKELPARAM(5, 30)}}));
 }
 
 TEST_F(Windows, ChildrenAndDialogItems)

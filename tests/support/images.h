@@ -132,6 +132,55 @@ inline QByteArray PngClaiming(uint32_t width, uint32_t height)
     return out;
 }
 
+// A picture Qt writes, 16 x 16, its header rewritten to claim width x height
+// pixels: JPEG (its SOF0 holds height then width, 16 bits, big-endian) and
+// BMP (width then height, 32 bits, little-endian; its pixels cut to half).
+inline QByteArray JpegClaiming(uint16_t width, uint16_t height)
+{
+    QByteArray bytes = Encode(QImage(16, 16, QImage::Format_RGB32), "JPG");
+    qsizetype at = bytes.indexOf("\xFF\xC0") + 5;
+    for (uint16_t v : {height, width}) {
+        bytes[at++] = char(v >> 8);
+        bytes[at++] = char(v & 0xFF);
+    }
+    return bytes;
+}
+
+inline QByteArray BmpClaiming(uint32_t width, uint32_t height)
+{
+    QByteArray bytes = Encode(QImage(16, 16, QImage::Format_RGB32), "BMP");
+    qsizetype at = 18;
+    for (uint32_t v : {width, height})
+        for (int k = 0; k < 4; ++k)
+            bytes[at++] = char(v >> (8 * k));
+    return bytes.left(bytes.size() / 2);
+}
+
+// An icon file of `count` entries of 256 x 256, every one the same PNG.
+inline QByteArray IconOf(int count, const QByteArray& png)
+{
+    QByteArray out("\0\0\1\0", 4);
+    out.append(char(count & 0xFF)).append(char(count >> 8));
+    uint32_t offset = 6 + 16 * uint32_t(count);
+    for (int k = 0; k < count; ++k) {
+        QByteArray entry(16, '\0');
+        entry[4] = 1;  // planes
+        entry[6] = 32; // bits
+        for (int b = 0; b < 4; ++b) {
+            entry[8 + b] = char(uint32_t(png.size()) >> (8 * b));
+            entry[12 + b] = char(offset >> (8 * b));
+        }
+        out.append(entry);
+    }
+    return out.append(png);
+}
+
+inline QByteArray XbmClaiming(int width, int height)
+{
+    return QByteArray("#define b_width ") + QByteArray::number(width) + "\n#define b_height " +
+           QByteArray::number(height) + "\nstatic char b_bits[] = {0x00,0x01};\n";
+}
+
 // The colour of a pixel of a bitmap that is selected nowhere.
 inline COLORREF BitmapPixel(HBITMAP bitmap, int x, int y)
 {

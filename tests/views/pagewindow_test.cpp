@@ -6,60 +6,70 @@
 #include <PageWindow.h>
 #include <lwdevice.h>
 
+#include "../support/messages.h"
 #include "../support/modal.h"
 #include "BookTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
-struct Event {
-    UINT message;  // a DTM_ message to the viewer, or the NM_ code of a notification from it
-    std::u16string text;
-    DWORD cookie = 0;
-    SIZE size = {};
-};
+using lwtest::Matches;
+using lwtest::Msg;
+using lwtest::Note;
+using namespace lwtest; // the recorder's flags
 
-std::vector<Event>& Events()
+// What passes between the page window and its viewer, decoded while alive: a
+// picture's cookie (item) and size (how: width, height), a failed picture's
+// cookie, an anchor's name, a notice's target (text) and cookie.
+void DecodeViewer(const Msg& raw, Msg* msg)
 {
-    static std::vector<Event> events;
-    return events;
-}
-
-WNDPROC viewerProc = nullptr;
-WNDPROC windowProc = nullptr;
-
-LRESULT CALLBACK RecordViewer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    Event event{message, {}};
-    if (message == DTM_SETIMAGE) {
-        auto* info = reinterpret_cast<const INLINEIMAGEINFO*>(lParam);
+    if (raw.message == WM_NOTIFY) {
+        auto* notice = reinterpret_cast<const NM_HTMLVIEW*>(raw.lParam);
+        UINT code = notice->hdr.code;
+        if (code == NM_HOTSPOT || code == NM_INLINE_IMAGE || code == NM_TITLE) {
+            msg->text = notice->szTarget ? notice->szTarget : u"";
+            msg->item = notice->dwCookie;
+        }
+    } else if (raw.message == DTM_SETIMAGE) {
+        auto* info = reinterpret_cast<const INLINEIMAGEINFO*>(raw.lParam);
         BITMAP bitmap{};
         EXPECT_TRUE(GetObjectW(info->hbm, sizeof bitmap, &bitmap)) << "a live bitmap";
-        event.cookie = info->dwCookie;
-        event.size = {info->iOrigWidth, info->iOrigHeight};
         EXPECT_EQ(bitmap.bmWidth, info->iOrigWidth);
+        EXPECT_EQ(bitmap.bmHeight, info->iOrigHeight);
         EXPECT_FALSE(info->bOwnBitmap);
-    } else if (message == DTM_IMAGEFAIL) {
-        event.cookie = static_cast<DWORD>(lParam);
-    } else if (message == WM_SETTEXT || message == DTM_ANCHORW) {
-        event.text = reinterpret_cast<LPCWSTR>(lParam);
-    } else if (message != DTM_ENDOFSOURCE) {
-        return CallWindowProcW(viewerProc, window, message, wParam, lParam);
+        msg->item = info->dwCookie;
+        msg->how = MAKELONG(info->iOrigWidth, info->iOrigHeight);
+    } else if (raw.message == DTM_IMAGEFAIL) {
+        msg->item = raw.lParam;
+    } else if (raw.message == DTM_ANCHORW) {
+        msg->text = reinterpret_cast<LPCWSTR>(raw.lParam);
     }
-    Events().push_back(event);
-    return CallWindowProcW(viewerProc, window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK RecordWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// A notice from the viewer with its target, and the viewer's answers.
+Msg Notice(UINT code, const std::u16string& target, DWORD cookie = 0)
 {
-    auto* notice = reinterpret_cast<const NM_HTMLVIEW*>(lParam);
-    if (message == WM_NOTIFY && notice->hdr.code != NM_HOTSPOT)
-        Events().push_back({notice->hdr.code, notice->szTarget, notice->dwCookie});
-    return CallWindowProcW(windowProc, window, message, wParam, lParam);
+    return Msg{WM_NOTIFY, kParent | kSent | (cookie ? kItem : 0u), 0, 0, code, cookie}.Saying(target);
+}
+Msg Picture(DWORD cookie, int width, int height)
+{
+    return Msg{DTM_SETIMAGE, kSent | kItem | kHow, 0, 0, 0, cookie, static_cast<UINT>(MAKELONG(width, height))};
+}
+// The viewer asks for the pictures it reaches from the message loop.
+const Msg kAsksForPictures{WM_USER + 0x710, kPosted};
+
+// The page as LoadPage hands it over (the viewer and the caption emptied
+// first), and the title it makes the caption.
+std::vector<Msg> PageLoaded(const std::u16string& title)
+{
+    return {Msg{WM_SETTEXT, kSent}.Saying(u""), Msg{WM_SETTEXT, kParent | kSent}.Saying(u""), {DTM_ADDTEXTW, kSent},
+            {DTM_ENDOFSOURCE, kSent}, Notice(NM_TITLE, title), Msg{WM_SETTEXT, kParent | kSent}.Saying(title)};
 }
 
 class PageWindowTest : public booktest::ScratchTest {
@@ -69,7 +79,7 @@ protected:
         ScratchTest::SetUp();
         LwDeviceStart();
         ASSERT_TRUE(book.LoadContents(booktest::DeviceTestBook("links").c_str()));
-        Events().clear();
+        recorder.decode = DecodeViewer;
     }
     void TearDown() override
     {
@@ -79,15 +89,16 @@ protected:
         ScratchTest::TearDown();
     }
 
-    // What "Browse" does for a contents entry, with the recorders in place
-    // before the page is loaded.
+    // What "Browse" does for a contents entry, with the viewer and the window
+    // watched before the page is loaded.
     void Browse(const std::u16string& local)
     {
         book.ClearTempFolder();
         book.ExtractPage(local.c_str(), u"\\Temp");
         ASSERT_TRUE(page.Create(&book, GetModuleHandleW(nullptr), u"\\Temp"));
-        viewerProc = reinterpret_cast<WNDPROC>(SetWindowLongW(page.viewer, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(RecordViewer)));
-        windowProc = reinterpret_cast<WNDPROC>(SetWindowLongW(page.window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(RecordWindow)));
+        recorder.Clear();
+        recorder.Watch(page.viewer);
+        recorder.WatchParent(page.window);
         size_t split = local.find_last_of(u"/");
         page.LoadPage(local.substr(0, split).c_str(), local.substr(split + 1).c_str());
         page.Show();
@@ -96,7 +107,7 @@ protected:
     // The viewer's notification of a followed link.
     void Follow(const std::u16string& target)
     {
-        Events().clear();
+        recorder.Clear();
         NM_HTMLVIEW notice{};
         notice.hdr = {page.viewer, 4100, NM_HOTSPOT};
         notice.szTarget = target.c_str();
@@ -115,16 +126,10 @@ protected:
         GetWindowTextW(page.viewer, text, 512);
         return text;
     }
-    bool Reloaded()
-    {
-        for (const Event& e : Events())
-            if (e.message == WM_SETTEXT)
-                return true;
-        return false;
-    }
-
+    bool Reloaded() const { return recorder.Count(page.viewer, WM_SETTEXT) > 0; }
     Book book;
     PageWindow page;
+    lwtest::Recorder recorder;
 };
 
 // Every picture is asked for by its src and answered from the scratch folder
@@ -132,25 +137,18 @@ protected:
 TEST_F(PageWindowTest, ShowsThePageWithItsPicturesAndTitle)
 {
     Browse(u"/html/a.htm");
-    std::vector<std::u16string> asked;
-    std::vector<Event> answers;
-    for (const Event& e : Events()) {
-        if (e.message == NM_INLINE_IMAGE)
-            asked.push_back(e.text);
-        if (e.message == DTM_SETIMAGE || e.message == DTM_IMAGEFAIL)
-            answers.push_back(e);
-    }
-    EXPECT_EQ(asked, (std::vector<std::u16string>{u"red.gif", u"green.jpg", u"blue.png", u"black.bmp",
-                                                  u"my%20pic.gif", u"missing.gif"}));
-    ASSERT_EQ(answers.size(), 6u);
-    const SIZE sizes[] = {{8, 6}, {10, 5}, {12, 4}, {6, 3}, {5, 5}};
-    for (size_t k = 0; k < 5; ++k) {
-        EXPECT_EQ(answers[k].message, static_cast<UINT>(DTM_SETIMAGE)) << k;
-        EXPECT_EQ(answers[k].size.cx, sizes[k].cx) << k;
-        EXPECT_EQ(answers[k].size.cy, sizes[k].cy) << k;
-    }
-    EXPECT_EQ(answers[5].message, static_cast<UINT>(DTM_IMAGEFAIL));
-    EXPECT_EQ(answers[5].cookie, answers[4].cookie + 1);
+    std::vector<Msg> expected = PageLoaded(u"Page A");
+    expected.insert(expected.end(), {{WM_SHOWWINDOW, kParent | kSent | kWParam, TRUE},
+                                     {WM_ACTIVATE, kParent | kSent | kWParam, WA_ACTIVE},
+                                     {DTM_ENABLESHRINK, kPosted | kLParam, 0, TRUE}, // wide pages shrink to the screen
+                                     kAsksForPictures,
+                                     Notice(NM_INLINE_IMAGE, u"red.gif", 1), Picture(1, 8, 6),
+                                     Notice(NM_INLINE_IMAGE, u"green.jpg", 2), Picture(2, 10, 5),
+                                     Notice(NM_INLINE_IMAGE, u"blue.png", 3), Picture(3, 12, 4),
+                                     Notice(NM_INLINE_IMAGE, u"black.bmp", 4), Picture(4, 6, 3),
+                                     Notice(NM_INLINE_IMAGE, u"my%20pic.gif", 5), Picture(5, 5, 5),
+                                     Notice(NM_INLINE_IMAGE, u"missing.gif", 6), {DTM_IMAGEFAIL, kSent | kLParam, 0, 6}});
+    EXPECT_TRUE(Matches(recorder.Take(), expected));
 
     EXPECT_EQ(Caption(), u"Page A");
     EXPECT_EQ(LwDeviceTitle(), u"Page A");
@@ -203,23 +201,44 @@ TEST_F(PageWindowTest, LinksResolveFromThePagesFolder)
     EXPECT_EQ(Shown().substr(0, 9), u"line 1 of");
 }
 
+// A followed link, the whole sequence: the page is written in place of the one
+// shown (the scratch folder as LoadPage finds it, beside the first message)
+// and loaded, its caption emptied until its title comes.
+TEST_F(PageWindowTest, AFollowedLinkWritesItsPageThenLoadsIt)
+{
+    Browse(u"/html/a.htm");
+    std::vector<std::map<std::string, std::string>> scratchAtLoad;
+    recorder.decode = [&](const Msg& raw, Msg* msg) {
+        DecodeViewer(raw, msg);
+        if (raw.message == WM_SETTEXT && msg->window == page.viewer)
+            scratchAtLoad.push_back(ScratchFiles());
+    };
+    Follow(u"sub/c.htm");
+    std::vector<Msg> expected = {Notice(NM_HOTSPOT, u"sub/c.htm")};
+    for (const Msg& loaded : PageLoaded(u"Page C"))
+        expected.push_back(loaded);
+    EXPECT_TRUE(Matches(recorder.Take(), expected));
+    ASSERT_EQ(scratchAtLoad.size(), 1u);
+    EXPECT_EQ(scratchAtLoad[0].size(), 1u);
+    EXPECT_EQ(scratchAtLoad[0].count("c.htm"), 1u);
+}
+
 // "#name" scrolls the page shown without loading it; "page.htm#name" loads the
 // page and scrolls. Web links, and links whose path does not fit, do nothing.
 TEST_F(PageWindowTest, AnchorsScrollAndSomeLinksDoNothing)
 {
     Browse(u"/html/b.htm");
     Follow(u"#part");
-    EXPECT_FALSE(Reloaded());
-    ASSERT_EQ(Events().size(), 1u);
-    EXPECT_EQ(Events()[0].message, static_cast<UINT>(DTM_ANCHORW));
-    EXPECT_EQ(Events()[0].text, u"part");
+    const Msg link = Notice(NM_HOTSPOT, u"#part");
+    EXPECT_TRUE(Matches(recorder.Take(), {link, Msg{DTM_ANCHORW, kSent}.Saying(u"part")}));
 
     Follow(u"../top.htm");
     Follow(u"html/b.htm#part");
-    EXPECT_EQ(Caption(), u"Page B");
-    ASSERT_FALSE(Events().empty());
-    EXPECT_EQ(Events().back().message, static_cast<UINT>(DTM_ANCHORW));
-    EXPECT_EQ(Events().back().text, u"part");
+    std::vector<Msg> expected = {Notice(NM_HOTSPOT, u"html/b.htm#part")};
+    for (const Msg& loaded : PageLoaded(u"Page B"))
+        expected.push_back(loaded);
+    expected.push_back(Msg{DTM_ANCHORW, kSent}.Saying(u"part"));
+    EXPECT_TRUE(Matches(recorder.Take(), expected));
 
     std::u16string tooLong = u"sub/" + std::u16string(300, u'x') + u".htm";
     std::u16string besideTemp = u"/" + std::u16string(255, u'n');  // fits a book path, not "\Temp\" + name
@@ -227,9 +246,81 @@ TEST_F(PageWindowTest, AnchorsScrollAndSomeLinksDoNothing)
                                          std::u16string(u"www.example.com"), std::u16string(u"WwW.b.htm"),
                                          std::u16string(u"pages/wWw.htm"), tooLong, besideTemp}) {
         Follow(target);
-        EXPECT_TRUE(Events().empty()) << booktest::Utf8(target);
+        EXPECT_TRUE(Matches(recorder.Take(), {Notice(NM_HOTSPOT, target)})) << booktest::Utf8(target);
         EXPECT_EQ(Caption(), u"Page B");
     }
+}
+
+// An empty page file is an empty page: the viewer gets it all the same.
+TEST_F(PageWindowTest, AnEmptyPageFileIsHandedToTheViewer)
+{
+    Browse(u"/html/a.htm");
+    std::ofstream(Scratch() / "empty.htm", std::ios::binary).flush();
+    recorder.Clear();
+    EXPECT_TRUE(page.LoadPage(u"/html", u"empty.htm"));
+    lwtest::Drain();
+    EXPECT_TRUE(Matches(recorder.Take(), {Msg{WM_SETTEXT, kSent}.Saying(u""), Msg{WM_SETTEXT, kParent | kSent}.Saying(u""),
+                                          {DTM_ADDTEXTW, kSent}, {DTM_ENDOFSOURCE, kSent}}));
+    EXPECT_EQ(Shown(), u"");
+}
+
+// A page without a title shows no caption after a link, as it shows none from
+// the contents: not the title of the page before it.
+TEST_F(PageWindowTest, APageWithoutATitleHasNoCaption)
+{
+    Browse(u"/html/a.htm");
+    ASSERT_EQ(Caption(), u"Page A");
+    Follow(u"schemes.htm");
+    EXPECT_TRUE(Reloaded());
+    EXPECT_EQ(Caption(), u"");
+    EXPECT_EQ(LwDeviceTitle(), u"");
+}
+
+// A tapped link whose scheme is not the book's own, or that names another
+// book, leaves the page and the scratch folder as they are; one that names
+// this book through the help system's scheme shows its page.
+TEST_F(PageWindowTest, LinksOutOfTheBookDoNothing)
+{
+    Browse(u"/html/schemes.htm");
+    // The page's ten links are red blocks, one to a line.
+    std::vector<POINT> links;
+    auto findLinks = [&] {
+        links.clear();
+        RECT client;
+        GetClientRect(page.viewer, &client);
+        bool inside = false;
+        for (int y = 0; y < client.bottom; ++y) {
+            POINT at{20, y};
+            ClientToScreen(page.viewer, &at);
+            bool red = LwDevicePixel(at.x, at.y) == RGB(255, 0, 0);
+            if (red && !inside)
+                links.push_back(at);
+            inside = red;
+        }
+        return links.size() == 10;
+    };
+    ASSERT_TRUE(lwtest::PumpUntil(findLinks));
+    std::map<std::string, std::string> files = ScratchFiles();
+    ASSERT_EQ(files.size(), 2u) << "the page and its picture";
+    const char16_t* targets[] = {u"https://example.com/html/b.htm", u"mailto:someone@example.com",
+                                 u"javascript:void(0)", u"ftp://example.com/html/b.htm", u"news:comp.lang.c",
+                                 u"file:///C:/html/b.htm", u"ms-its:other.chm::/html/b.htm",
+                                 u"JavaScript:history.back()", u"mk:@MSITStore:Other.chm::/top.htm"};
+    for (size_t k = 0; k < 9; ++k) {
+        recorder.Clear();
+        ASSERT_TRUE(LwDeviceTap(links[k].x, links[k].y + 3));
+        lwtest::Drain();
+        EXPECT_TRUE(Matches(recorder.Take(), {{WM_LBUTTONDOWN, kPosted}, {WM_LBUTTONUP, kPosted},
+                                              Notice(NM_HOTSPOT, targets[k])}));
+        EXPECT_EQ(ScratchFiles(), files) << booktest::Utf8(targets[k]);
+        EXPECT_EQ(std::u16string(page.currentFolder), u"/html");
+    }
+    ASSERT_TRUE(LwDeviceTap(links[9].x, links[9].y + 3));  // "ms-its:links.chm::/html/b.htm"
+    lwtest::Drain();
+    EXPECT_EQ(Caption(), u"Page B");
+    Follow(u"mk:@MSITStore:\\device\\LINKS.CHM::top.htm");
+    EXPECT_EQ(Caption(), u"Top");
+    EXPECT_EQ(std::u16string(page.currentFolder), u"");
 }
 
 // The Back key is swallowed; "OK", "Cancel" and another window's activation end the window.

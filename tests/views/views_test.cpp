@@ -97,6 +97,69 @@ TEST_F(FileStreamTest, ReadsWritesAndSeeks)
     EXPECT_EQ(stream.Read(buffer, sizeof buffer), 3u);
 }
 
+// One handle both reads and writes; "open always" keeps what a file holds.
+TEST_F(FileStreamTest, ReadsAndWritesThroughOneHandleAndOpenAlwaysKeepsTheFile)
+{
+    std::u16string path = Put("both.bin", "0123");
+    FileStream stream;
+    ASSERT_EQ(stream.Open(path.c_str(), FileStream::kRead | FileStream::kWrite | FileStream::kOpenAlways), 0);
+    EXPECT_EQ(stream.Length(), 4u) << "kept, not emptied";
+    char buffer[8] = {};
+    EXPECT_EQ(stream.Read(buffer, 2), 2u);
+    EXPECT_EQ(stream.Write("ab", 2), 2u);
+    EXPECT_EQ(stream.SeekToBegin(), 0u);
+    EXPECT_EQ(stream.Read(buffer, sizeof buffer), 4u);
+    EXPECT_EQ(std::string(buffer, 4), "01ab");
+    EXPECT_EQ(stream.Close(), 0);
+    ASSERT_EQ(stream.Open(u"\\Temp\\fresh.bin", FileStream::kRead | FileStream::kWrite | FileStream::kOpenAlways), 0);
+    EXPECT_EQ(stream.Write("xyz", 3), 3u);
+    EXPECT_EQ(stream.Seek(1, FILE_BEGIN), 1u);
+    EXPECT_EQ(stream.Read(buffer, sizeof buffer), 2u);
+    EXPECT_EQ(std::string(buffer, 2), "yz");
+}
+
+// The page's pictures come on white, white being the colour left out: a
+// picture's white and its transparent pixels show the canvas, its black
+// stays black. Draw leaves out white for the default marker, else the colour
+// it is given.
+TEST_F(DecodedImageTest, WhiteIsTheTransparentColourAndTheCanvasIsWhite)
+{
+    GifPicture gif;
+    gif.width = 4;
+    gif.index = [](int x, int) { return x; }; // black, red, blue, white
+    gif.transparentIndex = 2;                  // the blue one
+    DecodedImage image;
+    ASSERT_TRUE(image.Decode(dc, Put("t.gif", Gif(gif)).c_str()));
+    HBITMAP rendered = image.Render(4, 1, 4, 1);
+    ASSERT_TRUE(rendered);
+    EXPECT_EQ(BitmapPixel(rendered, 0, 0), RGB(0, 0, 0));
+    EXPECT_EQ(BitmapPixel(rendered, 1, 0), RGB(255, 0, 0));
+    EXPECT_EQ(BitmapPixel(rendered, 2, 0), RGB(255, 255, 255)) << "transparent: the canvas";
+    EXPECT_EQ(BitmapPixel(rendered, 3, 0), RGB(255, 255, 255));
+    DeleteObject(rendered);
+
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP canvas = CreateCompatibleBitmap(dc, 4, 1);
+    HGDIOBJ previous = SelectObject(memory, canvas);
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    struct Case {
+        COLORREF transparent;
+        COLORREF black, white;
+    };
+    for (const Case& c : {Case{0xC0C0C0, RGB(0, 0, 0), RGB(0, 255, 0)}, Case{RGB(0, 0, 0), RGB(0, 255, 0), RGB(255, 255, 255)}}) {
+        RECT all{0, 0, 4, 1};
+        FillRect(memory, &all, green);
+        ASSERT_TRUE(image.Draw(memory, 0, 0, -1, -1, c.transparent));
+        EXPECT_EQ(GetPixel(memory, 0, 0), c.black) << c.transparent;
+        EXPECT_EQ(GetPixel(memory, 1, 0), RGB(255, 0, 0)) << c.transparent;
+        EXPECT_EQ(GetPixel(memory, 3, 0), c.white) << c.transparent;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(green);
+    DeleteObject(canvas);
+    DeleteDC(memory);
+}
+
 TEST_F(DecodedImageTest, RendersAtTheAskedSizesOnWhite)
 {
     // 200 x 100: red on the left half, blue on the right.

@@ -1,0 +1,154 @@
+// Search: pages read as a browser shows them, words folded and CJK runs
+// matched inside text, results in order, and the book's own full-text index
+// answering as the scan does.
+#include "BookTestSupport.h"
+
+#include <PageText.h>
+#include <Search.h>
+
+using namespace booktest;
+
+namespace {
+
+SearchOptions Scan()
+{
+    SearchOptions options;
+    options.scanOnly = true;
+    return options;
+}
+
+// "hits|title|path" of each page found, in order.
+std::vector<std::string> Lines(const SearchResult& result)
+{
+    std::vector<std::string> lines;
+    for (const SearchHit& hit : result.pages)
+        lines.push_back(std::to_string(hit.hits) + "|" + Utf8(hit.title) + "|" + hit.page->path);
+    return lines;
+}
+
+std::vector<std::string> Paths(const SearchResult& result)
+{
+    std::vector<std::string> paths;
+    for (const SearchHit& hit : result.pages)
+        paths.push_back(hit.page->path);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+class SearchTest : public ScratchTest {
+protected:
+    void SetUp() override
+    {
+        ScratchTest::SetUp();
+        ASSERT_EQ(book.LoadContents(DeviceTestBook("search").c_str()), 1);
+    }
+
+    std::vector<std::string> Find(const std::vector<std::u16string>& words, const SearchOptions& options = Scan())
+    {
+        return Lines(SearchBook(book, words, options));
+    }
+
+    Book book;
+};
+
+TEST_F(SearchTest, PagesAreReadAsABrowserShowsThem)
+{
+    const struct {
+        std::vector<std::u16string> words;
+        std::vector<std::string> found;
+    } cases[] = {
+        // Inline tags join a word, block tags part it (blocks.htm has "wo"
+        // and "rd" in every kind); scripts, styles, comments and attributes
+        // are no text.
+        {{u"word"}, {"3|Inline tags|/inline.htm"}},
+        {{u"tag", u"apart"}, {"2|Block tags|/blocks.htm"}},
+        // References are decoded; what only looks like one stays text.
+        {{u"dog"}, {"2|References|/refs.htm"}},
+        {{u"café", u"Jerry"}, {"2|References|/refs.htm"}},
+        {{u"bold", u"bogus"}, {"2|References|/refs.htm"}},
+        // Case folding beyond ASCII, final sigma included.
+        {{u"ÄRGER"}, {"3|Letter cases|/cases.htm"}},
+        {{u"σοφία", u"ΛΌΓΟΣ"}, {"4|Letter cases|/cases.htm"}},
+        // A CJK word inside runs, across a wrapped line and an inline tag,
+        // but not across other text or a block.
+        {{u"压缩"}, {"3|Chinese|/cjk.htm"}},
+        {{u"7-Zip"}, {"2|Chinese|/cjk.htm"}},
+        // Apostrophes drop out of words; words begun with a digit keep their dots.
+        {{u"what's"}, {"3|Words|/words.htm"}},
+        {{u"1.0.2", u"2.gz", u"txt", u"snake_case"}, {"4|Words|/words.htm"}},
+        // Ties in contents order, then pages outside it, titled by their own title.
+        {{u"tie"}, {"1|Tie, first in the contents|/tie-b.htm", "1|Tie, second|/tie-a.htm",
+                    "1|Hidden gem & more|/hidden.htm"}},
+        {{u"tie", u"nowhere"}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Find(c.words), c.found) << Utf8(c.words[0]);
+}
+
+TEST_F(SearchTest, TitlesOnlyMatchTheTitlesShown)
+{
+    SearchOptions titles = Scan();
+    titles.titlesOnly = true;
+    // The contents' titles, not the pages' own ("Inline", "Blocks").
+    EXPECT_EQ(Find({u"tags"}, titles), (std::vector<std::string>{"1|Inline tags|/inline.htm", "1|Block tags|/blocks.htm"}));
+    EXPECT_EQ(Find({u"GEM"}, titles), std::vector<std::string>{"1|Hidden gem & more|/hidden.htm"});
+    EXPECT_EQ(Find({u"word"}, titles), std::vector<std::string>{});
+    titles.scanOnly = false;
+    EXPECT_EQ(Find({u"gem"}, titles), std::vector<std::string>{"1|Hidden gem & more|/hidden.htm"});
+}
+
+// chmcmd indexes the book's text in its own way (it breaks words at every
+// tag and reference): where it holds a word, it answers with the pages the
+// scan finds; where it does not, or cannot (a CJK run), the scan answers.
+TEST_F(SearchTest, TheBooksIndexFindsThePagesTheScanFinds)
+{
+    for (const std::vector<std::u16string>& words : std::vector<std::vector<std::u16string>>{
+             {u"tie"}, {u"Apart"}, {u"jerry", u"tom"}, {u"version"}, {u"word"}, {u"a", u"tie"}}) {
+        SearchResult index = SearchBook(book, words, {}), scan = SearchBook(book, words, Scan());
+        EXPECT_TRUE(index.throughIndex) << Utf8(words[0]);
+        EXPECT_FALSE(scan.throughIndex);
+        EXPECT_EQ(Paths(index), Paths(scan)) << Utf8(words[0]);
+        EXPECT_FALSE(index.pages.empty());
+    }
+    for (const std::vector<std::u16string>& words :
+         std::vector<std::vector<std::u16string>>{{u"压缩"}, {u"dog"}, {u"tie", u"café"}, {u"absent"}}) {
+        SearchResult result = SearchBook(book, words, {});
+        EXPECT_FALSE(result.throughIndex) << Utf8(words[0]);
+        EXPECT_EQ(Lines(result), Find(words)) << Utf8(words[0]);
+    }
+}
+
+TEST_F(SearchTest, WordsWithNothingToFindAreRefused)
+{
+    EXPECT_EQ(SearchBook(book, {u"...", u"&&"}, {}).status, SearchStatus::kNothingToFind);
+    EXPECT_EQ(SearchBook(book, {u"tie", std::u16string(kMaxWordUnits + 1, u'a')}, {}).status,
+              SearchStatus::kWordTooLong);
+    EXPECT_EQ(SearchBook(book, {std::u16string(kMaxWordUnits, u'a')}, {}).status, SearchStatus::kDone);
+}
+
+// The scanner keeps its place from one piece of a page to the next: a page
+// cut anywhere, inside a tag, a reference or a surrogate pair, reads the same.
+TEST(TermCounterTest, APageCutAnywhereReadsTheSame)
+{
+    const std::u16string page =
+        u"<html><head><title>T &amp;\n t</title><script>s = \"</scr\" + \"ipt>word\";</script></head>"
+        u"<body>w<b>or</b>d &#119;ord &#X77;ord wo&shy;rd <!-- word --> \U0001F600word "
+        u"<a title='>word'>x</a>压<i>缩</i> 压\n缩</body>";
+    std::vector<SearchTerm> terms;
+    ASSERT_TRUE(ParseSearchWords({u"word", u"压缩"}, &terms));
+    TermCounter counter(terms);
+    counter.Feed(page.data(), page.size());
+    counter.End();
+    EXPECT_EQ(counter.Hits(), 7u);
+    EXPECT_EQ(Utf8(counter.Title()), "T & t");
+    for (size_t cut = 0; cut <= page.size(); ++cut) {
+        counter.Reset();
+        counter.Feed(page.data(), cut);
+        counter.Feed(page.data() + cut, page.size() - cut);
+        counter.End();
+        ASSERT_EQ(counter.Hits(), 7u) << cut;
+        ASSERT_EQ(Utf8(counter.Title()), "T & t") << cut;
+    }
+}
+
+}  // namespace
