@@ -9,10 +9,6 @@
 
 namespace {
 
-// No real page, picture or contents file comes near this; a larger length read
-// from a book is damage, and is refused before anything is allocated for it.
-constexpr ULONGLONG kMaxObjectLength = 256u * 1024 * 1024;
-
 // Records of #SYSTEM that the book engine reads.
 enum SystemRecord : WORD {
     kContentsFileRecord = 0,
@@ -221,8 +217,8 @@ bool Book::ResolveUnit(const ObjectEntry& entry, chmUnitInfo* unit)
 {
     if (!chm || chm_resolve_object(chm, entry.path, unit) == CHM_RESOLVE_FAILURE)
         return false;
-    return entry.length <= kMaxObjectLength && entry.length <= unit->length &&
-           ObjectFits(limits, unit->space, unit->start, unit->length);
+    // ObjectFits caps the unit's length (kMaxObjectLength), and so the entry's.
+    return entry.length <= unit->length && ObjectFits(limits, unit->space, unit->start, unit->length);
 }
 
 std::optional<ObjectReader> Book::ReaderFor(const ObjectEntry& entry)

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "BookPaths.h"
 #include "ChmGuard.h"
 #include "ObjectIndex.h"
 #include "ObjectReader.h"
@@ -235,7 +236,3 @@ bool PathEndsWith(const char* path, const char* extension);
 void ClearFolder(LPCWSTR folder);
 // Whether a folder (given with its trailing backslash) holds any file or folder.
 bool FolderHoldsAnything(LPCWSTR folder);
-
-// The book path of an image src value relative to the page that names it;
-// false when the joined path does not fit in `size` units.
-bool ResolveImagePath(LPCWSTR pagePath, LPCWSTR value, LPWSTR result, size_t size);

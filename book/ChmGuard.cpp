@@ -38,9 +38,6 @@ constexpr DWORD kMaxChunkSize = 0x10000;
 constexpr LONG kMaxIndexDepth = 16;
 // SetFilePointer takes 32-bit offsets here.
 constexpr ULONGLONG kMaxFileSize = 0x7FFFFFFF;
-// No page, picture or contents file comes near this. A longer object is
-// damage, refused before anything is allocated, read or walked for it.
-constexpr ULONGLONG kMaxObjectLength = 256u * 1024 * 1024;
 
 const char kResetTablePath[] =
     "::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/ResetTable";

@@ -29,8 +29,12 @@ struct ContainerLimits {
 // is read through the device path; it must not change before chm_open reads it.
 BOOL CheckContainer(LPCWSTR bookPath, ContainerLimits* limits);
 
-// Whether an object of `length` bytes at `start` is of a sane length (256 MiB
-// at most), lies inside section `space` (chmlib reads every section other than
+// No page, picture or contents file comes near this. A longer object is
+// damage, refused before anything is allocated, read or walked for it.
+constexpr ULONGLONG kMaxObjectLength = 256u * 1024 * 1024;
+
+// Whether an object of `length` bytes at `start` is of a sane length
+// (kMaxObjectLength at most), lies inside section `space` (chmlib reads every section other than
 // 0 as the compressed one) and, in the
 // compressed section, whether chmlib can decode the blocks that hold it: the
 // first time a block is asked for, its bitstream and that of the blocks

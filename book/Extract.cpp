@@ -1,6 +1,7 @@
 // Finding objects by the paths that contents files and pages use, and writing
 // pages and their images into a folder.
 #include "Book.h"
+#include "BookPaths.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,22 +12,6 @@
 namespace {
 
 constexpr size_t kLookupSize = MAX_PATH;  // bytes of a lookup path with its terminator
-
-// Replaces every "%20" by a space, in place. No other escape is decoded: books
-// write spaces in names this way and nothing else.
-template <typename Unit>
-void DecodeSpaces(Unit* text)
-{
-    for (Unit* at = text; *at; ++at) {
-        if (at[0] == '%' && at[1] == '2' && at[2] == '0') {
-            *at = ' ';
-            Unit* rest = at + 3;
-            Unit* to = at + 1;
-            while ((*to++ = *rest++) != 0) {
-            }
-        }
-    }
-}
 
 bool IsTagSpace(WCHAR c)
 {
@@ -113,16 +98,6 @@ bool StartsWithBookScheme(const char* path)
             return true;
     }
     return false;
-}
-
-const WCHAR* BaseName(const WCHAR* path)
-{
-    const WCHAR* base = path;
-    for (const WCHAR* p = path; *p; ++p) {
-        if (*p == '\\' || *p == '/')
-            base = p + 1;
-    }
-    return base;
 }
 
 // A base name from a book that names a file of its own: an empty, "." or
@@ -281,30 +256,8 @@ int Book::ExtractObject(LPCWSTR path, LPCWSTR folder)
     const ObjectEntry* entry = FindObject(path);
     if (!entry)
         return 0;
-    WriteObject(*entry, BaseName(path), folder);
+    WriteObject(*entry, PathBaseName(path), folder);
     return 1;
-}
-
-bool ResolveImagePath(LPCWSTR pagePath, LPCWSTR value, LPWSTR result, size_t size)
-{
-    if (value[0] == '/')
-        return SUCCEEDED(StringCchCopyW(result, size, value));
-    WCHAR base[MAX_PATH];
-    if (FAILED(StringCchCopyW(base, MAX_PATH, pagePath)))
-        return false;
-    if (WCHAR* slash = wcsrchr(base, '/'))
-        *slash = 0;
-    const WCHAR* rest = value;
-    if (wcsncmp(value, u"./", 2) == 0) {
-        rest = value + 2;
-    } else if (value[0] == '.') {
-        while (wcsncmp(rest, u"../", 3) == 0) {
-            rest += 3;
-            if (WCHAR* slash = wcsrchr(base, '/'))
-                *slash = 0;
-        }
-    }
-    return SUCCEEDED(StringCchPrintfW(result, size, u"%s/%s", base, rest));
 }
 
 int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
@@ -323,7 +276,7 @@ int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
     if (GetDiskFreeSpaceExW(folder, &room, nullptr, nullptr))
         budget = std::min(budget, room.QuadPart);
     const WCHAR byteOrderMark = 0xFEFF;
-    const WCHAR* pageBase = BaseName(pagePath);
+    const WCHAR* pageBase = PathBaseName(pagePath);
     if (UsableBaseName(pageBase))
         WriteDestination(folder, pageBase, &byteOrderMark, sizeof byteOrderMark, text, length * sizeof(WCHAR));
     budget -= std::min(budget, extractReport.bytesWritten);
@@ -341,12 +294,13 @@ int Book::ExtractPage(LPCWSTR pagePath, LPCWSTR folder)
         const ObjectEntry* image = nullptr;
         if (value[0] && ResolveImagePath(pagePath, value, imagePath, MAX_PATH))
             image = FindObject(imagePath);
-        if (image && written.emplace(image, BaseName(imagePath)).second) {
+        WCHAR name[MAX_PATH];
+        if (image && ImageScratchName(imagePath, name, MAX_PATH) && written.emplace(image, name).second) {
             if (image->length > budget) {
                 ++extractReport.imagesSkipped;
             } else {
                 ULONGLONG before = extractReport.bytesWritten;
-                WriteObject(*image, BaseName(imagePath), folder);
+                WriteObject(*image, name, folder);
                 budget -= std::min(budget, extractReport.bytesWritten - before);
             }
         }

@@ -47,7 +47,6 @@ class Output {
 public:
     explicit Output(FILE* file) : file(file) {}
 
-    // A field given as UTF-8.
     // A field given as UTF-8, as chmlib reports paths; a byte that is not
     // part of a UTF-8 character is written \xNN, so the output stays UTF-8.
     void Field(const char* utf8)

@@ -3,6 +3,7 @@
 #include "PageWindow.h"
 
 #include "Book.h"
+#include "BookPaths.h"
 #include "DecodedImage.h"
 #include "FileStream.h"
 #include "FullScreen.h"
@@ -30,30 +31,6 @@ void SlashesToBackslashes(LPWSTR path)
         if (*path == '/')
             *path = '\\';
     }
-}
-
-// Replaces every "%20" by a space, the rest moving two units to the left.
-void DecodeSpaces(LPWSTR text)
-{
-    for (LPWSTR at = wcsstr(text, u"%20"); at; at = wcsstr(text, u"%20")) {
-        *at = ' ';
-        for (LPWSTR to = at + 1;; ++to) {
-            to[0] = to[2];
-            if (!to[0])
-                break;
-        }
-    }
-}
-
-// The part after the last "/" or backslash.
-LPCWSTR BaseName(LPCWSTR path)
-{
-    LPCWSTR base = path;
-    for (LPCWSTR p = path; *p; ++p) {
-        if (*p == '/' || *p == '\\')
-            base = p + 1;
-    }
-    return base;
 }
 
 // Web links are not followed: any "www." or "http://", in any letter case.
@@ -100,7 +77,7 @@ LPCWSTR PageOfThisBook(LPCWSTR target, LPCWSTR bookPath)
             if (*p == '/' || *p == '\\')
                 name = p + 1;
         }
-        LPCWSTR bookName = BaseName(bookPath);
+        LPCWSTR bookName = PathBaseName(bookPath);
         size_t nameLength = static_cast<size_t>(separator - name);
         if (nameLength == 0 || nameLength != wcslen(bookName) || _wcsnicmp(name, bookName, nameLength) != 0)
             return nullptr;
@@ -296,7 +273,7 @@ bool LocateBookPage(Book& book, LPCWSTR path, FolderSeparators separators, LPCWS
         return false;
     // "page.htm#part": the page is the object before the "#", when the book
     // finds it so; a name that holds a "#" of its own is taken whole.
-    WCHAR* name = page->path + (BaseName(page->path) - page->path);
+    WCHAR* name = page->path + (PathBaseName(page->path) - page->path);
     if (WCHAR* mark = wcschr(name, '#'); mark && mark != name) {
         const ObjectEntry* whole = book.FindObject(page->path);
         *mark = 0;
@@ -315,7 +292,7 @@ bool LocateBookPage(Book& book, LPCWSTR path, FolderSeparators separators, LPCWS
     }
     if (cut)
         *cut = 0;
-    StringCchCopyW(page->fileName, MAX_PATH, BaseName(page->path));
+    StringCchCopyW(page->fileName, MAX_PATH, PathBaseName(page->path));
     // A name that does not fit beside the scratch folder would be read cut short.
     WCHAR file[MAX_PATH];
     return SUCCEEDED(StringCchPrintfW(file, MAX_PATH, TEXT("%s\\%s"), scratchFolder, page->fileName));
@@ -330,27 +307,9 @@ void WriteBookPage(Book& book, const BookPage& page, LPCWSTR scratchFolder)
 LPCWSTR PageWindow::ResolveLink(LPCWSTR target)
 {
     resolvedLink[0] = 0;
-    HRESULT made = S_OK;
-    if (target[0] == 0) {
+    if (target[0] == 0)
         return resolvedLink;
-    } else if (target[0] == '/') {
-        made = StringCchCopyW(resolvedLink, MAX_PATH, target);
-    } else if (target[0] != '.') {
-        made = StringCchPrintfW(resolvedLink, MAX_PATH, TEXT("%s/%s"), currentFolder, target);
-    } else if (wcsncmp(target, TEXT("./"), 2) == 0) {
-        made = StringCchPrintfW(resolvedLink, MAX_PATH, TEXT("%s/%s"), currentFolder, target + 2);
-    } else {
-        WCHAR folder[MAX_PATH];
-        StringCchCopyW(folder, MAX_PATH, currentFolder);
-        LPCWSTR rest = target;
-        while (wcsncmp(rest, TEXT("../"), 3) == 0) {
-            rest += 3;
-            if (WCHAR* slash = wcsrchr(folder, '/'))
-                *slash = 0;
-        }
-        made = StringCchPrintfW(resolvedLink, MAX_PATH, TEXT("%s/%s"), folder, rest);
-    }
-    if (FAILED(made)) {
+    if (!ResolveBookPath(currentFolder, target, resolvedLink, MAX_PATH)) {
         resolvedLink[0] = 0;
         return nullptr;
     }
@@ -363,9 +322,8 @@ void PageWindow::OnInlineImage(const NM_HTMLVIEW* notification)
     WCHAR name[MAX_PATH];
     WCHAR path[MAX_PATH];
     LPCWSTR target = notification->szTarget ? notification->szTarget : TEXT("");
-    bool named = SUCCEEDED(StringCchCopyW(name, MAX_PATH, BaseName(target)));
+    bool named = ImageScratchName(target, name, MAX_PATH);
     if (named) {
-        DecodeSpaces(name);
         named = SUCCEEDED(StringCchPrintfW(path, MAX_PATH, TEXT("%s\\%s"), baseFolder, name));
         SlashesToBackslashes(path);
     }

@@ -1,8 +1,9 @@
-// The tree view ("SysTreeView32"). Items live in one array and link to each
-// other by index; their texts share blocks of storage. The rows shown are rebuilt
-// only when the shape of what is shown changed, walking only expanded
-// branches, so filling a big tree under collapsed items costs one append per
-// item, and painting a screen costs its rows whatever the tree's size.
+// The tree view ("SysTreeView32"). Items live in blocks that never move and
+// link to each other by index; their texts share blocks of storage too. The
+// rows shown are rebuilt only when the shape of what is shown changed,
+// walking only expanded branches, so filling a big tree under collapsed items
+// costs one append per item, and painting a screen costs its rows whatever
+// the tree's size.
 #include "treeview.h"
 
 #include <cstring>
@@ -300,7 +301,7 @@ bool Toggle(Tree* tree, uint32_t index, bool byUser)
 
 void ExpandAllBelow(Tree* tree, uint32_t index)
 {
-    // Breadth-first with a list of its own: a deep tree must not run the stack out.
+    // Depth-first with a stack of its own: a deep tree must not run the call stack out.
     std::vector<uint32_t> pending{index};
     HWND window = tree->window;
     while (!pending.empty() && Alive(window, tree)) {
@@ -466,6 +467,7 @@ HTREEITEM OnInsertItem(Tree* tree, const TVINSERTSTRUCTW* insert)
         after = sibling != kNone && tree->items[sibling].parent == parent ? sibling : tree->items[parent].lastChild;
     }
 
+    tree->inserting = true;
     uint32_t index = NewItem(tree);
     Item& item = tree->items[index];
     item.depth = parent == kRoot ? 0 : static_cast<uint16_t>(std::min(0xFFFF, tree->items[parent].depth + 1));
@@ -492,6 +494,14 @@ HTREEITEM OnInsertItem(Tree* tree, const TVINSERTSTRUCTW* insert)
     else if (buttonAppears && IsShown(tree, parent))
         Redraw(tree); // its button
     return HandleOf(tree, index);
+}
+
+// The stores give back the room they hold beyond what they took.
+void EndInsertions(Tree* tree)
+{
+    tree->inserting = false;
+    tree->items.Trim();
+    tree->texts.Trim();
 }
 
 void FreeItem(Tree* tree, uint32_t index)
@@ -756,6 +766,10 @@ LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     Tree* tree = TreeOf(window);
     if (!tree)
         return DefWindowProcW(window, message, wParam, lParam);
+    // A run of insertions (a contents window fills its tree in one go) ends
+    // at the first other message.
+    if (tree->inserting && message != TVM_INSERTITEMW)
+        EndInsertions(tree);
     auto x = static_cast<short>(LOWORD(lParam));
     auto y = static_cast<short>(HIWORD(lParam));
     switch (message) {

@@ -3,10 +3,10 @@
 // painting, keys and taps). Private to platform/commctrl.
 #pragma once
 
-#include "blockarena.h"
 #include "controls.h"
 #include "typeahead.h"
 
+#include <blockarena.h>
 #include <window.h>
 
 #include <algorithm>
@@ -121,6 +121,7 @@ struct Tree {
     uint32_t firstVisible = kNone;
     std::vector<uint32_t> rows;
     bool rowsStale = true;
+    bool inserting = false; // in a run of TVM_INSERTITEMW, the stores filling
     uint32_t reveal = kNone; // an item just expanded, whose children are to come into view
     ScrollBar bar;
     TypeAhead typeAhead;

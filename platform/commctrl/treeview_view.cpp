@@ -193,10 +193,6 @@ void DrawRow(Tree* tree, HDC dc, uint32_t index, int top, DWORD style, int right
 
 void OnPaint(Tree* tree)
 {
-    // A tree is filled before it shows: once it paints, the room its stores
-    // hold beyond their last blocks goes back to the system.
-    tree->items.Trim();
-    tree->texts.Trim();
     EnsureRows(tree);
     RowPainter painter(tree->window, tree->font, ClientRect(tree), tree->bar);
     if (!painter.dc())

@@ -33,7 +33,9 @@
 // asked for, is set to NULL and the bitmap is still made.
 #pragma once
 
-#include <windows.h>
+#include <windef.h>
+#include <wingdi.h>
+#include <winuser.h>
 
 // The device's progressive renderer; never made here.
 struct IImageRender;

@@ -1,7 +1,11 @@
 // Code-page conversion. UTF-8 and the single-byte code pages are converted by
 // hand (a table built once through iconv) because whole pages and contents
 // files pass through here; the double-byte code pages go through iconv.
-#include <windows.h>
+#include <winbase.h>
+#include <winerror.h>
+#include <winnls.h>
+
+#include "lwsettings.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -358,7 +362,7 @@ bool ConvertWithIconv(const char* toName, const char* fromName, const InUnit* in
 UINT FixedCodePage()
 {
     static const UINT codePage = [] {
-        const char* setting = getenv("LEAFWISE_CODEPAGE");
+        const char* setting = getenv(LW_SETTING("CODEPAGE"));
         if (setting && *setting) {
             char* end = nullptr;
             unsigned long value = strtoul(setting, &end, 10);

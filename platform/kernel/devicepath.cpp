@@ -1,6 +1,7 @@
 // Device paths on the host: "\Temp" is the user's private scratch folder, every
 // other path lies below $LEAFWISE_ROOT.
-#include <windows.h>
+#include <winbase.h>
+#include <winerror.h>
 
 #include <cerrno>
 #include <climits>
@@ -139,11 +140,11 @@ std::string WithoutTrailingSlashes(std::string folder)
 
 std::string RootFolder()
 {
-    const char* root = getenv("LEAFWISE_ROOT");
+    const char* root = getenv(LW_SETTING("ROOT"));
     return WithoutTrailingSlashes(root && *root ? root : "/");
 }
 
-std::string TempFolderPath() { return PrivateFolderPath("LEAFWISE_TEMP", OwnFolderName().c_str()); }
+std::string TempFolderPath() { return PrivateFolderPath(LW_SETTING("TEMP"), kOwnFolderName.data()); }
 
 bool IsSeparator(WCHAR c) { return c == '\\' || c == '/'; }
 
@@ -233,15 +234,6 @@ bool Below(const std::string& path, const std::string& folder, std::string* rest
 }
 
 } // namespace
-
-std::string OwnFolderName()
-{
-    std::string name = "LEAFWISE_";
-    name.pop_back();
-    for (char& c : name)
-        c = char(c - 'A' + 'a');
-    return name;
-}
 
 std::string PrivateFolderPath(const char* setting, const char* name)
 {

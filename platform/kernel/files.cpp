@@ -1,5 +1,6 @@
 // Files and folders on device paths, the kernel handle table and the last error.
-#include <windows.h>
+#include <winbase.h>
+#include <winerror.h>
 
 #include <algorithm>
 #include <cerrno>

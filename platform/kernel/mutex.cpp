@@ -30,7 +30,7 @@ struct Mutex : KernelObject {
     }
 };
 
-std::string RuntimeFolderPath() { return PrivateFolderPath("LEAFWISE_RUNTIME", (OwnFolderName() + "-run").c_str()); }
+std::string RuntimeFolderPath() { return PrivateFolderPath(LW_SETTING("RUNTIME"), (std::string(kOwnFolderName.data()) + "-run").c_str()); }
 
 // The lock file's name: letters, digits, '-' and '_' as they are, every other
 // unit as %XXXX, so no name can form a path or clash with another.

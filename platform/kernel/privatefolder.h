@@ -1,12 +1,9 @@
 // Folders of the user's own that the platform keeps its state in.
 #pragma once
 
-#include <string>
+#include "lwsettings.h"
 
-// The name the platform's own folders carry (the scratch folder, the runtime
-// folder, the registry's folder): its settings' prefix without the '_', in
-// lower case, so that the settings and the folders read as one family.
-std::string OwnFolderName();
+#include <string>
 
 // $<setting> when set, else $XDG_RUNTIME_DIR/<name>, else /tmp/<name>-<uid>;
 // without trailing slashes, which would make a link to a folder pass for one.

@@ -1,6 +1,8 @@
 // Bounded UTF-16 string helpers: the runtime's wcs* family for 16-bit WCHAR and
 // the StringCch* copies and formatting.
-#include <windows.h>
+#include <strsafe.h>
+#include <wcs16.h>
+#include <winerror.h>
 
 #include <cstdio>
 #include <cstring>

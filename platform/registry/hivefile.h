@@ -28,7 +28,6 @@ LONG LoadHive(Hive* hive);
 // code and sets *changed), and writes the result through a temporary file and
 // a rename when something changed. Then, still under the lock so that no two
 // callers interleave, `saved` (optional) sees the hive as it now stands.
-LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change,
-                const std::function<void(const Hive&)>& saved);
+LONG UpdateHive(const std::function<LONG(Hive&, bool* changed)>& change, const std::function<void(const Hive&)>& saved);
 
 }  // namespace lwreg

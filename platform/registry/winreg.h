@@ -97,9 +97,8 @@ typedef DWORD REGSAM;
 // (null result), ERROR_BAD_PATHNAME, ERROR_ACCESS_DENIED or ERROR_CANTWRITE
 // (a new key could not be saved), ERROR_CANTREAD (the hive could not be read);
 // *result is then null.
-LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                     REGSAM desired, LPSECURITY_ATTRIBUTES security, PHKEY result,
-                     LPDWORD disposition);
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM desired,
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 
 // Opens an existing key. ERROR_FILE_NOT_FOUND when it does not exist; otherwise
 // the errors of RegCreateKeyExW. *result is null on failure.
@@ -114,8 +113,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKE
 // ERROR_NO_SYSTEM_RESOURCES (the hive would outgrow what it may hold: 16 MB in
 // its text form), ERROR_ACCESS_DENIED (read-only hive, folder not writable),
 // ERROR_CANTWRITE, ERROR_CANTREAD.
-LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD size);
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 
 // Reads a value. `type` and `size` are optional; with `data` null (a size probe)
 // *size becomes the data's byte count. With a buffer of *size bytes that is too
@@ -123,8 +121,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
 // as it was and the call fails with ERROR_MORE_DATA. Other failures:
 // ERROR_FILE_NOT_FOUND (no such value; *type and *size untouched),
 // ERROR_INVALID_HANDLE, ERROR_INVALID_PARAMETER (data without size), ERROR_CANTREAD.
-LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD size);
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 
 // Frees a handle. Closing a root key succeeds and does nothing; an unknown or
 // already closed handle gives ERROR_INVALID_HANDLE.
@@ -146,6 +143,4 @@ LONG RegCloseKey(HKEY key);
 // extension again replaces what was told; it holds for the process's life.
 // FALSE with ERROR_INVALID_PARAMETER, changing nothing, for a null or
 // malformed argument or more than 16 types.
-BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName,
-                             LPCWSTR installedEntry);
-
+BOOL RegisterDesktopFileType(LPCWSTR extension, LPCWSTR mimeTypes, LPCWSTR entryName, LPCWSTR installedEntry);

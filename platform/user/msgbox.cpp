@@ -3,6 +3,8 @@
 
 #include "gdi_qt.h"
 
+#include <lwsettings.h>
+
 #include <QApplication>
 #include <QPushButton>
 #include <QStyle>
@@ -206,7 +208,7 @@ std::string LogField(LPCWSTR text)
 
 bool LogInstead(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
-    const char* path = getenv("LEAFWISE_MESSAGEBOX_LOG");
+    const char* path = getenv(LW_SETTING("MESSAGEBOX_LOG"));
     if (!path || !*path)
         return false;
     if (FILE* file = fopen(path, "a")) {

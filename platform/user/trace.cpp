@@ -4,6 +4,8 @@
 
 #include "lwdevice.h"
 
+#include <lwsettings.h>
+
 #include <QString>
 
 #include <cstdio>
@@ -120,7 +122,7 @@ Names& names()
 FILE* TraceFile()
 {
     static FILE* file = [] () -> FILE* {
-        const char* path = getenv("LEAFWISE_TRACE");
+        const char* path = getenv(LW_SETTING("TRACE"));
         if (!path || !*path)
             return nullptr;
         return fopen(path, "a");
@@ -134,7 +136,7 @@ const std::set<std::string>& TraceOnly()
 {
     static const std::set<std::string> only = [] {
         std::set<std::string> names;
-        const char* list = getenv("LEAFWISE_TRACE_ONLY");
+        const char* list = getenv(LW_SETTING("TRACE_ONLY"));
         std::string name;
         for (const char* c = list ? list : ""; ; ++c) {
             if (*c && *c != ',') {

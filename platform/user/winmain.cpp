@@ -6,6 +6,8 @@
 
 #include "window.h"
 
+#include <lwsettings.h>
+
 #include <QApplication>
 #include <QFontDatabase>
 
@@ -49,13 +51,13 @@ const char kPlatformHelp[] =
     "      --version  print the name and version and exit\n"
     "\n"
     "Environment:\n"
-    "  LEAFWISE_ROOT        host folder that is the device's \\ (default /)\n"
-    "  LEAFWISE_TEMP        host folder that is the device's \\Temp (default: a private\n"
+    "  " LW_SETTING("ROOT") "        host folder that is the device's \\ (default /)\n"
+    "  " LW_SETTING("TEMP") "        host folder that is the device's \\Temp (default: a private\n"
     "                       folder in $XDG_RUNTIME_DIR)\n"
-    "  LEAFWISE_CODEPAGE    the device's ANSI code page, a Windows code page number\n"
-    "  LEAFWISE_TRACE       file that receives one line per delivered message\n"
-    "  LEAFWISE_TRACE_ONLY  message names, separated by commas, that the trace keeps\n"
-    "  LEAFWISE_RUNTIME     private folder of named mutexes and the instance socket\n";
+    "  " LW_SETTING("CODEPAGE") "    the device's ANSI code page, a Windows code page number\n"
+    "  " LW_SETTING("TRACE") "       file that receives one line per delivered message\n"
+    "  " LW_SETTING("TRACE_ONLY") "  message names, separated by commas, that the trace keeps\n"
+    "  " LW_SETTING("RUNTIME") "     private folder of named mutexes and the instance socket\n";
 
 // Answers -h, --help or --version among the arguments (before a "--"); false
 // when there is none. The program's name, version and usage come from its

@@ -297,7 +297,7 @@ HWND GetWindow(HWND window, UINT relation);
 // runtime folder of <winmutex.h>'s GetRuntimeFolder. A window found there gets a
 // handle in this process on which IsWindow and SetForegroundWindow work and other
 // calls fail (ERROR_INVALID_WINDOW_HANDLE). An instance that does not answer
-// within about two seconds is passed over. NULL (no error set) when nothing matches.
+// within 200 ms is passed over. NULL (no error set) when nothing matches.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 #define FindWindow FindWindowW
 

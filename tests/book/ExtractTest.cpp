@@ -166,30 +166,55 @@ TEST(ObjectIndexTest, FindsTheFirstOfAPathInAnyCaseAndMissesCleanly)
     EXPECT_EQ(index.Find("/page12.htm2"), ObjectIndex::kNone);
 }
 
-TEST_F(ExtractTest, ResolveImagePathJoinsBaseAndValue)
+// One table for both sides of a picture: the page writer resolves an img
+// src (spaces decoded as it reads the tag) to the object it writes and names
+// the file; the page window, told the src as written, names the file it opens.
+// A link written the same way resolves from the page's folder to the same path.
+TEST_F(ExtractTest, ThePageWriterAndThePageWindowNameAndResolveAlike)
 {
-    WCHAR out[MAX_PATH];
-    struct Case {
+    struct Row {
         const char16_t* page;
-        const char16_t* value;
-        const char16_t* expected;
-    } cases[] = {
-        {u"/html/a.htm", u"b.gif", u"/html/b.gif"},
-        {u"/html/a.htm", u"../img/b.gif", u"/img/b.gif"},
-        {u"/html/a.htm", u"./b.gif", u"/html/b.gif"},
-        {u"/html/a.htm", u"/pics/b.gif", u"/pics/b.gif"},
-        {u"/html/a.htm", u"../../b.gif", u"/b.gif"},
-        {u"/html/a.htm", u"./../b.gif", u"/html/../b.gif"},  // only the one "./" goes
-        {u"/html/a.htm", u".b.gif", u"/html/.b.gif"},
-        {u"a.htm", u"b.gif", u"a.htm/b.gif"},                 // no "/": the page path is the base
+        const char16_t* src;
+        const char16_t* object;
+        const char16_t* scratchName;
+    } rows[] = {
+        {u"/html/a.htm", u"b.gif", u"/html/b.gif", u"b.gif"},
+        {u"/html/a.htm", u"../img/b.gif", u"/img/b.gif", u"b.gif"},
+        {u"/html/a.htm", u"./b.gif", u"/html/b.gif", u"b.gif"},
+        {u"/html/a.htm", u"/pics/b.gif", u"/pics/b.gif", u"b.gif"},
+        {u"/html/a.htm", u"../../b.gif", u"/b.gif", u"b.gif"},
+        {u"/html/a.htm", u"./../b.gif", u"/html/../b.gif", u"b.gif"},  // only the one "./" goes
+        {u"/html/a.htm", u".b.gif", u"/html/.b.gif", u".b.gif"},
+        {u"/html/a.htm", u"my%20pic.gif", u"/html/my pic.gif", u"my pic.gif"},
+        {u"/html/a.htm", u"../my%20pics/a%20b.gif", u"/my pics/a b.gif", u"a b.gif"},
+        {u"/html/a.htm", u"%2520.gif", u"/html/%2520.gif", u"%2520.gif"},  // no other escape
+        {u"/html/a.htm", u"sub\\b.gif", u"/html/sub\\b.gif", u"b.gif"},    // a backslash ends a folder too
+        {u"a.htm", u"b.gif", u"a.htm/b.gif", u"b.gif"},                       // no "/": the page path is the base
     };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(ResolveImagePath(c.page, c.value, out, MAX_PATH));
-        EXPECT_EQ(std::u16string(out), c.expected) << Utf8(c.page) << " + " << Utf8(c.value);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Utf8(row.page) + " + " + Utf8(row.src));
+        WCHAR decoded[MAX_PATH], object[MAX_PATH], written[MAX_PATH], opened[MAX_PATH];
+        ASSERT_TRUE(SUCCEEDED(StringCchCopyW(decoded, MAX_PATH, row.src)));
+        DecodeSpaces(decoded);
+        ASSERT_TRUE(ResolveImagePath(row.page, decoded, object, MAX_PATH));
+        EXPECT_EQ(std::u16string(object), row.object);
+        ASSERT_TRUE(ImageScratchName(object, written, MAX_PATH));
+        ASSERT_TRUE(ImageScratchName(row.src, opened, MAX_PATH));
+        EXPECT_EQ(std::u16string(written), row.scratchName) << "the writer's name";
+        EXPECT_EQ(std::u16string(opened), row.scratchName) << "the page window's name";
+
+        std::u16string folder = row.page;
+        folder.resize(folder.find_last_of(u'/') == std::u16string::npos ? folder.size() : folder.find_last_of(u'/'));
+        WCHAR link[MAX_PATH];
+        ASSERT_TRUE(ResolveBookPath(folder.c_str(), decoded, link, MAX_PATH));
+        EXPECT_EQ(std::u16string(link), row.object) << "a link";
     }
     // A joined path that does not fit is refused, not cut.
+    WCHAR out[MAX_PATH];
     std::u16string longValue(MAX_PATH, u'x');
     EXPECT_FALSE(ResolveImagePath(u"/html/a.htm", longValue.c_str(), out, MAX_PATH));
+    EXPECT_FALSE(ResolveBookPath(u"/html", longValue.c_str(), out, MAX_PATH));
+    EXPECT_FALSE(ImageScratchName(longValue.c_str(), out, MAX_PATH));
 }
 
 TEST_F(ExtractTest, EmptyObjectsAndZeroBytes)
