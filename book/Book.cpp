@@ -34,7 +34,7 @@ UINT AnsiCodePageOf(LCID language)
 } // namespace
 
 Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), codePage(CP_ACP),
-      contentsCodePage(CP_ACP), limits{}
+      contentsCodePage(CP_ACP)
 {
     StringCchCopyW(tempFolder, MAX_PATH, u"\\Temp\\");
     bookPath[0] = 0;
@@ -43,10 +43,6 @@ Book::Book() : chm(nullptr), extractReport{}, pageByteLimit(kMaxPageBytes), code
 Book::~Book()
 {
     EmptyLists();
-    if (chm) {
-        chm_close(chm);
-        chm = nullptr;
-    }
 }
 
 void Book::EmptyLists()
@@ -102,19 +98,12 @@ int Book::Open(LPCWSTR path)
     // A path that does not fit is refused rather than cut: a cut path names
     // another file.
     HRESULT copied = StringCchCopyW(bookPath, MAX_PATH, path ? path : u"");
-    if (chm) {
-        chm_close(chm);
-        chm = nullptr;
-    }
+    container.Close();
+    chm = nullptr;
     EmptyLists();
-    if (FAILED(copied) || !CheckContainer(bookPath, &limits))
+    if (FAILED(copied) || !container.Open(bookPath))
         return 0;
-    char hostPath[4096];
-    if (!DeviceToHostPath(bookPath, hostPath, sizeof hostPath))
-        return 0;
-    chm = chm_open(hostPath);
-    if (!chm)
-        return 0;
+    chm = container.Handle();
     if (!ListObjects())
         return 0;
     ReadSystem();
@@ -130,7 +119,7 @@ void Book::ReadSystem()
     LCID language = 0;
     chmUnitInfo unit;
     BYTE* records = nullptr;
-    if (chm_resolve_object(chm, "/#SYSTEM", &unit) != CHM_RESOLVE_FAILURE) {
+    if (container.Resolve("/#SYSTEM", &unit)) {
         ObjectEntry system{"/#SYSTEM", (DWORD)unit.length, (LONG)unit.space, (DWORD)unit.start};
         records = ReadObject(system);
     }
@@ -159,7 +148,7 @@ void Book::ReadSystem()
     // The book's language, from #SYSTEM, else from the container's header.
     codePage = AnsiCodePageOf(language);
     if (!codePage)
-        codePage = AnsiCodePageOf(limits.language);
+        codePage = AnsiCodePageOf(container.Limits().language);
 }
 
 // An object that #SYSTEM names (in the book's code page), when its name ends
@@ -182,7 +171,7 @@ int Book::ListObjects()
         return 0;
     objects.clear();
     index.Clear();
-    chm_enumerate(chm, CHM_ENUMERATE_ALL, EnumerateObject, this);
+    container.Enumerate(EnumerateObject, this);
     return 1;
 }
 
@@ -215,10 +204,10 @@ const ObjectEntry* Book::FindContentsFile() const
 
 bool Book::ResolveUnit(const ObjectEntry& entry, chmUnitInfo* unit)
 {
-    if (!chm || chm_resolve_object(chm, entry.path, unit) == CHM_RESOLVE_FAILURE)
+    if (!container.Resolve(entry.path, unit))
         return false;
     // ObjectFits caps the unit's length (kMaxObjectLength), and so the entry's.
-    return entry.length <= unit->length && ObjectFits(limits, unit->space, unit->start, unit->length);
+    return entry.length <= unit->length && ObjectFits(container.Limits(), unit->space, unit->start, unit->length);
 }
 
 std::optional<ObjectReader> Book::ReaderFor(const ObjectEntry& entry)
@@ -231,29 +220,31 @@ std::optional<ObjectReader> Book::ReaderFor(const ObjectEntry& entry)
     // and chmlib's lookup (which reads the directory from the file each
     // time) is spared for each of the thousands of pages a search or an
     // export reads.
+    const ContainerLimits& limits = container.Limits();
     if (limits.section0Size <= 0xFFFFFFFF && limits.section1Size <= 0xFFFFFFFF) {
         unit.start = entry.start;
         unit.length = entry.length;
         unit.space = entry.space;
         unit.flags = 0;
         StringCchCopyA(unit.path, sizeof unit.path, entry.path);
-    } else if (chm_resolve_object(chm, entry.path, &unit) == CHM_RESOLVE_FAILURE || entry.length > unit.length) {
+    } else if (!container.Resolve(entry.path, &unit) || entry.length > unit.length) {
         return std::nullopt;
     }
     if (!ExtentFits(limits, unit.space, unit.start, unit.length))
         return std::nullopt;
     // The blocks are checked as they are read: a search reads a few nodes of
     // a full-text index of megabytes.
-    return ObjectReader(chm, unit, entry.length, &limits);
+    return ObjectReader(container, unit, entry.length);
 }
 
 std::vector<const ObjectEntry*> Book::AllObjects()
 {
     std::vector<const ObjectEntry*> all;
-    all.reserve(objects.size() + limits.unlistedPaths.size());
+    const std::vector<std::string>& unlisted = container.Limits().unlistedPaths;
+    all.reserve(objects.size() + unlisted.size());
     for (const ObjectEntry& object : objects)
         all.push_back(&object);
-    for (const std::string& path : limits.unlistedPaths) {
+    for (const std::string& path : unlisted) {
         WCHAR wide[MAX_PATH];
         if (MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide, MAX_PATH) <= 0)
             continue;
@@ -275,7 +266,7 @@ BYTE* Book::ReadObject(const ObjectEntry& entry)
     if (!bytes)
         return nullptr;
     if (entry.length > 0)
-        chm_retrieve_object(chm, &unit, bytes, 0, entry.length);
+        container.Retrieve(unit, bytes, 0, entry.length);
     return bytes;
 }
 
@@ -289,7 +280,7 @@ WCHAR* Book::ReadObjectText(const ObjectEntry& entry, size_t* length)
     WCHAR* text = static_cast<WCHAR*>(calloc(capacity, sizeof(WCHAR)));
     if (!text)
         return nullptr;
-    TextReader reader(chm, unit, entry.length, codePage);
+    TextReader reader(ObjectReader(container, unit, entry.length), codePage);
     size_t written = 0;
     while (!reader.Done())
         written += reader.Next(text + written, capacity - 1 - written);
@@ -339,10 +330,8 @@ void Book::ClearTempFolder() { ClearFolder(tempFolder); }
 
 void Book::Close()
 {
-    if (chm) {
-        chm_close(chm);
-        chm = nullptr;
-    }
+    container.Close();
+    chm = nullptr;
     EmptyLists();
     ClearTempFolder();
 }

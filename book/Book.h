@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "BookPaths.h"
-#include "ChmGuard.h"
+#include "GuardedChm.h"
 #include "ObjectIndex.h"
 #include "ObjectReader.h"
 #include "StringPool.h"
@@ -161,7 +161,7 @@ public:
 
     WCHAR tempFolder[MAX_PATH];
     WCHAR bookPath[MAX_PATH];
-    chmFile* chm;
+    chmFile* chm;  // the container's handle while a book is open, else null
     std::deque<ObjectEntry> objects;
     std::deque<TocEntry> contents;
     ExtractReport extractReport;
@@ -208,7 +208,7 @@ private:
     bool WriteDestination(LPCWSTR folder, LPCWSTR baseName, const void* head, size_t headSize, const void* body,
                           size_t bodySize);
 
-    ContainerLimits limits;
+    GuardedChm container;  // the only way to chmlib's retrieval
     StringPool pathPool;
     StringPool textPool;
     ObjectIndex index;                    // over `objects`, built at the first lookup

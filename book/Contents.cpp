@@ -378,7 +378,7 @@ void Book::ParseSitemap(const ObjectEntry& file, bool keywords)
     BYTE* window = static_cast<BYTE*>(malloc(Scanner::kLookahead + kPiece));
     if (!window)
         return;
-    ObjectReader reader(chm, unit, file.length);
+    ObjectReader reader(container, unit, file.length);
     size_t kept = reader.Next(window, kPiece), from = 0;
     UINT declared = DeclaredCodePage(window, kept, &from);
     UINT textCodePage = declared ? declared : codePage;

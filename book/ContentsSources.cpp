@@ -213,7 +213,7 @@ int Book::LoadPageList()
         if (ResolveUnit(page, &unit)) {
             size_t length = std::min<size_t>(page.length, kTitleScan);
             std::vector<char> head(length), text;
-            LONGINT64 got = length ? chm_retrieve_object(chm, &unit, (BYTE*)head.data(), 0, length) : 0;
+            LONGINT64 got = length ? container.Retrieve(unit, (BYTE*)head.data(), 0, length) : 0;
             head.resize(got > 0 ? (size_t)got : 0);
             size_t mark = 0;
             UINT declared = DeclaredCodePage((const BYTE*)head.data(), head.size(), &mark);
@@ -244,7 +244,7 @@ int Book::LoadPageList()
     auto isPage = [&first](const char* path) {
         return (PathEndsWith(path, ".htm") || PathEndsWith(path, ".html")) && _stricmp(path, first.c_str()) != 0;
     };
-    for (const std::string& path : limits.unlistedPaths) {
+    for (const std::string& path : container.Limits().unlistedPaths) {
         WCHAR wide[MAX_PATH];
         if (isPage(path.c_str()) && MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide, MAX_PATH) > 0) {
             if (const ObjectEntry* page = FindObject(wide))

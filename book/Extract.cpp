@@ -189,10 +189,11 @@ const ObjectEntry* Book::FindThroughChmlib(const char* path, const char* htmlPat
             if (_stricmp(hidden.path, candidate) == 0)
                 return &hidden;
         }
-        bool unlisted = std::any_of(limits.unlistedPaths.begin(), limits.unlistedPaths.end(),
+        const std::vector<std::string>& unlistedPaths = container.Limits().unlistedPaths;
+        bool unlisted = std::any_of(unlistedPaths.begin(), unlistedPaths.end(),
                                     [candidate](const std::string& path) { return _stricmp(path.c_str(), candidate) == 0; });
         chmUnitInfo unit;
-        if (!unlisted || strlen(candidate) >= MAX_PATH || chm_resolve_object(chm, candidate, &unit) == CHM_RESOLVE_FAILURE)
+        if (!unlisted || strlen(candidate) >= MAX_PATH || !container.Resolve(candidate, &unit))
             continue;
         size_t length = strnlen(unit.path, sizeof unit.path);
         if (length >= MAX_PATH)

@@ -22,19 +22,12 @@ size_t CharacterBoundary(const BYTE* bytes, size_t count)
 
 } // namespace
 
-LONGINT64 ObjectReader::Retrieve(ULONGLONG at, BYTE* out, size_t count) const
-{
-    if (count == 0 || (guard && !ObjectFits(*guard, unit.space, unit.start + at, count)))
-        return 0;
-    return chm_retrieve_object(chm, const_cast<chmUnitInfo*>(&unit), out, at, count);
-}
-
 size_t ObjectReader::Next(BYTE* out, size_t room)
 {
     if (done)
         return 0;
     size_t wanted = (size_t)std::min<ULONGLONG>(room, length - offset);
-    LONGINT64 got = Retrieve(offset, out, wanted);
+    LONGINT64 got = container->Retrieve(unit, out, offset, wanted);
     if (got < 0)
         got = 0;
     offset += got;
@@ -53,13 +46,8 @@ size_t ObjectReader::ReadAt(ULONGLONG offset, BYTE* out, size_t count) const
     if (offset >= length || count == 0)
         return 0;
     size_t wanted = (size_t)std::min<ULONGLONG>(count, length - offset);
-    LONGINT64 got = Retrieve(offset, out, wanted);
+    LONGINT64 got = container->Retrieve(unit, out, offset, wanted);
     return got > 0 ? (size_t)got : 0;
-}
-
-TextReader::TextReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, UINT bookCodePage)
-    : TextReader(ObjectReader(chm, unit, length), bookCodePage)
-{
 }
 
 TextReader::TextReader(const ObjectReader& object, UINT bookCodePage)

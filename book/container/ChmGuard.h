@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The chmlib release whose buffers and LZX decoder state the guard and the
+// LZX walk mirror; another release may read past what they check.
+constexpr char kMirroredChmlib[] = "0.40";
+
 // The compressed section's LZX blocks, walked before chmlib decodes them.
 class CompressedStream;
 

@@ -4,20 +4,16 @@
 
 #include <windows.h>
 
-#include <chm_lib.h>
-
-#include "ChmGuard.h"
+#include "GuardedChm.h"
 
 // The bytes of a resolved object: read in order up to its first zero byte
 // (the text's end) or up to where a read comes up short, or read anywhere.
-// Every retrieval of the book engine goes through here or Book::ReadObject.
+// Each read is checked by the container for the blocks it needs, rather than
+// once for the whole object. The container must outlive the reader.
 class ObjectReader {
 public:
-    ObjectReader(chmFile* chm, const chmUnitInfo& unit, DWORD length) : chm(chm), unit(unit), length(length) {}
-    // A reader that asks the container's check (ObjectFits) before each read
-    // for the blocks that read needs, rather than once for the whole object.
-    ObjectReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, const ContainerLimits* guard)
-        : chm(chm), unit(unit), length(length), guard(guard)
+    ObjectReader(const GuardedChm& container, const chmUnitInfo& unit, DWORD length)
+        : container(&container), unit(unit), length(length)
     {
     }
 
@@ -34,13 +30,9 @@ public:
     ULONGLONG Length() const { return length; }
 
 private:
-    // chmlib's retrieval of `count` bytes at `offset`, once the check allows it.
-    LONGINT64 Retrieve(ULONGLONG offset, BYTE* out, size_t count) const;
-
-    chmFile* chm;
+    const GuardedChm* container;
     chmUnitInfo unit;
     ULONGLONG length;
-    const ContainerLimits* guard = nullptr;
     ULONGLONG offset = 0;  // of the next read in the object
     bool done = false;
     bool cameShort = false;
@@ -56,7 +48,6 @@ public:
     // unit per byte, and a piece may carry a cut character of the one before.
     static constexpr size_t kMaxPieceUnits = 2 * kPieceBytes;
 
-    TextReader(chmFile* chm, const chmUnitInfo& unit, DWORD length, UINT bookCodePage);
     TextReader(const ObjectReader& object, UINT bookCodePage);
     ~TextReader();
     TextReader(const TextReader&) = delete;
