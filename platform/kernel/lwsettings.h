@@ -8,7 +8,11 @@
 #include <array>
 #include <cstddef>
 
-#define LW_SETTINGS_PREFIX "LEAFWISE_"
+// The prefix comes from the build (LW_SETTINGS_PREFIX), which the program's
+// CMakeLists.txt sets: the platform does not know the program's name.
+#ifndef LW_SETTINGS_PREFIX
+#error "LW_SETTINGS_PREFIX is set by the build"
+#endif
 #define LW_SETTING(word) LW_SETTINGS_PREFIX word
 
 namespace lwkernel {

@@ -139,12 +139,12 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, con
     std::u16string path;
     if (!KeyPath(key, &path))
         return ERROR_INVALID_HANDLE;
-    if ((!data && size) || size > LEAFWISE_REG_MAX_DATA)
+    if ((!data && size) || size > LW_REG_MAX_DATA)
         return ERROR_INVALID_PARAMETER;
     size_t nameLength = 0;
-    while (valueName && valueName[nameLength] && nameLength <= LEAFWISE_REG_MAX_VALUE_NAME)
+    while (valueName && valueName[nameLength] && nameLength <= LW_REG_MAX_VALUE_NAME)
         ++nameLength;
-    if (nameLength > LEAFWISE_REG_MAX_VALUE_NAME)
+    if (nameLength > LW_REG_MAX_VALUE_NAME)
         return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> bytes(data, data + size);
     std::u16string_view name = View(valueName);

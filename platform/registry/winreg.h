@@ -86,9 +86,9 @@ typedef DWORD REGSAM;
 #endif
 
 // Largest value the hive keeps; larger data fails with ERROR_INVALID_PARAMETER.
-#define LEAFWISE_REG_MAX_DATA (1024 * 1024)
+#define LW_REG_MAX_DATA (1024 * 1024)
 // Longest value name, as on Windows; longer ones fail with ERROR_INVALID_PARAMETER.
-#define LEAFWISE_REG_MAX_VALUE_NAME 16383
+#define LW_REG_MAX_VALUE_NAME 16383
 
 // Creates the key and any missing parent keys, or opens it when it exists.
 // A null or empty sub-key opens a new handle to `key` itself. *disposition
@@ -109,7 +109,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKE
 // lost from the hive meanwhile (the file was removed or set aside), it is
 // created again. Fails, changing nothing, with ERROR_INVALID_HANDLE,
 // ERROR_INVALID_PARAMETER (null data with a non-zero size, data over
-// LEAFWISE_REG_MAX_DATA, a name over LEAFWISE_REG_MAX_VALUE_NAME units),
+// LW_REG_MAX_DATA, a name over LW_REG_MAX_VALUE_NAME units),
 // ERROR_NO_SYSTEM_RESOURCES (the hive would outgrow what it may hold: 16 MB in
 // its text form), ERROR_ACCESS_DENIED (read-only hive, folder not writable),
 // ERROR_CANTWRITE, ERROR_CANTREAD.

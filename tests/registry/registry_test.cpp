@@ -342,12 +342,12 @@ TEST_F(RegistryTest, AnotherProcessesWriteIsSeenThroughAnOpenHandle) {
 // and whatever the writer wrote the next read accepts.
 TEST_F(RegistryTest, WritesPastTheLimitsFailAndChangeNothing) {
     HKEY key = Create(u"Limits");
-    const std::u16string longest(LEAFWISE_REG_MAX_VALUE_NAME, u'n');
+    const std::u16string longest(LW_REG_MAX_VALUE_NAME, u'n');
     ASSERT_EQ(SetString(key, longest.c_str(), u"x"), ERROR_SUCCESS);
     const std::string before = ReadFile(HiveFile());
-    const std::u16string tooLong(LEAFWISE_REG_MAX_VALUE_NAME + 1, u'n');
+    const std::u16string tooLong(LW_REG_MAX_VALUE_NAME + 1, u'n');
     EXPECT_EQ(SetString(key, tooLong.c_str(), u"x"), ERROR_INVALID_PARAMETER);
-    std::vector<BYTE> data(LEAFWISE_REG_MAX_DATA + 1, 0xAB);
+    std::vector<BYTE> data(LW_REG_MAX_DATA + 1, 0xAB);
     EXPECT_EQ(RegSetValueExW(key, u"big", 0, REG_BINARY, data.data(), DWORD(data.size())),
               ERROR_INVALID_PARAMETER);
     HKEY sub = nullptr;
@@ -362,12 +362,12 @@ TEST_F(RegistryTest, WritesPastTheLimitsFailAndChangeNothing) {
     RegCloseKey(key);
     std::string hive = before + "\n[HKEY_CLASSES_ROOT\\Limits]\n";
     std::string hex;
-    for (size_t i = 0; i < LEAFWISE_REG_MAX_DATA; ++i) hex += i ? ",ab" : "ab";
+    for (size_t i = 0; i < LW_REG_MAX_DATA; ++i) hex += i ? ",ab" : "ab";
     const int kPrewritten = 4;
     for (int i = 0; i < kPrewritten; ++i) hive += "\"v" + std::string(1, char('A' + i)) + "\"=hex:" + hex + "\n";
     WriteFile(HiveFile(), hive);
     ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Limits", 0, 0, &key), ERROR_SUCCESS);
-    data.resize(LEAFWISE_REG_MAX_DATA);
+    data.resize(LW_REG_MAX_DATA);
     LONG result = ERROR_SUCCESS;
     int stored = kPrewritten;
     for (; stored < 40; ++stored) {
@@ -381,7 +381,7 @@ TEST_F(RegistryTest, WritesPastTheLimitsFailAndChangeNothing) {
     ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"Limits", 0, 0, &key), ERROR_SUCCESS);
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key, u"vA", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, DWORD(LEAFWISE_REG_MAX_DATA));
+    EXPECT_EQ(size, DWORD(LW_REG_MAX_DATA));
     EXPECT_EQ(QueryString(key, longest.c_str()), u"x");
     EXPECT_TRUE(FilesStartingWith("registry.reg.damaged").empty());
     RegCloseKey(key);
