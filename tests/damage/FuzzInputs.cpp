@@ -32,8 +32,9 @@ namespace {
 // pictures, few enough to keep each run short.
 constexpr size_t kPagesPerBook = 4;
 // Inputs run before the heap in use is taken as the baseline: Qt fills its
-// caches (fonts, glyphs, styles) with the first pages.
-constexpr unsigned kWarmUpInputs = 64;
+// caches (fonts, glyphs, styles) with the first pages, and a book's pages in
+// many scripts and sizes keep filling them for some hundreds of inputs.
+constexpr unsigned kWarmUpInputs = 512;
 constexpr int kSettleLimitMs = 10000;
 
 struct Decoding {
