@@ -5,6 +5,7 @@
 #include "Export.h"
 
 #include "Charset.h"
+#include "ReadAhead.h"
 #include "Search.h"
 
 #include <algorithm>
@@ -17,7 +18,6 @@
 
 namespace {
 
-constexpr size_t kPiece = 64 * 1024;
 // The bytes of a host file name.
 constexpr size_t kMaxNameBytes = 255;
 // Names tried for one file or folder before the export gives up.
@@ -152,8 +152,8 @@ public:
     Exporter(const Exporter&) = delete;
     Exporter& operator=(const Exporter&) = delete;
 
-    // Writes one object; false when the export has to stop.
-    bool Export(const ObjectEntry& object)
+    // Writes one object from its bytes; false when the export has to stop.
+    bool Export(const ObjectEntry& object, ReadAhead::Object& bytes)
     {
         std::vector<std::u16string> parts = Components(object.path, book.codePage);
         if (parts.empty())
@@ -161,8 +161,7 @@ public:
         HANDLE folder = FolderFor(parts);
         if (folder == INVALID_HANDLE_VALUE)
             return false;
-        std::optional<ObjectReader> reader = book.ReaderFor(object);
-        if (!reader) {
+        if (!bytes.Readable()) {
             Unreadable(object);
             return true;
         }
@@ -171,7 +170,7 @@ public:
         if (file == INVALID_HANDLE_VALUE)
             return false;
         std::u16string relative = Relative(name);
-        Copy copied = IsPagePath(object.path) ? CopyPage(*reader, file) : CopyBytes(*reader, file);
+        Copy copied = IsPagePath(object.path) ? CopyPage(bytes, file) : CopyBytes(bytes, file);
         CloseHandle(file);
         if (copied != Copy::kDone) {
             DeleteFileInFolderW(folder, name.c_str());
@@ -306,25 +305,25 @@ private:
         return true;
     }
 
-    Copy CopyBytes(const ObjectReader& reader, HANDLE file)
+    Copy CopyBytes(ReadAhead::Object& bytes, HANDLE file)
     {
-        for (ULONGLONG at = 0; at < reader.Length();) {
-            size_t wanted = (size_t)std::min<ULONGLONG>(kPiece, reader.Length() - at);
-            if (reader.ReadAt(at, buffer, wanted) != wanted)
+        const BYTE* piece;
+        size_t count;
+        while (bytes.NextPiece(&piece, &count)) {
+            if (bytes.CameShort())
                 return Copy::kUnreadable;
-            if (!WriteAll(file, buffer, wanted))
+            if (!WriteAll(file, piece, count))
                 return Copy::kWriteFailed;
-            at += wanted;
         }
-        return Copy::kDone;
+        return bytes.CameShort() ? Copy::kUnreadable : Copy::kDone;
     }
 
     // A page in UTF-8: read as the book's reader reads it (in the charset
     // it declares, else the book's), with that declaration made "utf-8".
-    Copy CopyPage(const ObjectReader& reader, HANDLE file)
+    Copy CopyPage(ReadAhead::Object& bytes, HANDLE file)
     {
         BYTE head[kDeclarationWindow];
-        size_t headLength = reader.ReadAt(0, head, sizeof head);
+        size_t headLength = bytes.Head(head, sizeof head);
         size_t mark = 0, nameAt = 0, nameLength = 0;
         UINT declared = DeclaredCodePage(head, headLength, &mark, &nameAt, &nameLength);
         if ((mark > 0 || nameLength == 0) && !WriteAll(file, kUtf8Mark, sizeof kUtf8Mark))
@@ -336,7 +335,7 @@ private:
                                             (int)(nameAt - mark), nullptr, 0);
             unitsBefore = units > 0 ? (size_t)units : 0;
         }
-        TextReader text(reader, book.codePage);
+        TextReader text(bytes, book.codePage);
         bool first = true;
         while (!text.Done()) {
             size_t count = text.Next(units, TextReader::kMaxPieceUnits);
@@ -432,7 +431,6 @@ private:
     std::unordered_map<std::u16string, std::u16string> renamed;  // book folder path -> the name it took
     std::unordered_map<const ObjectEntry*, std::u16string> written;  // relative paths, for the contents page
     DWORD writeError = ERROR_SUCCESS;
-    BYTE buffer[kPiece];
     WCHAR units[TextReader::kMaxPieceUnits];
     char utf8[3 * TextReader::kMaxPieceUnits];
 };
@@ -479,11 +477,13 @@ ExportReport ExportBook(Book& book, LPCWSTR folder, ExportProgress progress, voi
     });
     {
         auto exporter = std::make_unique<Exporter>(book, root, report);
+        // The next objects are decoded while one is written.
+        ReadAhead ahead(book, objects);
         bool going = true;
         for (size_t i = 0; i < objects.size() && going; ++i) {
             if (progress)
                 progress(i, objects.size(), context);
-            going = exporter->Export(*objects[i]);
+            going = exporter->Export(*objects[i], *ahead.NextObject());
         }
         if (going)
             exporter->WriteContentsPage();

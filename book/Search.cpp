@@ -6,6 +6,7 @@
 #include "Charset.h"
 #include "FullTextIndex.h"
 #include "PageText.h"
+#include "ReadAhead.h"
 
 #include <algorithm>
 #include <cstring>
@@ -300,48 +301,63 @@ bool SearchIndex(Book& book, const std::vector<SearchTerm>& terms, const Pages& 
     return TopicPages(book, found, pages, hits);
 }
 
-// Reads a page through `counter`; false when it cannot be read. With
-// `titleOnly`, stops once the title is settled or past the bytes that hold it.
-bool ReadPage(Book& book, const ObjectEntry& page, TermCounter& counter, std::vector<WCHAR>& units, bool titleOnly)
+// Reads a page through `counter` as far as its title; false when it cannot
+// be read.
+bool ReadTitle(Book& book, const ObjectEntry& page, TermCounter& counter, std::vector<WCHAR>& units)
 {
     std::optional<ObjectReader> object = book.ReaderFor(page);
     if (!object)
         return false;
     TextReader text(*object, book.codePage);
     counter.Reset();
-    size_t read = 0;
-    while (!text.Done() && !(titleOnly && (counter.TitleSettled() || read >= kTitleScan))) {
-        size_t count = text.Next(units.data(), units.size());
-        counter.Feed(units.data(), count);
-        read += TextReader::kPieceBytes;
-    }
+    for (size_t read = 0; !text.Done() && !counter.TitleSettled() && read < kTitleScan;
+         read += TextReader::kPieceBytes)
+        counter.Feed(units.data(), text.Next(units.data(), units.size()));
     counter.End();
     return true;
 }
 
-void SearchPages(Book& book, const std::vector<SearchTerm>& terms, const SearchOptions& options, const Pages& pages,
-                 SearchProgress progress, void* context, std::vector<SearchHit>* hits)
+// Every page read whole, in the order the book stores them, the next ones
+// decoded while one is read.
+void ScanPages(Book& book, const std::vector<SearchTerm>& terms, const Pages& pages, SearchProgress progress,
+               void* context, std::vector<SearchHit>* hits)
 {
     std::vector<const ObjectEntry*> order = pages.InStorageOrder();
     std::vector<WCHAR> units(TextReader::kMaxPieceUnits);
     TermCounter counter(terms);
-    TermCounter titleMatcher(terms);
+    ReadAhead ahead(book, order);
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (progress)
+            progress(i, order.size(), context);
+        TextReader text(*ahead.NextObject(), book.codePage);
+        counter.Reset();
+        while (!text.Done())
+            counter.Feed(units.data(), text.Next(units.data(), units.size()));
+        counter.End();
+        if (counter.AllFound())
+            hits->push_back({order[i], counter.Hits(), pages.TitleFor(order[i], counter.Title())});
+    }
+    if (progress)
+        progress(order.size(), order.size(), context);
+}
+
+// The pages whose titles hold the terms. A page in the contents has its
+// title there; another one is read as far as its own title.
+void SearchTitles(Book& book, const std::vector<SearchTerm>& terms, const Pages& pages, SearchProgress progress,
+                  void* context, std::vector<SearchHit>* hits)
+{
+    std::vector<const ObjectEntry*> order = pages.InStorageOrder();
+    std::vector<WCHAR> units(TextReader::kMaxPieceUnits);
+    TermCounter counter(terms), titleMatcher(terms);
     for (size_t i = 0; i < order.size(); ++i) {
         const ObjectEntry* page = order[i];
         if (progress)
             progress(i, order.size(), context);
-        if (!options.titlesOnly) {
-            if (ReadPage(book, *page, counter, units, false) && counter.AllFound())
-                hits->push_back({page, counter.Hits(), pages.TitleFor(page, counter.Title())});
-            continue;
-        }
-        // A page in the contents has its title there; another one is read
-        // as far as its own title.
         std::u16string title;
-        if (pages.PlaceOf(page).title && pages.PlaceOf(page).title[0])
+        if (pages.HasContentsTitle(page))
             title = pages.TitleFor(page, u"");
         else
-            title = pages.TitleFor(page, ReadPage(book, *page, counter, units, true) ? counter.Title() : u"");
+            title = pages.TitleFor(page, ReadTitle(book, *page, counter, units) ? counter.Title() : u"");
         titleMatcher.Reset();
         titleMatcher.FeedPlain(title.data(), title.size());
         titleMatcher.End();
@@ -377,7 +393,10 @@ SearchResult SearchBook(Book& book, const std::vector<std::u16string>& words, co
         result.throughIndex = SearchIndex(book, terms, pages, &result.pages);
     if (!result.throughIndex) {
         result.pages.clear();
-        SearchPages(book, terms, options, pages, progress, context, &result.pages);
+        if (options.titlesOnly)
+            SearchTitles(book, terms, pages, progress, context, &result.pages);
+        else
+            ScanPages(book, terms, pages, progress, context, &result.pages);
     }
     pages.Sort(&result.pages);
     return result;

@@ -51,7 +51,13 @@ size_t ObjectReader::ReadAt(ULONGLONG offset, BYTE* out, size_t count) const
 }
 
 TextReader::TextReader(const ObjectReader& object, UINT bookCodePage)
-    : reader(object), codePage(bookCodePage), bytes(static_cast<BYTE*>(malloc(2 * kPieceBytes)))
+    : own(object), source(*own), codePage(bookCodePage), bytes(static_cast<BYTE*>(malloc(2 * kPieceBytes)))
+{
+    done = !bytes;
+}
+
+TextReader::TextReader(ByteSource& source, UINT bookCodePage)
+    : source(source), codePage(bookCodePage), bytes(static_cast<BYTE*>(malloc(2 * kPieceBytes)))
 {
     done = !bytes;
 }
@@ -62,8 +68,8 @@ size_t TextReader::Next(WCHAR* out, size_t room)
 {
     if (done)
         return 0;
-    size_t count = carried + reader.Next(bytes + carried, kPieceBytes);
-    done = reader.Done();
+    size_t count = carried + source.Next(bytes + carried, kPieceBytes);
+    done = source.Done();
     size_t from = 0;
     if (!started) {
         started = true;

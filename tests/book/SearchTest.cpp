@@ -4,6 +4,7 @@
 #include "BookTestSupport.h"
 
 #include <PageText.h>
+#include <ReadAhead.h>
 #include <Search.h>
 
 using namespace booktest;
@@ -148,6 +149,65 @@ TEST(TermCounterTest, APageCutAnywhereReadsTheSame)
         counter.End();
         ASSERT_EQ(counter.Hits(), 7u) << cut;
         ASSERT_EQ(Utf8(counter.Title()), "T & t") << cut;
+    }
+}
+
+// The scan and the export read objects ahead on a thread of its own: each
+// object comes in order, as its own reader gives it as text or whole,
+// whether the one before it was read to its end, in part or not at all (a large book's many pages, a
+// contents file of many pieces), and the read-ahead may end while its thread
+// waits with the queue full.
+TEST(ReadAheadTest, GivesEachObjectAsItsReaderDoes)
+{
+    auto bytesOf = [](ByteSource& source, size_t most) {
+        std::string bytes;
+        BYTE piece[4099];
+        while (!source.Done() && bytes.size() < most)
+            bytes.append((const char*)piece, source.Next(piece, std::min(sizeof piece, most - bytes.size())));
+        return bytes;
+    };
+    for (const char* name : {"large", "one-title"}) {
+        Book book;
+        ASSERT_EQ(book.LoadContents(DeviceTestBook(name).c_str()), 1);
+        std::vector<const ObjectEntry*> objects = book.AllObjects();
+        // Read first, while the container is this thread's alone: as text,
+        // and whole.
+        std::vector<std::string> text, whole;
+        for (const ObjectEntry* object : objects) {
+            std::optional<ObjectReader> reader = book.ReaderFor(*object);
+            ASSERT_TRUE(reader);
+            text.push_back(bytesOf(*reader, SIZE_MAX));
+            whole.emplace_back(reader->Length(), '\0');
+            ASSERT_EQ(reader->ReadAt(0, (BYTE*)whole.back().data(), whole.back().size()), whole.back().size());
+        }
+        for (size_t shift = 0; shift < 4; ++shift) {
+            ReadAhead ahead(book, objects);
+            for (size_t i = 0; i < objects.size(); ++i) {
+                ReadAhead::Object* object = ahead.NextObject();
+                ASSERT_NE(object, nullptr);
+                ASSERT_TRUE(object->Readable());
+                size_t way = (i + shift) % 4;
+                if (way == 3) {
+                    BYTE head[1024];
+                    ASSERT_EQ(std::string((const char*)head, object->Head(head, sizeof head)),
+                              whole[i].substr(0, sizeof head));
+                    std::string bytes;
+                    const BYTE* piece;
+                    size_t count;
+                    while (object->NextPiece(&piece, &count))
+                        bytes.append((const char*)piece, count);
+                    ASSERT_EQ(bytes, whole[i]) << name << objects[i]->path;
+                    EXPECT_FALSE(object->CameShort());
+                    continue;
+                }
+                size_t most = way == 0 ? SIZE_MAX : way == 1 ? 70000 : 0;
+                ASSERT_EQ(bytesOf(*object, most), text[i].substr(0, most)) << name << objects[i]->path;
+            }
+            EXPECT_EQ(ahead.NextObject(), nullptr);
+        }
+        ReadAhead stoppedEarly(book, objects);
+        ASSERT_NE(stoppedEarly.NextObject(), nullptr);
+        Sleep(50);
     }
 }
 
