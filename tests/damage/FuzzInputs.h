@@ -29,10 +29,10 @@ bool RunBookPage(const uint8_t* data, size_t size);
 
 bool Run(Target target, const uint8_t* data, size_t size);
 
-// With AddressSanitizer: aborts (a crash the fuzzer keeps) when the heap in
-// use has grown by more than kLeakBound since the first inputs, so that a
-// leak is found; does nothing in other builds.
+// Run, and with AddressSanitizer aborts (a crash the fuzzer keeps) once the
+// inputs after the first ones have left more than kLeakBound on the heap, so
+// that a leak is found.
 constexpr size_t kLeakBound = 64u << 20;
-void CheckHeap();
+void RunChecked(Target target, const uint8_t* data, size_t size);
 
 } // namespace fuzzinput

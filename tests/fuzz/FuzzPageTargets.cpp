@@ -5,7 +5,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzzinput::Run(fuzzinput::Target::LEAFWISE_FUZZ_TARGET, data, size);
-    fuzzinput::CheckHeap();
+    fuzzinput::RunChecked(fuzzinput::Target::LEAFWISE_FUZZ_TARGET, data, size);
     return 0;
 }
