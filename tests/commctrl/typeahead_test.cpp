@@ -155,6 +155,9 @@ TEST_F(TreeTypeAhead, SearchesTheItemsShownFromTheSelection)
     EXPECT_EQ(Selected(), abacus) << "nothing begins with q";
     EXPECT_EQ(Search(), u"q");
     EXPECT_TRUE(Matches(Take(), {}));
+    ASSERT_TRUE(Pause());
+    Type(u"ax");
+    EXPECT_EQ(Selected(), aardvark) << "\"a\" steps on, and nothing begins with \"ax\"";
 
     ASSERT_TRUE(Pause());
     SendMessageW(control, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(zed));
@@ -165,7 +168,7 @@ TEST_F(TreeTypeAhead, SearchesTheItemsShownFromTheSelection)
     ASSERT_TRUE(Pause());
     Type(u"\u044F");  // "я": case-blind in any script
     EXPECT_EQ(Selected(), apples);
-    EXPECT_EQ(Seen(), u"abcaaaaqa\u044F") << "every character through the subclass";
+    EXPECT_EQ(Seen(), u"abcaaaaqaxa\u044F") << "every character through the subclass";
 }
 
 // Characters come as the device types them: a key becomes WM_CHAR through the
