@@ -89,7 +89,8 @@ void ReadAhead::Read()
     for (const ObjectEntry* entry : objects) {
         std::optional<ObjectReader> object = book.ReaderFor(*entry);
         if (!object) {
-            Push({{}, true, true, false});
+            if (!Push({{}, true, true, false}))
+                return;
             continue;
         }
         for (ULONGLONG at = 0;;) {
@@ -101,9 +102,7 @@ void ReadAhead::Read()
             piece.cameShort = got < wanted;
             piece.last = piece.cameShort || at >= object->Length();
             bool last = piece.last;
-            Push(std::move(piece));
-            std::lock_guard<std::mutex> hold(lock);
-            if (stopping)
+            if (!Push(std::move(piece)))
                 return;
             if (last)
                 break;
@@ -111,12 +110,19 @@ void ReadAhead::Read()
     }
 }
 
-void ReadAhead::Push(Object::Piece piece)
+// Each side waits only for the other to bring a piece or to make room, and
+// the reading thread, once the queue is full, is woken only when half of it
+// is free: a book of many small objects hands over thousands of pieces.
+bool ReadAhead::Push(Object::Piece piece)
 {
     std::unique_lock<std::mutex> hold(lock);
     changed.wait(hold, [this] { return stopping || waiting.size() < kAheadPieces; });
+    if (stopping)
+        return false;
     waiting.push_back(std::move(piece));
-    changed.notify_all();
+    if (waiting.size() == 1)
+        changed.notify_all();
+    return true;
 }
 
 ReadAhead::Object::Piece ReadAhead::Pop()
@@ -125,6 +131,7 @@ ReadAhead::Object::Piece ReadAhead::Pop()
     changed.wait(hold, [this] { return !waiting.empty(); });
     Object::Piece piece = std::move(waiting.front());
     waiting.pop_front();
-    changed.notify_all();
+    if (waiting.size() == kAheadPieces / 2)
+        changed.notify_all();
     return piece;
 }

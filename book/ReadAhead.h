@@ -71,7 +71,8 @@ public:
 
 private:
     void Read();
-    void Push(Object::Piece piece);
+    // False once the read-ahead is stopping.
+    bool Push(Object::Piece piece);
     Object::Piece Pop();
 
     Book& book;
