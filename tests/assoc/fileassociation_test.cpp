@@ -106,7 +106,12 @@ TEST_F(FileAssociationTest, InstalledEntryThatStartsThisProgramIsMadeTheDefault)
     setenv("XDG_DATA_DIRS", systemData.c_str(), 1);
     const std::string path = getenv("PATH") ? getenv("PATH") : "";
 
-    WriteFile(installed, entry + "/usr/bin/another-leafwise %f\n");
+    // Another program file, on this program's file system where the scratch
+    // folder shares it.
+    const std::string another = root + "/another-leafwise";
+    WriteFile(another, "#!/bin/sh\n");
+    chmod(another.c_str(), 0755);
+    WriteFile(installed, entry + another + " %f\n");
     FileAssociation(mainWindow);
     ExpectOneBox("CHM File associate success!", MB_OK | MB_ICONINFORMATION);
     EXPECT_NE(ReadFile(own).find("\nNoDisplay=true\n"), std::string::npos);
