@@ -90,7 +90,8 @@ TEST_F(FileAssociationTest, DesktopOpensChmFilesWithTheProgram) {
 // An installed Leafwise comes with its own entry. When that entry, where the
 // desktop looks (a staged XDG_DATA_DIRS here), starts this very program, it
 // becomes the default and no second entry is written; one that starts another
-// copy (this program being a build tree's) leaves the user entry as before.
+// copy (this program being a build tree's), or is marked deleted, leaves the
+// user entry as before.
 TEST_F(FileAssociationTest, InstalledEntryThatStartsThisProgramIsMadeTheDefault)
 {
     char host[4096];
@@ -132,6 +133,14 @@ TEST_F(FileAssociationTest, InstalledEntryThatStartsThisProgramIsMadeTheDefault)
         EXPECT_EQ(lwtest::CommandOutput("xdg-mime query default application/vnd.ms-htmlhelp"),
                   "example.leafwise.Leafwise.desktop");
     }
+
+    // An entry marked deleted (Hidden) is none, whatever it starts.
+    WriteFile(installed, entry + self.filename().string() + " %f\nHidden=true\n");
+    FileAssociation(mainWindow);
+    ExpectOneBox("CHM File associate success!", MB_OK | MB_ICONINFORMATION);
+    EXPECT_TRUE(std::filesystem::exists(own));
+    EXPECT_NE(ReadFile(root + "/config/mimeapps.list").find("application/vnd.ms-htmlhelp=leafwise-chmfile.desktop;"),
+              std::string::npos);
     setenv("PATH", path.c_str(), 1);
     unsetenv("XDG_DATA_DIRS");
 }
