@@ -154,9 +154,10 @@ TEST(TermCounterTest, APageCutAnywhereReadsTheSame)
 
 // The scan and the export read objects ahead on a thread of its own: each
 // object comes in order, as its own reader gives it as text or whole,
-// whether the one before it was read to its end, in part or not at all (a large book's many pages, a
-// contents file of many pieces), and the read-ahead may end while its thread
-// waits with the queue full.
+// whether the one before it was read to its end, in part or not at all (a
+// large book's many pages, a contents file of many pieces, texts that end at
+// a zero byte long before the object does), and the read-ahead may end while
+// its thread waits with the queue full.
 TEST(ReadAheadTest, GivesEachObjectAsItsReaderDoes)
 {
     auto bytesOf = [](ByteSource& source, size_t most) {
@@ -166,7 +167,7 @@ TEST(ReadAheadTest, GivesEachObjectAsItsReaderDoes)
             bytes.append((const char*)piece, source.Next(piece, std::min(sizeof piece, most - bytes.size())));
         return bytes;
     };
-    for (const char* name : {"large", "one-title"}) {
+    for (const char* name : {"large", "one-title", "zeros"}) {
         Book book;
         ASSERT_EQ(book.LoadContents(DeviceTestBook(name).c_str()), 1);
         std::vector<const ObjectEntry*> objects = book.AllObjects();
