@@ -24,7 +24,7 @@ TEST(References, NamedAndNumericOnesAreDecodedAndOtherTextStays)
         {u"h3d::Color&lt; T &gt;", u"h3d::Color< T >"},
         {u"Tom &amp; Jerry &quot;&apos;", u"Tom & Jerry \"'"},
         {u"&cent;quoted&pound;", u"\u00A2quoted\u00A3"},
-        {u"&Alpha;&omega;&hellip;&euro;&nbsp;", u"\u0391\u03C9\u2026\u20AC\u00A0"},
+        {u"&Alpha;&omega;&hellip;&euro;&nbsp;&thetasym;", u"\u0391\u03C9\u2026\u20AC\u00A0\u03D1"},
         {u"&#233;&#xE9;&#XE9;&#233 x&#x1F4D6;", u"\u00E9\u00E9\u00E9\u00E9 x\U0001F4D6"},
         {u"&#150;&#x80;", u"\u2013\u20AC"},  // C1 numbers read as code page 1252's, as browsers do
         {u"&#0;&#xD800;&#1114112;&#99999999999999;", u"\uFFFD\uFFFD\uFFFD\uFFFD"},

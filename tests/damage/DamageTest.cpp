@@ -326,6 +326,32 @@ TEST_F(DamageTest, AListedLengthLongerThanTheLookupsIsRefused)
     EXPECT_EQ(book.ReadObject(*listed[1]), nullptr);
 }
 
+// Objects the container refuses (their listed lengths run past the book's
+// end) are left out of an export and reported, and the large one stored
+// beside them is exported whole.
+TEST_F(DamageTest, ObjectsThatRunPastTheBookAreLeftOutAndTheRestReadWhole)
+{
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    std::string large(200000, '\0');
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i % 251);
+    // One on either side of the large object, however they are stored.
+    crafted.Put("/a-short.bin", std::string(100, 's'));
+    crafted.Put("/b-large.bin", large);
+    crafted.Put("/c-short.bin", std::string(100, 's'));
+    crafted.Find("/a-short.bin")->length = 2 * large.size();
+    crafted.Find("/c-short.bin")->length = 2 * large.size();
+    std::u16string path = PlaceCrafted(crafted);
+    Book book;
+    ASSERT_EQ(book.LoadContents(path.c_str()), 1);
+    ExportReport report = ExportBook(book, u"\\Temp\\out");
+    EXPECT_EQ(report.error, (DWORD)ERROR_SUCCESS);
+    EXPECT_EQ(report.unreadable, 2u);
+    EXPECT_FALSE(std::filesystem::exists(scratch + "/out/a-short.bin"));
+    Bytes bytes = damage::ReadHostFile(scratch + "/out/b-large.bin");
+    EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == large);
+}
+
 // chmlib reads a block into a buffer of the block length plus 6144 bytes. The
 // damage moves one block's end and leaves every block in order, so that only
 // the length check can refuse it.
