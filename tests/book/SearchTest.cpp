@@ -119,6 +119,14 @@ TEST_F(SearchTest, TheBooksIndexFindsThePagesTheScanFinds)
     }
 }
 
+// A page is read to its end, however long, once every word has been found.
+TEST(ScanTest, ALongPageIsCountedToItsEnd)
+{
+    Book book;
+    ASSERT_EQ(book.LoadContents(DeviceTestBook("zeros").c_str()), 1);
+    EXPECT_EQ(Lines(SearchBook(book, {u"needle"}, Scan())), std::vector<std::string>{"2|long|/long.htm"});
+}
+
 TEST_F(SearchTest, WordsWithNothingToFindAreRefused)
 {
     EXPECT_EQ(SearchBook(book, {u"...", u"&&"}, {}).status, SearchStatus::kNothingToFind);
