@@ -315,7 +315,7 @@ private:
             if (!WriteAll(file, piece, count))
                 return Copy::kWriteFailed;
         }
-        return bytes.CameShort() ? Copy::kUnreadable : Copy::kDone;
+        return Copy::kDone;
     }
 
     // A page in UTF-8: read as the book's reader reads it (in the charset

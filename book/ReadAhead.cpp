@@ -27,7 +27,6 @@ ReadAhead::Object* ReadAhead::NextObject()
     ++next;
     current.piece = Pop();
     current.at = 0;
-    current.readable = current.piece.readable;
     current.done = false;
     current.cameShort = false;
     return &current;

@@ -29,7 +29,7 @@ public:
         bool CameShort() const override { return cameShort; }
 
         // Whether the book had a reader for the object.
-        bool Readable() const { return readable; }
+        bool Readable() const { return piece.readable; }
         // Up to `count` of the object's first bytes, zero bytes and all, before
         // anything else is read of it.
         size_t Head(BYTE* out, size_t count) const;
@@ -53,7 +53,6 @@ public:
         Piece piece{{}, true, false, true};  // the piece being read
         size_t at = 0;                       // of its bytes, read already
         std::vector<BYTE> given;             // the piece NextPiece gave last
-        bool readable = true;
         bool done = true;
         bool cameShort = false;
     };
