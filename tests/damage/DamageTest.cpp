@@ -6,6 +6,7 @@
 
 #include <Book.h>
 #include <Export.h>
+#include <ReadAhead.h>
 #include <Search.h>
 #include <gtest/gtest.h>
 
@@ -350,6 +351,71 @@ TEST_F(DamageTest, ObjectsThatRunPastTheBookAreLeftOutAndTheRestReadWhole)
     EXPECT_FALSE(std::filesystem::exists(scratch + "/out/a-short.bin"));
     Bytes bytes = damage::ReadHostFile(scratch + "/out/b-large.bin");
     EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == large);
+}
+
+// A damaged block in the middle of the book: the objects it holds, and the
+// ones after it up to the decoder's next reset, come short; the ones after
+// that come whole. A read-ahead gives each of them as its own reader does.
+TEST_F(DamageTest, AReadAheadGivesEachObjectOfADamagedBookAsItsReaderDoes)
+{
+    Bytes book = Corpus("svn-book.chm");
+    damage::Layout layout;
+    ASSERT_TRUE(damage::ReadLayout(book, &layout));
+    auto at = [&](uint64_t offset) {
+        uint64_t value = 0;
+        for (int i = 7; i >= 0; --i)
+            value = value << 8 | book[offset + i];
+        return value;
+    };
+    const uint64_t table = layout.resetTableOffset;
+    const uint32_t blocks = (uint32_t)at(table + 4);
+    const uint64_t middle = at(table + (uint32_t)at(table + 12) + 8 * (blocks / 2));
+    // The block's trees: damage there leaves its bitstream undecodable.
+    damage::Corruptor(7).FlipBytes(&book, 24, layout.contentOffset + middle, layout.contentOffset + middle + 96);
+    Book opened;
+    ASSERT_EQ(opened.Open(Place(book).c_str()), 1);
+    ASSERT_EQ(opened.ListObjects(), 1);
+    std::vector<const ObjectEntry*> objects;
+    for (const ObjectEntry* object : opened.AllObjects()) {
+        if (object->space == 1 && object->length > 0)
+            objects.push_back(object);
+    }
+    std::sort(objects.begin(), objects.end(), [](const ObjectEntry* a, const ObjectEntry* b) { return a->start < b->start; });
+    std::vector<std::string> whole;
+    std::vector<bool> cameShort;
+    for (const ObjectEntry* object : objects) {
+        std::optional<ObjectReader> reader = opened.ReaderFor(*object);
+        ASSERT_TRUE(reader);
+        whole.emplace_back(reader->Length(), '\0');
+        whole.back().resize(reader->ReadAt(0, (BYTE*)whole.back().data(), whole.back().size()));
+        cameShort.push_back(whole.back().size() < reader->Length());
+    }
+    auto firstShort = std::find(cameShort.begin(), cameShort.end(), true);
+    ASSERT_NE(firstShort, cameShort.end()) << "the damage left every block decodable";
+    ASSERT_NE(std::find(firstShort, cameShort.end(), false), cameShort.end()) << "nothing after the damage came whole";
+    // A whole object of many pieces is read again just after the first that came short.
+    size_t large = 0;
+    for (size_t i = 0; i < objects.size(); ++i)
+        large = !cameShort[i] && whole[i].size() > whole[large].size() ? i : large;
+    ASSERT_GT(whole[large].size(), 2 * ReadAhead::kPieceBytes);
+    size_t after = firstShort - cameShort.begin() + 1;
+    objects.insert(objects.begin() + after, objects[large]);
+    whole.insert(whole.begin() + after, whole[large]);
+    cameShort.insert(cameShort.begin() + after, false);
+    ReadAhead ahead(opened, objects);
+    for (size_t i = 0; i < objects.size(); ++i) {
+        ReadAhead::Object* object = ahead.NextObject();
+        std::string bytes;
+        const BYTE* piece;
+        size_t count;
+        bool cameShortSoFar = false;
+        while (object->NextPiece(&piece, &count)) {
+            cameShortSoFar = cameShortSoFar || object->CameShort();
+            bytes.append((const char*)piece, count);
+        }
+        EXPECT_EQ(bytes == whole[i], true) << objects[i]->path;
+        EXPECT_EQ(cameShortSoFar || object->CameShort(), cameShort[i]) << objects[i]->path;
+    }
 }
 
 // chmlib reads a block into a buffer of the block length plus 6144 bytes. The
