@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -41,13 +42,71 @@ bool StoredBefore(const ObjectEntry* a, const ObjectEntry* b)
                                                                             : strcmp(a->path, b->path) < 0;
 }
 
+// File names as the book's lookup compares them (ASCII capitals made small),
+// hashed a unit at a time.
+constexpr uint64_t kEmptyNameKey = 14695981039346656037ull;
+
+uint64_t NameKeyWith(uint64_t key, WCHAR unit)
+{
+    return (key ^ (unit >= 'A' && unit <= 'Z' ? unit + 32 : unit)) * 1099511628211ull;
+}
+
+// Whether a contents entry's local may name a page whose file name has one of
+// `keys`. A local that ends in a plain file name ("dir/page.htm",
+// "page.htm#part") names a page of that name or none; any other end (a
+// scheme's "::", an escape, a leading dot, a surrogate) is left to the
+// book's lookup.
+bool MayName(const WCHAR* local, const std::unordered_set<uint64_t>& keys)
+{
+    const WCHAR* name = local;
+    for (const WCHAR* at = local; *at; ++at) {
+        if (*at == '/')
+            name = at + 1;
+    }
+    if (name[0] == '.')
+        return true;
+    uint64_t key = kEmptyNameKey, beforeFragment = 0;
+    bool fragment = false;
+    for (const WCHAR* at = name; *at; ++at) {
+        WCHAR c = *at;
+        if (c == ':' || c == '%' || (c >= 0xD800 && c <= 0xDFFF))
+            return true;
+        if (c == '#' && !fragment) {
+            fragment = true;
+            beforeFragment = key;
+        }
+        key = NameKeyWith(key, c);
+    }
+    return keys.count(key) || (fragment && keys.count(beforeFragment));
+}
+
 class Pages {
 public:
-    explicit Pages(Book& book) : book(book)
+    explicit Pages(Book& book) : book(book) {}
+
+    // Finds where the contents first place each of `wanted`, or every page
+    // when it is null. A search through the index finds a few pages of
+    // thousands, and looking every contents entry up would cost it more
+    // than the rest of the search: only the entries that may name one of
+    // them are looked up.
+    void Place(const std::vector<const ObjectEntry*>* wanted)
     {
+        places.clear();
+        std::unordered_set<uint64_t> keys;
+        bool everyEntry = !wanted;
+        for (size_t i = 0; wanted && i < wanted->size(); ++i) {
+            std::u16string name = BaseName((*wanted)[i]->path);
+            everyEntry = everyEntry || name.empty();
+            uint64_t key = kEmptyNameKey;
+            for (WCHAR unit : name)
+                key = NameKeyWith(key, unit);
+            keys.insert(key);
+        }
         for (size_t i = 0; i < book.contents.size(); ++i) {
             const TocEntry& entry = book.contents[i];
-            const ObjectEntry* page = entry.local[0] ? book.FindObject(entry.local) : nullptr;
+            if (!entry.local[0] || (!everyEntry && !MayName(entry.local, keys)))
+                continue;
+            const ObjectEntry* page = book.FindObject(entry.local);
             if (page && IsPagePath(page->path))
                 places.emplace(page, ContentsPlace{i, entry.title});
         }
@@ -197,7 +256,7 @@ private:
 DWORD Le32(const BYTE* p) { return p[0] | p[1] << 8 | p[2] << 16 | (DWORD)p[3] << 24; }
 
 // The pages of the topics found, titled and counted.
-bool TopicPages(Book& book, const std::vector<FullTextIndex::Posting>& found, const Pages& pages,
+bool TopicPages(Book& book, const std::vector<FullTextIndex::Posting>& found, Pages& pages,
                 std::vector<SearchHit>* hits)
 {
     constexpr size_t kTopic = 16, kUrl = 12, kUrlString = 8, kTitleBytes = 4 * kTitleLength;
@@ -232,6 +291,7 @@ bool TopicPages(Book& book, const std::vector<FullTextIndex::Posting>& found, co
             topic->urlString = Le32(record + 8);
     }
     std::unordered_map<const ObjectEntry*, bool> seen;
+    std::vector<const ObjectEntry*> foundPages;
     for (Topic* topic : inOrderOf(&Topic::urlString)) {
         char path[MAX_PATH + 1];
         WCHAR local[MAX_PATH];
@@ -244,9 +304,12 @@ bool TopicPages(Book& book, const std::vector<FullTextIndex::Posting>& found, co
         local[units] = 0;
         // Only pages of this book are results, each once.
         const ObjectEntry* page = book.FindObject(local);
-        if (page && IsPagePath(page->path) && seen.emplace(page, true).second)
+        if (page && IsPagePath(page->path) && seen.emplace(page, true).second) {
             topic->page = page;
+            foundPages.push_back(page);
+        }
     }
+    pages.Place(&foundPages);
     for (Topic* topic : inOrderOf(&Topic::title)) {
         if (!topic->page)
             continue;
@@ -264,7 +327,7 @@ bool TopicPages(Book& book, const std::vector<FullTextIndex::Posting>& found, co
 // The answer of the book's full-text index; false when it cannot give one (a
 // CJK run, a word it does not hold, a damaged index, an index built in
 // another code page than the pages'): the pages are read then.
-bool SearchIndex(Book& book, const std::vector<SearchTerm>& terms, const Pages& pages, std::vector<SearchHit>* hits)
+bool SearchIndex(Book& book, const std::vector<SearchTerm>& terms, Pages& pages, std::vector<SearchHit>* hits)
 {
     for (const SearchTerm& term : terms) {
         if (term.IsRun())
@@ -393,6 +456,7 @@ SearchResult SearchBook(Book& book, const std::vector<std::u16string>& words, co
         result.throughIndex = SearchIndex(book, terms, pages, &result.pages);
     if (!result.throughIndex) {
         result.pages.clear();
+        pages.Place(nullptr);
         if (options.titlesOnly)
             SearchTitles(book, terms, pages, progress, context, &result.pages);
         else

@@ -270,7 +270,7 @@ TEST_F(ToolTest, IndexSearchAndExportPrintTheirLines)
     EXPECT_THAT(result.err, IsEmpty());
     EXPECT_TRUE(fs::exists(out / "tie-a.htm") && fs::exists(out / "search.hhc"));
     EXPECT_FALSE(fs::exists(out / "#SYSTEM") || fs::exists(out / "$FIftiMain"));
-    EXPECT_THAT(ReadBytes(out / "index.html"), HasSubstr("<li><a href=\"tie-b.htm\">Tie, first in the contents</a>"));
+    EXPECT_THAT(ReadBytes(out / "index.html"), HasSubstr("<li><a href=\"tie-b.htm#first\">Tie, first in the contents</a>"));
     // A page that declares its charset now declares UTF-8; one that declares
     // none begins with the UTF-8 mark.
     EXPECT_THAT(ReadBytes(out / "cases.htm"), HasSubstr("content=\"text/html; charset=utf-8\""));

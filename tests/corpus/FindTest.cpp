@@ -96,6 +96,29 @@ std::string PercentDecoded(const std::string& link)
     return path;
 }
 
+// A result's titles and order as the contents give them, every entry looked
+// up: each page that a contents entry names has the first such entry's
+// title, when it has one, and pages of as many hits come in contents order.
+void ExpectContentsTitlesAndOrder(Book& book, const SearchResult& result, const char* word)
+{
+    std::map<const ObjectEntry*, size_t> first;
+    for (size_t i = 0; i < book.contents.size(); ++i) {
+        if (const ObjectEntry* page = book.contents[i].local[0] ? book.FindObject(book.contents[i].local) : nullptr)
+            first.emplace(page, i);
+    }
+    auto place = [&](const ObjectEntry* page) { return first.count(page) ? first[page] : SIZE_MAX; };
+    for (size_t i = 0; i < result.pages.size(); ++i) {
+        const SearchHit& hit = result.pages[i];
+        size_t at = place(hit.page);
+        if (at != SIZE_MAX && book.contents[at].title[0]) {
+            EXPECT_EQ(Utf8(hit.title), Utf8(book.contents[at].title)) << word << " " << hit.page->path;
+        }
+        if (i > 0 && result.pages[i - 1].hits == hit.hits) {
+            EXPECT_LE(place(result.pages[i - 1].page), at) << word << " " << hit.page->path;
+        }
+    }
+}
+
 class FindTest : public CorpusBookTest {
 protected:
     void SetUp() override
@@ -124,6 +147,7 @@ TEST_P(FindTest, TheIndexAndTheScanFindTheSamePagesAndEveryScriptIsFound)
         EXPECT_TRUE(index.throughIndex) << words[0];
         EXPECT_FALSE(index.pages.empty()) << words[0];
         EXPECT_EQ(Paths(index), Paths(SearchBook(book, Words(words), scan))) << words[0];
+        ExpectContentsTitlesAndOrder(book, index, words[0]);
     }
     std::map<std::string, std::string> reference = ExtractWith7z(path, Scratch() / "7z");
     for (const Found& found : queries->found) {
