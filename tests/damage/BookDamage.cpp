@@ -13,10 +13,11 @@
 
 namespace damage {
 
-namespace {
-
 uint32_t Le32(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (uint32_t)b[at + 3] << 24; }
 uint64_t Le64(const Bytes& b, size_t at) { return Le32(b, at) | (uint64_t)Le32(b, at + 4) << 32; }
+
+namespace {
+
 void PutLe32(Bytes* b, size_t at, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)

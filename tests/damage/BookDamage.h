@@ -15,6 +15,9 @@ namespace damage {
 using Bytes = std::vector<uint8_t>;
 
 Bytes ReadHostFile(const std::string& path);
+// The little-endian numbers at `at`, which the caller has checked lie inside.
+uint32_t Le32(const Bytes& bytes, size_t at);
+uint64_t Le64(const Bytes& bytes, size_t at);
 bool WriteHostFile(const std::string& path, const Bytes& bytes);
 
 // A deterministic source of damage: the same seed gives the same damage on

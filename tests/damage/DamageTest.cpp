@@ -361,16 +361,11 @@ TEST_F(DamageTest, AReadAheadGivesEachObjectOfADamagedBookAsItsReaderDoes)
     Bytes book = Corpus("svn-book.chm");
     damage::Layout layout;
     ASSERT_TRUE(damage::ReadLayout(book, &layout));
-    auto at = [&](uint64_t offset) {
-        uint64_t value = 0;
-        for (int i = 7; i >= 0; --i)
-            value = value << 8 | book[offset + i];
-        return value;
-    };
+    // The middle block's trees (the reset table gives where it starts):
+    // damage there leaves its bitstream undecodable.
     const uint64_t table = layout.resetTableOffset;
-    const uint32_t blocks = (uint32_t)at(table + 4);
-    const uint64_t middle = at(table + (uint32_t)at(table + 12) + 8 * (blocks / 2));
-    // The block's trees: damage there leaves its bitstream undecodable.
+    const uint64_t middle =
+        damage::Le64(book, table + damage::Le32(book, table + 12) + 8 * (damage::Le32(book, table + 4) / 2));
     damage::Corruptor(7).FlipBytes(&book, 24, layout.contentOffset + middle, layout.contentOffset + middle + 96);
     Book opened;
     ASSERT_EQ(opened.Open(Place(book).c_str()), 1);
@@ -380,7 +375,8 @@ TEST_F(DamageTest, AReadAheadGivesEachObjectOfADamagedBookAsItsReaderDoes)
         if (object->space == 1 && object->length > 0)
             objects.push_back(object);
     }
-    std::sort(objects.begin(), objects.end(), [](const ObjectEntry* a, const ObjectEntry* b) { return a->start < b->start; });
+    std::sort(objects.begin(), objects.end(),
+              [](const ObjectEntry* a, const ObjectEntry* b) { return a->start < b->start; });
     std::vector<std::string> whole;
     std::vector<bool> cameShort;
     for (const ObjectEntry* object : objects) {
@@ -426,12 +422,7 @@ TEST_F(DamageTest, ABlockLongerThanChmlibsBufferIsRefused)
     Bytes healthy = Corpus("svn-book.chm");
     damage::Layout layout;
     ASSERT_TRUE(damage::ReadLayout(healthy, &layout));
-    auto at = [&](uint64_t offset) {
-        uint64_t value = 0;
-        for (int i = 7; i >= 0; --i)
-            value = value << 8 | healthy[offset + i];
-        return value;
-    };
+    auto at = [&](uint64_t offset) { return damage::Le64(healthy, offset); };
     const uint64_t table = layout.resetTableOffset;
     const uint64_t starts = table + (uint32_t)at(table + 12);
     const uint64_t buffer = at(table + 0x20) + 6144;
