@@ -781,6 +781,82 @@ TEST_F(DamageTest, HandWrittenLzxStreamReadsAsChmlibDecodesIt)
     free(bytes);
 }
 
+// Two blocks of one reset interval: the first is healthy and leaves a raw
+// repeated offset far beyond the window in R1, which the second uses. A read
+// of an object's bytes in the second block is refused, however healthy the
+// object's first block, and its bytes in the first are read.
+TEST_F(DamageTest, AReadIsCheckedForTheBlocksItReachesNotTheObjectsFirst)
+{
+    damage::LzxWriter lzx;
+    lzx.Bits(0, 1);
+    lzx.Bits(3, 3);  // uncompressed, 2 bytes: "AB", with R0 far beyond the window
+    lzx.Bits(0, 16);
+    lzx.Bits(2, 8);
+    Bytes raw;
+    for (uint32_t value : {0x40000000u, 1u, 1u})
+        for (int i = 0; i < 4; ++i)
+            raw.push_back((uint8_t)(value >> (8 * i)));
+    raw.push_back('A');
+    raw.push_back('B');
+    lzx.Raw(raw);
+    lzx.Bits(1, 3);  // verbatim, the other 65534 bytes of both blocks
+    lzx.Bits(65534 >> 8, 16);
+    lzx.Bits(65534 & 255, 8);
+    lzx.Lengths(256, {{'A', 1}});         // code 0
+    lzx.Lengths(256, {{7, 2}, {15, 2}});  // codes 10 (R0, 9 bytes) and 11 (R1, 9 bytes)
+    lzx.Lengths(249, {});
+    lzx.Bits(3, 2);  // an R1 match: it takes R1 (1) and leaves the far offset in R1
+    for (int i = 0; i < 3639; ++i)
+        lzx.Bits(2, 2);
+    lzx.Bits(0, 6);  // 2 + 9 + 3639 * 9 + 6 = 32768
+    lzx.Align();
+    Bytes first = lzx.Finish();
+    damage::LzxWriter second;
+    second.Bits(3, 2);  // a match from the far R1
+    for (int i = 0; i < 2048; ++i)
+        second.Bits(0, 16);
+    Bytes stream = first, rest = second.Finish();
+    stream.insert(stream.end(), rest.begin(), rest.end());
+
+    CraftedBook crafted(Corpus("pychm-example-nb.chm"));
+    std::string content(stream.begin(), stream.end()), table(0x28 + 16, '\0');
+    auto put = [&table](size_t at, uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            table[at + i] = (char)(value >> (8 * i));
+    };
+    put(0, 2, 4);                    // version
+    put(4, 2, 4);                    // blocks
+    put(8, 8, 4);                    // entry size
+    put(12, 0x28, 4);                // entries' offset
+    put(16, 65536, 8);               // uncompressed length
+    put(24, stream.size(), 8);       // compressed length
+    put(32, 0x8000, 8);              // block length
+    put(0x28 + 8, first.size(), 8);  // where the second block starts
+    crafted.Put("::DataSpace/Storage/MSCompressed/Content", content);
+    crafted.Put("::DataSpace/Storage/MSCompressed/Transform/{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}/InstanceData/"
+                "ResetTable",
+                table);
+    damage::Entry* page = crafted.Find("/page 1.html");
+    ASSERT_NE(page, nullptr);
+    page->start = 32000;
+    page->length = 2000;
+    Bytes book = crafted.Build();
+    ASSERT_TRUE(crafted.ok);
+    book[crafted.layout.controlDataOffset + 12] = 2;  // reset interval and window: 2 blocks
+    book[crafted.layout.controlDataOffset + 16] = 2;
+    Book opened;
+    ASSERT_EQ(opened.Open(Place(book).c_str()), 1);
+    ASSERT_EQ(opened.ListObjects(), 1);
+    const ObjectEntry* entry = opened.FindObject(u"/page 1.html");
+    ASSERT_NE(entry, nullptr);
+    std::optional<ObjectReader> reader = opened.ReaderFor(*entry);
+    ASSERT_TRUE(reader);
+    BYTE bytes[700];
+    EXPECT_EQ(reader->ReadAt(1000, bytes, 100), 0u);
+    ASSERT_EQ(reader->ReadAt(0, bytes, sizeof bytes), sizeof bytes);
+    EXPECT_EQ(std::string((const char*)bytes, sizeof bytes), std::string(sizeof bytes, 'B'));  // copies of the "B"
+}
+
 // An object that ends exactly where the compressed section's last block
 // ends is readable; one byte more is not.
 TEST_F(DamageTest, AnObjectEndingWithTheLastBlockFits)
