@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -97,10 +98,7 @@ public:
         for (size_t i = 0; wanted && i < wanted->size(); ++i) {
             std::u16string name = BaseName((*wanted)[i]->path);
             everyEntry = everyEntry || name.empty();
-            uint64_t key = kEmptyNameKey;
-            for (WCHAR unit : name)
-                key = NameKeyWith(key, unit);
-            keys.insert(key);
+            keys.insert(std::accumulate(name.begin(), name.end(), kEmptyNameKey, NameKeyWith));
         }
         for (size_t i = 0; i < book.contents.size(); ++i) {
             const TocEntry& entry = book.contents[i];

@@ -409,7 +409,7 @@ TEST_F(DamageTest, AReadAheadGivesEachObjectOfADamagedBookAsItsReaderDoes)
             cameShortSoFar = cameShortSoFar || object->CameShort();
             bytes.append((const char*)piece, count);
         }
-        EXPECT_EQ(bytes == whole[i], true) << objects[i]->path;
+        EXPECT_TRUE(bytes == whole[i]) << objects[i]->path;
         EXPECT_EQ(cameShortSoFar || object->CameShort(), cameShort[i]) << objects[i]->path;
     }
 }
